@@ -1,0 +1,51 @@
+#include "filter/sample_interception.h"
+
+#include "filter/sample_filter.h"
+
+DeliveryState g_deliveryState;
+
+int32_t InterceptSample(uint32_t flags, int32_t x, int32_t y) {
+    DeliveryState& delivery = g_deliveryState;
+
+    if (!g_filterSettings.filteringEnabled || !(flags & TouchSampleIsCalibratedFlag)) {
+        return delivery.hostCallback(flags, x, y);
+    }
+    if (!(flags & TouchSampleValidFlag) || (flags & TouchSampleIgnore)) {
+        return 0;
+    }
+
+    bool down = (flags & TouchSampleDownFlag) != 0;
+    bool accepted = FilterSample(x, y, down, (flags & TouchSamplePreviousDownFlag) != 0);
+
+    if (!accepted) {
+        if (down) {
+            flags |= TouchSampleIgnore;
+        } else {
+            x = delivery.lastX;
+            y = delivery.lastY;
+        }
+    }
+    // Only one up sample closes a stroke the host saw begin.
+    if (!down && !delivery.lastDown) {
+        flags |= TouchSampleIgnore;
+    }
+    if (flags & TouchSampleIgnore) {
+        return 0;
+    }
+
+    if (delivery.lastDown) {
+        flags |= TouchSamplePreviousDownFlag;
+    } else {
+        flags &= ~TouchSamplePreviousDownFlag;
+    }
+    delivery.lastDown = down;
+    delivery.lastX = x;
+    delivery.lastY = y;
+    return delivery.hostCallback(flags, x, y);
+}
+
+int32_t TouchPanelEnable(SampleCallback callback) {
+    g_deliveryState.hostCallback = callback;
+    RecordScreenSize();
+    return g_originalDriver.TouchPanelEnable(InterceptSample);
+}

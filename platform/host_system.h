@@ -1,0 +1,63 @@
+// The build machine's side of the system-services seam: a fake platform that
+// tests and the replay tool drive directly. Screen size, registry and loader
+// are plain data here; HostSystemReset puts everything back as at start.
+#ifndef PENWICK_PLATFORM_HOST_SYSTEM_H
+#define PENWICK_PLATFORM_HOST_SYSTEM_H
+
+#include <stdint.h>
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/system_services.h"
+
+// Registry value types as the platform numbers them.
+const uint32_t kRegistryString = 1;  // REG_SZ
+const uint32_t kRegistryBinary = 3;  // REG_BINARY
+const uint32_t kRegistryDword = 4;   // REG_DWORD
+
+// Query results as the platform numbers them.
+const int32_t kRegistryNotFound = 2;   // ERROR_FILE_NOT_FOUND
+const int32_t kRegistryMoreData = 234; // ERROR_MORE_DATA
+
+struct HostLibrary {
+    std::u16string fileName;
+    std::map<std::u16string, SystemProc> entryPoints;
+    int loads = 0;     // successful SystemLoadLibrary calls
+    int releases = 0;  // SystemReleaseLibrary calls
+};
+
+struct HostSystem {
+    int32_t screenWidth = 240;
+    int32_t screenHeight = 320;
+    // Keys by path below HKEY_LOCAL_MACHINE; values by name: type and bytes.
+    std::map<std::u16string, std::map<std::u16string, std::pair<uint32_t, std::vector<uint8_t>>>>
+        registry;
+    std::vector<std::u16string> queriedValues;  // every query, in order
+    int openKeys = 0;                           // opened and not yet closed
+    std::deque<HostLibrary> libraries;  // a deque: references stay valid
+    std::vector<std::u16string> loadRequests;   // every file name asked for
+    std::vector<SystemModule> threadNotificationStops;
+};
+
+extern HostSystem g_hostSystem;
+
+// Back to an empty registry, no libraries, a 240 x 320 screen.
+void HostSystemReset();
+
+void HostSetRegistryValue(const std::u16string& key, const std::u16string& name, uint32_t type,
+                          std::vector<uint8_t> bytes);
+void HostSetRegistryDword(const std::u16string& key, const std::u16string& name, uint32_t value);
+// Stores the string with its terminator, as REG_SZ.
+void HostSetRegistryString(const std::u16string& key, const std::u16string& name,
+                           const std::u16string& value);
+
+// Adds a library the fake loader can load; returns it for counting.
+HostLibrary& HostAddLibrary(const std::u16string& fileName,
+                            std::map<std::u16string, SystemProc> entryPoints);
+// The library with that file name, or null.
+HostLibrary* HostFindLibrary(const std::u16string& fileName);
+
+#endif

@@ -1,0 +1,58 @@
+// The system services the driver needs of the platform, behind one seam.
+//
+// The filter, the interception, the configuration and the binding call only
+// these functions. Which implementation they reach is decided by what goes on
+// the link line: system_services_windows.cpp on the device and on desktop
+// Windows, system_services_host.cpp (a controllable fake) on the build
+// machine. Callers contain no #ifdef.
+//
+// Names and paths are UTF-16 on every build, as the device's wide-character
+// interface takes them.
+#ifndef PENWICK_PLATFORM_SYSTEM_SERVICES_H
+#define PENWICK_PLATFORM_SYSTEM_SERVICES_H
+
+#include <stdint.h>
+
+// A loaded library, as the loader hands it out; null means none.
+typedef void* SystemModule;
+// An open registry key.
+typedef void* SystemKey;
+// An entry point's address, to be cast to its real type before it is called.
+typedef void (*SystemProc)(void);
+
+// Width of the screen in pixels (system metric 0). Asked once when the host
+// enables the driver and on every filtered sample, always before the height.
+int32_t SystemScreenWidth(void);
+
+// Height of the screen in pixels (system metric 1).
+int32_t SystemScreenHeight(void);
+
+// Opens subKey below HKEY_LOCAL_MACHINE for reading values (options 0).
+// Returns 0 and stores the key on success, nonzero on failure.
+int32_t SystemOpenRegistryKey(const char16_t* subKey, SystemKey* key);
+
+// Reads value `name` of an open key into data, whose size in bytes is *size.
+// Returns 0 on success, with the value's type in *type and its length in
+// *size; nonzero on any failure (value missing, data larger than *size).
+// After a failure the contents of data are undefined: a caller that must not
+// lose what it had reads into a buffer of its own.
+int32_t SystemQueryRegistryValue(SystemKey key, const char16_t* name,
+                                 uint32_t* type, void* data, uint32_t* size);
+
+// Closes a key that SystemOpenRegistryKey opened.
+void SystemCloseRegistryKey(SystemKey key);
+
+// Loads the library with the given terminated file name; null on failure.
+SystemModule SystemLoadLibrary(const char16_t* fileName);
+
+// The address of a library's entry point, looked up by name; null if none.
+SystemProc SystemResolveEntryPoint(SystemModule module, const char16_t* name);
+
+// Releases one load of a library.
+void SystemReleaseLibrary(SystemModule module);
+
+// Tells the loader not to call this library's entry for thread attach and
+// detach; `self` is this library's own module handle.
+void SystemStopThreadNotifications(SystemModule self);
+
+#endif

@@ -1,0 +1,84 @@
+#include "proxy/configuration.h"
+
+#include <string.h>
+
+#include "filter/sample_filter.h"
+#include "platform/system_services.h"
+
+namespace {
+
+const char16_t kConfigurationKey[] = u"HARDWARE\\DEVICEMAP\\TOUCH\\Penwick";
+const char16_t kDefaultDriverName[] = u"touch.dll";
+
+// The settings in the order they are read.
+struct SettingValue {
+    const char16_t* name;
+    int32_t FilterSettings::*field;
+};
+
+const SettingValue kSettingValues[] = {
+    {u"LowSpeed", &FilterSettings::LowSpeed},
+    {u"MinDirSpeed", &FilterSettings::MinDirSpeed},
+    {u"HighSpeed", &FilterSettings::HighSpeed},
+    {u"MaxSpeedDiff", &FilterSettings::MaxSpeedDiff},
+    {u"MaxSpeedDiff2", &FilterSettings::MaxSpeedDiff2},
+    {u"MaxDirDiff", &FilterSettings::MaxDirDiff},
+    {u"ErrorDelay", &FilterSettings::ErrorDelay},
+    {u"MaxErrorDelay", &FilterSettings::MaxErrorDelay},
+};
+
+// Reads a value into `destination` of `size` bytes. What the platform leaves
+// in its buffer after a failed query is undefined, so the query goes to a
+// copy and only a successful read reaches the destination. Data shorter than
+// `size` replaces only the first bytes; the rest keep what they held.
+bool ConfigurationReadValue(SystemKey key, const char16_t* name, void* destination,
+                            uint32_t size) {
+    unsigned char buffer[kDriverNameUnits * sizeof(char16_t)];
+    memcpy(buffer, destination, size);
+    uint32_t type = 0;
+    uint32_t length = size;
+    if (SystemQueryRegistryValue(key, name, &type, buffer, &length) != 0) {
+        return false;
+    }
+    memcpy(destination, buffer, size);
+    return true;
+}
+
+bool IsTerminated(const char16_t* name) {
+    for (int i = 0; i < kDriverNameUnits; i++) {
+        if (name[i] == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void LoadConfiguration(char16_t nameBuffer[kDriverNameUnits]) {
+    memset(nameBuffer, 0, kDriverNameUnits * sizeof(char16_t));
+    memcpy(nameBuffer, kDefaultDriverName, sizeof(kDefaultDriverName));
+
+    SystemKey key;
+    if (SystemOpenRegistryKey(kConfigurationKey, &key) != 0) {
+        return;
+    }
+
+    // A stored name that leaves no terminator inside the buffer would send the
+    // loader past its end; such a name is ignored and "touch.dll" kept.
+    char16_t name[kDriverNameUnits];
+    memcpy(name, nameBuffer, sizeof(name));
+    if (ConfigurationReadValue(key, u"OrigDriverName", name, sizeof(name)) && IsTerminated(name)) {
+        memcpy(nameBuffer, name, sizeof(name));
+    }
+
+    g_filterSettings.filteringEnabled = true;
+    for (const SettingValue& setting : kSettingValues) {
+        if (!ConfigurationReadValue(key, setting.name, &(g_filterSettings.*setting.field),
+                                    sizeof(int32_t))) {
+            g_filterSettings.filteringEnabled = false;
+        }
+    }
+
+    SystemCloseRegistryKey(key);
+}
