@@ -1,0 +1,83 @@
+// The system services on Windows: the device's Windows CE, where everything
+// is in coredll.dll, and desktop Windows (and Wine), where the driver is
+// tested. The two differ in a few places, each marked below.
+#include <windows.h>
+
+#include "platform/system_services.h"
+#include "proxy/original_driver.h"
+
+// UTF-16 names are handed to the wide-character interface as they are.
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "wchar_t is UTF-16 on Windows");
+
+namespace {
+
+const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+}  // namespace
+
+int32_t SystemScreenWidth(void) { return GetSystemMetrics(SM_CXSCREEN); }
+
+int32_t SystemScreenHeight(void) { return GetSystemMetrics(SM_CYSCREEN); }
+
+int32_t SystemOpenRegistryKey(const char16_t* subKey, SystemKey* key) {
+#ifdef _WIN32_WCE
+    const REGSAM access = 0;  // Windows CE requires 0 here.
+#else
+    const REGSAM access = KEY_QUERY_VALUE;  // desktop: with 0 every query is refused
+#endif
+    HKEY opened;
+    LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(subKey), 0, access, &opened);
+    if (result == ERROR_SUCCESS) {
+        *key = opened;
+    }
+    return result;
+}
+
+int32_t SystemQueryRegistryValue(SystemKey key, const char16_t* name, uint32_t* type, void* data,
+                                 uint32_t* size) {
+    DWORD valueType = *type;
+    DWORD length = *size;
+    LONG result = RegQueryValueExW(static_cast<HKEY>(key), Wide(name), nullptr, &valueType,
+                                   static_cast<BYTE*>(data), &length);
+    *type = valueType;
+    *size = length;
+    return result;
+}
+
+void SystemCloseRegistryKey(SystemKey key) { RegCloseKey(static_cast<HKEY>(key)); }
+
+SystemModule SystemLoadLibrary(const char16_t* fileName) { return LoadLibraryW(Wide(fileName)); }
+
+SystemProc SystemResolveEntryPoint(SystemModule module, const char16_t* name) {
+#ifdef _WIN32_WCE
+    // Windows CE looks entry points up by UTF-16 name.
+    FARPROC entry = GetProcAddressW(static_cast<HMODULE>(module), Wide(name));
+#else
+    // The desktop looks them up by narrow name; the touch driver interface's
+    // names are ASCII and short.
+    char narrow[64];
+    int i = 0;
+    for (; name[i] != 0 && i < static_cast<int>(sizeof narrow) - 1; i++) {
+        narrow[i] = static_cast<char>(name[i]);
+    }
+    narrow[i] = 0;
+    FARPROC entry = GetProcAddress(static_cast<HMODULE>(module), narrow);
+#endif
+    return reinterpret_cast<SystemProc>(entry);
+}
+
+void SystemReleaseLibrary(SystemModule module) { FreeLibrary(static_cast<HMODULE>(module)); }
+
+void SystemStopThreadNotifications(SystemModule self) {
+    DisableThreadLibraryCalls(static_cast<HMODULE>(self));
+}
+
+#ifdef _WIN32_WCE
+typedef HANDLE DllModule;  // Windows CE passes the module as a HANDLE
+#else
+typedef HINSTANCE DllModule;
+#endif
+
+extern "C" BOOL WINAPI DllMain(DllModule module, DWORD reason, LPVOID) {
+    return LibraryEntry(module, reason);
+}

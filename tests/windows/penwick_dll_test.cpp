@@ -1,0 +1,265 @@
+// Penwick.dll under a real Windows loader and registry (Wine). This program
+// plays the host: it writes the configuration key, loads the DLL, enables
+// it with its own sample callback and drives the stand-in original drivers.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "standin_record.h"
+
+namespace {
+
+const wchar_t kKey[] = L"HARDWARE\\DEVICEMAP\\TOUCH\\Penwick";
+
+struct Received {
+    DWORD flags;
+    INT x, y;
+    bool operator==(const Received& o) const { return flags == o.flags && x == o.x && y == o.y; }
+};
+std::ostream& operator<<(std::ostream& out, const Received& r) {
+    return out << "{0x" << std::hex << r.flags << std::dec << ", " << r.x << ", " << r.y << "}";
+}
+std::vector<Received> g_received;
+
+BOOL HostCallback(DWORD flags, INT x, INT y) {
+    g_received.push_back({flags, x, y});
+    return 1;
+}
+
+typedef BOOL (*EnableFunction)(StandinCallback);
+typedef DWORD (*TwoWords)(DWORD, DWORD);
+typedef DWORD (*ThreeWords)(DWORD, DWORD, DWORD);
+typedef DWORD (*FourWords)(DWORD, DWORD, DWORD, DWORD);
+typedef DWORD (*FiveWords)(DWORD, DWORD, DWORD, DWORD, DWORD);
+typedef BOOL (*EmitFunction)(DWORD, INT, INT);
+typedef StandinRecord* (*RecordFunction)();
+
+// An entry point looked up by name, as its real type.
+template <typename F>
+F EntryOf(HMODULE module, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+class PenwickDllTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_received.clear();
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
+    }
+
+    void TearDown() override {
+        if (penwick_ != nullptr) {
+            FreeLibrary(penwick_);
+        }
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
+    }
+
+    // The configuration key; HARDWARE is volatile under Wine, so the key must be too.
+    static HKEY CreateKey() {
+        HKEY key;
+        EXPECT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, REG_OPTION_VOLATILE,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        return key;
+    }
+
+    static void Configure(const wchar_t* driverName, const std::vector<DWORD>& settings) {
+        HKEY key = CreateKey();
+        if (driverName != nullptr) {
+            RegSetValueExW(key, L"OrigDriverName", 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(driverName),
+                           static_cast<DWORD>((wcslen(driverName) + 1) * sizeof(wchar_t)));
+        }
+        const wchar_t* names[] = {L"LowSpeed",      L"MinDirSpeed", L"HighSpeed",
+                                  L"MaxSpeedDiff",  L"MaxSpeedDiff2", L"MaxDirDiff",
+                                  L"ErrorDelay",    L"MaxErrorDelay"};
+        for (size_t i = 0; i < settings.size(); i++) {
+            RegSetValueExW(key, names[i], 0, REG_DWORD, reinterpret_cast<const BYTE*>(&settings[i]),
+                           sizeof(DWORD));
+        }
+        RegCloseKey(key);
+    }
+
+    HMODULE LoadPenwick() {
+        penwick_ = LoadLibraryW(L"Penwick.dll");
+        return penwick_;
+    }
+
+    template <typename F>
+    F Export(const char* name) {
+        F entry = EntryOf<F>(penwick_, name);
+        EXPECT_NE(entry, nullptr) << name;
+        return entry;
+    }
+
+    static StandinRecord* RecordOf(const wchar_t* driver) {
+        HMODULE module = GetModuleHandleW(driver);
+        if (module == nullptr) {
+            ADD_FAILURE() << "stand-in not loaded";
+            return nullptr;
+        }
+        return EntryOf<RecordFunction>(module, "StandinGetRecord")();
+    }
+
+    static EmitFunction EmitOf(const wchar_t* driver) {
+        return EntryOf<EmitFunction>(GetModuleHandleW(driver), "StandinEmit");
+    }
+
+    HMODULE penwick_ = nullptr;
+};
+
+TEST_F(PenwickDllTest, without_a_key_it_loads_touch_dll_and_passes_every_sample) {
+    ASSERT_NE(LoadPenwick(), nullptr);
+    ASSERT_NE(GetModuleHandleW(L"touch.dll"), nullptr);
+    EXPECT_EQ(Export<EnableFunction>("TouchPanelEnable")(HostCallback), 0x108);
+    EmitFunction emit = EmitOf(L"touch.dll");
+    std::vector<Received> samples = {{0x07, 1, 2}, {0x0F, 900, 900}, {0x17, 3, 4}, {0x0E, 5, 6},
+                                     {0x05, 7, 8}};
+    for (const Received& s : samples) {
+        EXPECT_EQ(emit(s.flags, s.x, s.y), 1);
+    }
+    EXPECT_EQ(g_received, samples);
+}
+
+TEST_F(PenwickDllTest, loads_the_driver_the_registry_names) {
+    Configure(L"required_only.dll", {});
+    ASSERT_NE(LoadPenwick(), nullptr);
+    EXPECT_NE(GetModuleHandleW(L"required_only.dll"), nullptr);
+    EXPECT_EQ(GetModuleHandleW(L"touch.dll"), nullptr);
+}
+
+TEST_F(PenwickDllTest, refuses_to_load_without_its_original_driver) {
+    Configure(L"no_such_driver.dll", {1, 2, 3, 4, 5, 6, 7, 8});
+    EXPECT_EQ(LoadPenwick(), nullptr);
+}
+
+TEST_F(PenwickDllTest, refuses_to_load_when_a_required_entry_point_is_missing_and_releases_it) {
+    Configure(L"lacks_calibrate.dll", {});
+    EXPECT_EQ(LoadPenwick(), nullptr);
+    // The loader's detach after the refusal released the original driver.
+    EXPECT_EQ(GetModuleHandleW(L"lacks_calibrate.dll"), nullptr);
+}
+
+struct ForwardedCall {
+    const char* name;
+    int words;
+    DWORD result;
+    bool optional;
+};
+
+const ForwardedCall kForwarded[] = {
+    {"TouchPanelGetDeviceCaps", 3, 0x109, false},
+    {"TouchPanelSetMode", 3, 0x10E, false},
+    {"TouchPanelPowerHandler", 3, 0x10A, false},
+    {"TouchPanelDisable", 3, 0x107, false},
+    {"TouchPanelReadCalibrationPoint", 3, 0x10C, false},
+    {"TouchPanelReadCalibrationAbort", 3, 0x10B, false},
+    {"TouchPanelSetCalibration", 5, 0x10D, false},
+    {"TouchPanelCalibrateAPoint", 4, 0x106, false},
+    {"TouchCreateEvent", 2, 0x101, true},
+    {"TouchGetFocusWnd", 2, 0x102, true},
+    {"TouchGetLastTouchFocusWnd", 2, 0x103, true},
+    {"TouchGetQueuePtr", 2, 0x104, true},
+    {"TouchGetValue", 2, 0x105, true},
+    {"TouchRegisterWindow", 2, 0x10F, true},
+    {"TouchReset", 2, 0x110, true},
+    {"TouchSetValue", 2, 0x111, true},
+    {"TouchUnregisterWindow", 2, 0x112, true},
+};
+
+const DWORD kWords[] = {0x11111111, 0x80000002, 0xFFFFFFFD, 0x44444444, 0xA5A5A5A5};
+
+class ForwardingTest : public PenwickDllTest, public ::testing::WithParamInterface<const wchar_t*> {
+protected:
+    DWORD Call(const ForwardedCall& call) {
+        const DWORD* w = kWords;
+        switch (call.words) {
+        case 2: return Export<TwoWords>(call.name)(w[0], w[1]);
+        case 3: return Export<ThreeWords>(call.name)(w[0], w[1], w[2]);
+        case 4: return Export<FourWords>(call.name)(w[0], w[1], w[2], w[3]);
+        default: return Export<FiveWords>(call.name)(w[0], w[1], w[2], w[3], w[4]);
+        }
+    }
+};
+
+TEST_P(ForwardingTest, every_forwarder_passes_its_words_and_the_result) {
+    const wchar_t* driver = GetParam();
+    Configure(driver, {});
+    ASSERT_NE(LoadPenwick(), nullptr);
+    StandinRecord* record = RecordOf(driver);
+    ASSERT_NE(record, nullptr);
+    bool hasOptional = wcscmp(driver, L"touch.dll") == 0;
+    for (const ForwardedCall& call : kForwarded) {
+        SCOPED_TRACE(call.name);
+        int callsBefore = record->calls;
+        if (call.optional && !hasOptional) {
+            EXPECT_EQ(Call(call), 0u);
+            EXPECT_EQ(record->calls, callsBefore);
+            continue;
+        }
+        EXPECT_EQ(Call(call), call.result);
+        EXPECT_EQ(record->calls, callsBefore + 1);
+        EXPECT_STREQ(record->entry, call.name);
+        ASSERT_EQ(record->wordCount, call.words);
+        for (int i = 0; i < call.words; i++) {
+            EXPECT_EQ(record->words[i], kWords[i]) << "word " << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(StandinDrivers, ForwardingTest,
+                         ::testing::Values(L"touch.dll", L"required_only.dll"),
+                         [](const ::testing::TestParamInfo<const wchar_t*>& info) {
+                             return info.index == 0 ? "all_eighteen" : "nine_required";
+                         });
+
+TEST_F(PenwickDllTest, worked_stroke_through_the_dll_boundary) {
+    Configure(nullptr, {3, 5, 20, 4, 10, 60, 2, 3});
+    ASSERT_NE(LoadPenwick(), nullptr);
+    ASSERT_EQ(Export<EnableFunction>("TouchPanelEnable")(HostCallback), 0x108);
+    EmitFunction emit = EmitOf(L"touch.dll");
+    struct Row {
+        DWORD flags;
+        INT x, y;
+        std::vector<Received> host;
+        BOOL returned;
+    };
+    const Row rows[] = {
+        {0x07, 100, 100, {}, 0},
+        {0x0F, 101, 101, {{0x07, 101, 101}}, 1},
+        {0x0F, 109, 100, {}, 0},
+        {0x0F, 117, 101, {{0x0F, 117, 101}}, 1},
+        {0x0F, 160, 140, {}, 0},
+        {0x0F, 125, 102, {}, 0},
+        {0x0F, 133, 103, {}, 0},
+        {0x0F, 141, 104, {}, 0},
+        {0x0F, 149, 105, {}, 0},
+        {0x0D, 150, 105, {{0x0D, 117, 101}}, 1},
+        {0x05, 150, 105, {}, 0},
+    };
+    int number = 1;
+    for (const Row& row : rows) {
+        SCOPED_TRACE("row " + std::to_string(number++));
+        g_received.clear();
+        EXPECT_EQ(emit(row.flags, row.x, row.y), row.returned);
+        EXPECT_EQ(g_received, row.host);
+    }
+}
+
+TEST_F(PenwickDllTest, unloading_releases_the_original_driver_exactly_once) {
+    HMODULE ours = LoadLibraryW(L"touch.dll");
+    ASSERT_NE(ours, nullptr);
+    ASSERT_NE(LoadPenwick(), nullptr);
+    ASSERT_TRUE(FreeLibrary(penwick_));
+    penwick_ = nullptr;
+    // Our own reference survives Penwick's one release...
+    EXPECT_EQ(GetModuleHandleW(L"touch.dll"), ours);
+    EXPECT_NE(RecordOf(L"touch.dll"), nullptr);
+    // ...and was the last one.
+    FreeLibrary(ours);
+    EXPECT_EQ(GetModuleHandleW(L"touch.dll"), nullptr);
+}
+
+}  // namespace
