@@ -53,6 +53,9 @@ void HostSetRegistryDword(const std::u16string& key, const std::u16string& name,
 // Stores the string with its terminator, as REG_SZ.
 void HostSetRegistryString(const std::u16string& key, const std::u16string& name,
                            const std::u16string& value);
+// The bytes of a stored value, or null when there is none.
+const std::vector<uint8_t>* HostFindRegistryValue(const std::u16string& key,
+                                                  const std::u16string& name);
 
 // Adds a library the fake loader can load; returns it for counting.
 HostLibrary& HostAddLibrary(const std::u16string& fileName,

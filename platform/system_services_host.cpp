@@ -50,6 +50,16 @@ void HostSetRegistryString(const std::u16string& key, const std::u16string& name
     HostSetRegistryValue(key, name, kRegistryString, bytes);
 }
 
+const std::vector<uint8_t>* HostFindRegistryValue(const std::u16string& key,
+                                                  const std::u16string& name) {
+    auto values = g_hostSystem.registry.find(Folded(key));
+    if (values == g_hostSystem.registry.end()) {
+        return nullptr;
+    }
+    auto value = values->second.find(Folded(name));
+    return value == values->second.end() ? nullptr : &value->second.second;
+}
+
 HostLibrary& HostAddLibrary(const std::u16string& fileName,
                             std::map<std::u16string, SystemProc> entryPoints) {
     HostLibrary library;
@@ -94,11 +104,13 @@ int32_t SystemQueryRegistryValue(SystemKey key, const char16_t* name, uint32_t* 
     }
     const std::vector<uint8_t>& bytes = value->second.second;
     if (bytes.size() > *size) {
-        memset(data, 0xCD, *size);
+        memset(data, 0xCD, *size);  // undefined on the platform: make it visible
         *size = static_cast<uint32_t>(bytes.size());
         return kRegistryMoreData;
     }
-    memcpy(data, bytes.data(), bytes.size());
+    if (!bytes.empty()) {
+        memcpy(data, bytes.data(), bytes.size());
+    }
     *size = static_cast<uint32_t>(bytes.size());
     *type = value->second.first;
     return 0;

@@ -1,0 +1,82 @@
+// Arbitrary registry contents (any types, sizes, and names of any length,
+// the real ones among them in any case) through the configuration and the
+// library's attach. The name handed to the loader must always end inside its
+// 128 bytes, and filtering must be on exactly when the key exists and all
+// eight settings could be read.
+#include <stdlib.h>
+
+#include <string>
+
+#include "filter/sample_filter.h"
+#include "fuzz_input.h"
+#include "platform/host_system.h"
+#include "proxy/original_driver.h"
+
+namespace {
+
+const std::u16string kKey = u"HARDWARE\\DEVICEMAP\\TOUCH\\Penwick";
+
+const char16_t* const kNames[] = {u"OrigDriverName", u"LowSpeed",     u"MinDirSpeed",
+                                  u"HighSpeed",      u"MaxSpeedDiff", u"MaxSpeedDiff2",
+                                  u"MaxDirDiff",     u"ErrorDelay",   u"MaxErrorDelay"};
+
+void Check(bool condition) {
+    if (!condition) {
+        abort();
+    }
+}
+
+std::u16string FuzzName(FuzzInput& in) {
+    uint8_t choice = in.Read<uint8_t>();
+    if (choice < 200) {
+        std::u16string name = kNames[choice % 9];
+        if (choice & 0x80) {
+            for (char16_t& c : name) {
+                c = (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+            }
+        }
+        return name;  // a real name, in either case
+    }
+    std::u16string name;
+    size_t length = in.Read<uint8_t>();
+    for (size_t i = 0; i < length && !in.Empty(); i++) {
+        name.push_back(static_cast<char16_t>(in.Read<uint16_t>()));
+    }
+    return name;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzInput in{data, size};
+    HostSystemReset();
+    g_filterSettings = FilterSettings();
+    g_originalDriver = OriginalDriver();
+
+    bool keyExists = in.Read<uint8_t>() & 1;
+    if (keyExists) {
+        g_hostSystem.registry[kKey];
+    }
+    while (keyExists && !in.Empty()) {
+        std::u16string name = FuzzName(in);
+        uint32_t type = in.Read<uint8_t>();
+        size_t length = in.Read<uint8_t>();
+        HostSetRegistryValue(kKey, name, type, in.Bytes(length));
+    }
+
+    bool allSettingsFit = keyExists;
+    for (int i = 1; i < 9; i++) {
+        const std::vector<uint8_t>* value = HostFindRegistryValue(kKey, kNames[i]);
+        allSettingsFit = allSettingsFit && value != nullptr && value->size() <= 4;
+    }
+
+    LibraryEntry(nullptr, kLibraryProcessAttach);
+
+    // The loader's copy of the name would have run past the buffer without a
+    // terminator inside it (AddressSanitizer); it must also fit.
+    Check(g_hostSystem.loadRequests.size() == 1);
+    Check(g_hostSystem.loadRequests[0].size() < 64);
+    Check(g_filterSettings.filteringEnabled == allSettingsFit);
+    Check(g_hostSystem.openKeys == 0);
+    return 0;
+}

@@ -1,0 +1,72 @@
+#include "input.h"
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+bool ParseInteger(const std::string& text, long long low, long long high, long long* value) {
+    size_t start = 0;
+    bool negative = false;
+    if (start < text.size() && (text[start] == '-' || text[start] == '+')) {
+        negative = text[start] == '-';
+        start++;
+    }
+    int base = 10;
+    if (text.size() - start > 2 && text[start] == '0' && (text[start + 1] == 'x' || text[start + 1] == 'X')) {
+        base = 16;
+        start += 2;
+    }
+    if (start == text.size() || text.size() - start > 20) {
+        return false;
+    }
+    unsigned long long magnitude = 0;
+    for (size_t i = start; i < text.size(); i++) {
+        char c = text[i];
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            return false;
+        }
+        magnitude = magnitude * base + digit;
+        if (magnitude > (1ULL << 40)) {
+            return false;
+        }
+    }
+    long long result = negative ? -static_cast<long long>(magnitude) : static_cast<long long>(magnitude);
+    if (result < low || result > high) {
+        return false;
+    }
+    *value = result;
+    return true;
+}
+
+std::string Trim(const std::string& text) {
+    size_t begin = text.find_first_not_of(" \t\r");
+    if (begin == std::string::npos) {
+        return "";
+    }
+    size_t end = text.find_last_not_of(" \t\r");
+    return text.substr(begin, end - begin + 1);
+}
+
+std::string ReadInputFile(const std::string& path) {
+    std::ostringstream content;
+    if (path == "-") {
+        content << std::cin.rdbuf();
+        return content.str();
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        throw InputError(path, 0, "cannot open");
+    }
+    content << file.rdbuf();
+    if (file.bad()) {
+        throw InputError(path, 0, "cannot read");
+    }
+    return content.str();
+}

@@ -1,0 +1,230 @@
+#include "report.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+
+#include <algorithm>
+#include <sstream>
+
+namespace {
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string Format(const char* format, ...) {
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+std::string XmlEscaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// How each cause is marked in the picture.
+struct CauseStyle {
+    const char* colour;
+    const char* shape;  // circle, square, cross, diamond
+};
+
+CauseStyle StyleOf(Cause cause) {
+    switch (cause) {
+    case Cause::StrokeStart: return {"#2ca02c", "circle"};
+    case Cause::RuleB: return {"#ff7f0e", "square"};
+    case Cause::RuleF: return {"#9467bd", "square"};
+    case Cause::ErrorD: return {"#d62728", "cross"};
+    case Cause::ErrorE: return {"#e377c2", "cross"};
+    case Cause::ErrorH: return {"#8c564b", "cross"};
+    case Cause::ErrorDelay: return {"#bcbd22", "diamond"};
+    case Cause::Unusable: return {"#7f7f7f", "diamond"};
+    case Cause::ExtraUp: return {"#17becf", "circle"};
+    case Cause::Delivered: break;
+    }
+    return {"#000000", "circle"};
+}
+
+std::string Marker(const CauseStyle& style, double x, double y) {
+    const double r = 4;
+    std::string shape = style.shape;
+    if (shape == "circle") {
+        return Format("<circle cx='%.1f' cy='%.1f' r='%.0f' fill='none' stroke='%s' stroke-width='1.5'/>",
+                      x, y, r, style.colour);
+    }
+    if (shape == "square") {
+        return Format("<rect x='%.1f' y='%.1f' width='%.0f' height='%.0f' fill='none' stroke='%s' stroke-width='1.5'/>",
+                      x - r, y - r, 2 * r, 2 * r, style.colour);
+    }
+    if (shape == "cross") {
+        return Format("<path d='M%.1f %.1fL%.1f %.1fM%.1f %.1fL%.1f %.1f' stroke='%s' stroke-width='2'/>",
+                      x - r, y - r, x + r, y + r, x - r, y + r, x + r, y - r, style.colour);
+    }
+    return Format("<path d='M%.1f %.1fL%.1f %.1fL%.1f %.1fL%.1f %.1fZ' fill='%s' fill-opacity='0.6'/>",
+                  x, y - r, x + r, y, x, y + r, x - r, y, style.colour);
+}
+
+}  // namespace
+
+std::string FormatReplayCsv(const ReplayResult& result) {
+    std::string out =
+        "index,flags_in,x_in,y_in,rule,error_delay,delivered,flags_out,x_out,y_out,result\n";
+    int index = 0;
+    for (const ReplayRecord& r : result.records) {
+        out += Format("%d,0x%02X,%d,%d,%s,%d,%d,", index++, r.in.flags, r.in.x, r.in.y,
+                      r.rule.c_str(), r.errorDelay, r.delivered ? 1 : 0);
+        out += r.delivered ? Format("0x%02X,%d,%d,", r.flagsOut, r.xOut, r.yOut) : ",,,";
+        out += Format("%d\n", r.result);
+    }
+    return out;
+}
+
+std::string FormatSettings(const ReplayResult& result) {
+    const FilterSettings& s = result.settings;
+    std::string name(result.driverName.begin(), result.driverName.end());
+    for (char& c : name) {
+        c = (c >= 0x20 && c < 0x7F) ? c : '?';
+    }
+    if (!s.filteringEnabled) {
+        return "filtering off (a setting is missing or unreadable): every sample passes; "
+               "original driver " + name;
+    }
+    return Format("LowSpeed %d, MinDirSpeed %d, HighSpeed %d, MaxSpeedDiff %d, MaxSpeedDiff2 %d, "
+                  "MaxDirDiff %d, ErrorDelay %d, MaxErrorDelay %d; original driver %s",
+                  s.LowSpeed, s.MinDirSpeed, s.HighSpeed, s.MaxSpeedDiff, s.MaxSpeedDiff2,
+                  s.MaxDirDiff, s.ErrorDelay, s.MaxErrorDelay, name.c_str());
+}
+
+std::string FormatReplaySummary(const ReplayResult& result) {
+    const ReplaySummary& s = result.summary;
+    std::string out = Format("samples %d, delivered %d, withheld %d\n", s.samples, s.delivered,
+                             s.samples - s.delivered);
+    out += "withheld by cause:";
+    for (int c = 1; c < kCauseCount; c++) {
+        out += Format("%s %s %d", c == 1 ? "" : ",", CauseName(static_cast<Cause>(c)), s.withheld[c]);
+    }
+    out += Format("\nstrokes in %d, strokes delivered %d\n", s.strokesIn, s.strokesDelivered);
+    if (s.labelled) {
+        out += Format("faults withheld %d of %d, good samples lost %d of %d\n", s.faultsWithheld,
+                      s.faults, s.goodLost, s.good);
+    }
+    return out;
+}
+
+std::string FormatReplaySvg(const ReplayResult& result, const std::string& title) {
+    const std::vector<ReplayRecord>& records = result.records;
+    double minX = 0, maxX = 1, minY = 0, maxY = 1;
+    bool any = false;
+    for (const ReplayRecord& r : records) {
+        double x = r.in.x, y = r.in.y;
+        minX = any ? std::min(minX, x) : x;
+        maxX = any ? std::max(maxX, x) : x;
+        minY = any ? std::min(minY, y) : y;
+        maxY = any ? std::max(maxY, y) : y;
+        any = true;
+    }
+    const double plot = 640, margin = 20, panelX = plot + 2 * margin, width = panelX + 420;
+    double span = std::max({maxX - minX, maxY - minY, 1.0});
+    double scale = plot / span;
+    auto px = [&](double x) { return margin + (x - minX) * scale; };
+    auto py = [&](double y) { return margin + (y - minY) * scale; };
+    double height = std::max(plot + 2 * margin, 420.0);
+
+    std::ostringstream svg;
+    svg << Format("<svg xmlns='http://www.w3.org/2000/svg' width='%.0f' height='%.0f' "
+                  "viewBox='0 0 %.0f %.0f' font-family='sans-serif' font-size='12'>\n",
+                  width, height, width, height);
+    svg << "<rect width='100%' height='100%' fill='white'/>\n";
+    svg << Format("<rect x='%.0f' y='%.0f' width='%.0f' height='%.0f' fill='#f8f8f8' stroke='#ccc'/>\n",
+                  margin, margin, plot, plot);
+
+    // The raw strokes, as the original driver delivered them (light), and
+    // the strokes the host received (dark), each cut where the pen lifts.
+    auto path = [&](bool raw) {
+        std::string d;
+        bool open = false;
+        for (const ReplayRecord& r : records) {
+            bool shown = raw || r.delivered;
+            if (!shown) {
+                continue;
+            }
+            uint32_t flags = raw ? r.in.flags : r.flagsOut;
+            double x = px(raw ? r.in.x : r.xOut), y = py(raw ? r.in.y : r.yOut);
+            d += Format("%s%.1f %.1f ", open ? "L" : "M", x, y);
+            open = (flags & 0x02) != 0;
+        }
+        return d;
+    };
+    svg << "<path d='" << path(true)
+        << "' fill='none' stroke='#aaaaaa' stroke-width='1' stroke-dasharray='3 2'/>\n";
+    svg << "<path d='" << path(false) << "' fill='none' stroke='#1f4e9c' stroke-width='2'/>\n";
+    for (const ReplayRecord& r : records) {
+        if (r.cause != Cause::Delivered && r.cause != Cause::Unusable) {
+            svg << Marker(StyleOf(r.cause), px(r.in.x), py(r.in.y)) << "\n";
+        }
+    }
+
+    // Legend, settings and summary in the panel on the right.
+    double y = margin + 14;
+    auto line = [&](const std::string& text, const char* weight = "normal") {
+        svg << Format("<text x='%.0f' y='%.0f' font-weight='%s'>", panelX, y, weight)
+            << XmlEscaped(text) << "</text>\n";
+        y += 16;
+    };
+    // Long text is broken at spaces into lines of at most 60 characters.
+    auto wrapped = [&](const std::string& text) {
+        for (size_t start = 0; start < text.size();) {
+            size_t end = std::min(text.size(), start + 60);
+            if (end < text.size()) {
+                size_t space = text.rfind(' ', end);
+                end = space > start ? space + 1 : end;
+            }
+            line(text.substr(start, end - start));
+            start = end;
+        }
+    };
+    wrapped(title);
+    y += 6;
+    svg << Format("<path d='M%.0f %.0fh24' stroke='#aaaaaa' stroke-dasharray='3 2'/>", panelX, y - 4);
+    svg << Format("<text x='%.0f' y='%.0f'>raw samples</text>\n", panelX + 30, y);
+    y += 16;
+    svg << Format("<path d='M%.0f %.0fh24' stroke='#1f4e9c' stroke-width='2'/>", panelX, y - 4);
+    svg << Format("<text x='%.0f' y='%.0f'>delivered to the host</text>\n", panelX + 30, y);
+    y += 16;
+    for (int c = 1; c < kCauseCount; c++) {
+        Cause cause = static_cast<Cause>(c);
+        svg << Marker(StyleOf(cause), panelX + 12, y - 4);
+        svg << Format("<text x='%.0f' y='%.0f'>withheld: %s (%d)</text>\n", panelX + 30, y,
+                      CauseName(cause), result.summary.withheld[c]);
+        y += 16;
+    }
+    y += 8;
+    line("Settings", "bold");
+    wrapped(FormatSettings(result));
+    y += 8;
+    line("Summary", "bold");
+    std::istringstream summary(FormatReplaySummary(result));
+    for (std::string text; std::getline(summary, text);) {
+        wrapped(text);
+    }
+    svg << "</svg>\n";
+    std::string out = svg.str();
+    // The panel may run past the plot's height: grow the picture to hold it.
+    double needed = y + margin;
+    if (needed > height) {
+        std::string from = Format("height='%.0f' viewBox='0 0 %.0f %.0f'", height, width, height);
+        std::string to = Format("height='%.0f' viewBox='0 0 %.0f %.0f'", needed, width, needed);
+        out.replace(out.find(from), from.size(), to);
+    }
+    return out;
+}
