@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include "input.h"
+#include "trace.h"
+
+// Found by argument lookup from the standard algorithms: outside the
+// anonymous namespace.
+bool operator==(const TraceSample& a, const TraceSample& b) {
+    return a.flags == b.flags && a.x == b.x && a.y == b.y && a.truth == b.truth && a.line == b.line;
+}
+
+namespace {
+
+struct GoodTrace {
+    const char* name;
+    const char* text;
+    std::vector<TraceSample> expected;
+};
+
+void PrintTo(const GoodTrace& c, std::ostream* out) { *out << c.name; }
+
+class TraceParseTest : public ::testing::TestWithParam<GoodTrace> {};
+
+TEST_P(TraceParseTest, reads_every_sample) {
+    EXPECT_EQ(ParseTrace(GetParam().text, "t.csv"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Traces, TraceParseTest,
+    ::testing::Values(
+        GoodTrace{"plain", "7,1,2\n15,-3,4\n", {{7, 1, 2, Truth::Unknown, 1}, {15, -3, 4, Truth::Unknown, 2}}},
+        GoodTrace{"header_comments_blanks_crlf",
+                  "# recorded on a device\r\nflags,x,y,truth\r\n\r\n0x0F, 10 ,20,ok # note\r\n",
+                  {{0x0F, 10, 20, Truth::Ok, 4}}},
+        GoodTrace{"extremes", "0xFFFFFFFF,-2147483648,2147483647,fault\n0x0,+0,0\n",
+                  {{0xFFFFFFFF, INT32_MIN, INT32_MAX, Truth::Fault, 1}, {0, 0, 0, Truth::Unknown, 2}}},
+        GoodTrace{"empty", "# nothing\n", {}}),
+    [](const ::testing::TestParamInfo<GoodTrace>& info) { return info.param.name; });
+
+struct BadTrace {
+    const char* name;
+    const char* text;
+    const char* error;  // the whole message
+};
+
+void PrintTo(const BadTrace& c, std::ostream* out) { *out << c.name; }
+
+class TraceErrorTest : public ::testing::TestWithParam<BadTrace> {};
+
+TEST_P(TraceErrorTest, names_the_file_and_line) {
+    try {
+        ParseTrace(GetParam().text, "t.csv");
+        FAIL() << "no error";
+    } catch (const InputError& e) {
+        EXPECT_STREQ(e.what(), GetParam().error);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Traces, TraceErrorTest,
+    ::testing::Values(
+        BadTrace{"two_fields", "7,1\n", "t.csv:1: expected flags,x,y[,truth] but found 2 fields"},
+        BadTrace{"five_fields", "7,1,2,ok,3\n", "t.csv:1: expected flags,x,y[,truth] but found 5 fields"},
+        BadTrace{"flags_too_large", "# c\n0x100000000,1,2\n",
+                 "t.csv:2: flags '0x100000000' is not a 32-bit unsigned number"},
+        BadTrace{"negative_flags", "-1,1,2\n", "t.csv:1: flags '-1' is not a 32-bit unsigned number"},
+        BadTrace{"x_too_large", "7,2147483648,2\n", "t.csv:1: x '2147483648' is not a 32-bit integer"},
+        BadTrace{"y_not_a_number", "7,1,2.5\n", "t.csv:1: y '2.5' is not a 32-bit integer"},
+        BadTrace{"empty_field", "7,,2\n", "t.csv:1: x '' is not a 32-bit integer"},
+        BadTrace{"bad_truth", "7,1,2,maybe\n", "t.csv:1: truth 'maybe' is neither ok nor fault"},
+        BadTrace{"second_header", "flags,x,y\nflags,x,y\n",
+                 "t.csv:2: flags 'flags' is not a 32-bit unsigned number"},
+        BadTrace{"trailing_comma", "7,1,2,\n", "t.csv:1: truth '' is neither ok nor fault"}),
+    [](const ::testing::TestParamInfo<BadTrace>& info) { return info.param.name; });
+
+TEST(TraceFormatTest, written_traces_read_back_the_same) {
+    std::vector<TraceSample> samples = {{0x07, 1, -2, Truth::Ok, 0}, {0x4000000D, 3, 4, Truth::Fault, 0}};
+    std::vector<TraceSample> read = ParseTrace(FormatTrace(samples, "two lines\nof comment"), "t");
+    ASSERT_EQ(read.size(), 2u);
+    for (size_t i = 0; i < read.size(); i++) {
+        EXPECT_EQ(read[i].flags, samples[i].flags);
+        EXPECT_EQ(read[i].x, samples[i].x);
+        EXPECT_EQ(read[i].y, samples[i].y);
+        EXPECT_EQ(read[i].truth, samples[i].truth);
+    }
+}
+
+}  // namespace
