@@ -22,8 +22,8 @@ penwick_ensure_packages() {
         "${missing[@]}" >&2
 }
 
-# What every build on this machine needs.
+# What the host build and the replay tool need.
 penwick_ensure_host_tools() {
     penwick_ensure_packages cmake ninja-build g++ libgtest-dev libgmock-dev \
-        libbenchmark-dev libcli11-dev
+        libbenchmark-dev libcli11-dev libpng-dev librsvg2-bin
 }

@@ -1,0 +1,92 @@
+// How fast the filter judges samples, over a million in-memory samples of a
+// synthetic scribble: the filter alone, the whole interception path, and the
+// floor, the same loop doing only the arc tangent and the two square roots
+// that a sample can cost. The filter should stay within 1.5 times the floor.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+#include "filter/sample_filter.h"
+#include "filter/sample_interception.h"
+#include "platform/host_system.h"
+#include "reg_file.h"
+#include "replay.h"
+#include "synth.h"
+
+namespace {
+
+const std::vector<TraceSample>& Samples() {
+    static const std::vector<TraceSample> samples = [] {
+        SynthOptions options;
+        options.samples = 1000000;
+        return Synthesize(options);
+    }();
+    return samples;
+}
+
+// Filtering on with the recommended settings, as the driver is at load.
+void StartDriver() {
+    HostSystemReset();
+    g_filterSettings = {12, 4, 60, 10, 32, 90, 2, 2, true};
+    g_filterState = FilterState();
+    g_deliveryState = DeliveryState();
+    RecordScreenSize();
+}
+
+int32_t BenchmarkHost(uint32_t, int32_t x, int32_t) { return x | 1; }
+
+void BM_FilterSample(benchmark::State& state) {
+    const std::vector<TraceSample>& samples = Samples();
+    StartDriver();
+    for (auto _ : state) {
+        int accepted = 0;
+        for (const TraceSample& s : samples) {
+            accepted += FilterSample(s.x, s.y, s.flags & 0x02, s.flags & 0x08);
+        }
+        benchmark::DoNotOptimize(accepted);
+    }
+    state.SetItemsProcessed(state.iterations() * samples.size());
+}
+BENCHMARK(BM_FilterSample)->Unit(benchmark::kMillisecond);
+
+void BM_InterceptSample(benchmark::State& state) {
+    const std::vector<TraceSample>& samples = Samples();
+    StartDriver();
+    g_deliveryState.hostCallback = BenchmarkHost;
+    for (auto _ : state) {
+        int32_t results = 0;
+        for (const TraceSample& s : samples) {
+            results += InterceptSample(s.flags, s.x, s.y);
+        }
+        benchmark::DoNotOptimize(results);
+    }
+    state.SetItemsProcessed(state.iterations() * samples.size());
+}
+BENCHMARK(BM_InterceptSample)->Unit(benchmark::kMillisecond);
+
+// The floor: per sample, the direction's arc tangent and the speed change's
+// two square roots, on the step from the previous sample, and nothing else.
+void BM_Floor(benchmark::State& state) {
+    const std::vector<TraceSample>& samples = Samples();
+    for (auto _ : state) {
+        float sum = 0;
+        int32_t previousX = 0, previousY = 0, previousD2 = 0;
+        for (const TraceSample& s : samples) {
+            int32_t dx = s.x - previousX, dy = s.y - previousY;
+            int32_t d2 = dx * dx + dy * dy;
+            sum += static_cast<float>(std::atan2(static_cast<double>(static_cast<float>(dx)),
+                                                 static_cast<double>(static_cast<float>(dy))));
+            sum += std::sqrt(static_cast<float>(previousD2)) - std::sqrt(static_cast<float>(d2));
+            previousX = s.x;
+            previousY = s.y;
+            previousD2 = d2;
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * samples.size());
+}
+BENCHMARK(BM_Floor)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
