@@ -3,7 +3,6 @@
 // library's attach. The name handed to the loader must always end inside its
 // 128 bytes, and filtering must be on exactly when the key exists and all
 // eight settings could be read.
-#include <stdlib.h>
 
 #include <string>
 
@@ -19,12 +18,6 @@ const std::u16string kKey = u"HARDWARE\\DEVICEMAP\\TOUCH\\Penwick";
 const char16_t* const kNames[] = {u"OrigDriverName", u"LowSpeed",     u"MinDirSpeed",
                                   u"HighSpeed",      u"MaxSpeedDiff", u"MaxSpeedDiff2",
                                   u"MaxDirDiff",     u"ErrorDelay",   u"MaxErrorDelay"};
-
-void Check(bool condition) {
-    if (!condition) {
-        abort();
-    }
-}
 
 std::u16string FuzzName(FuzzInput& in) {
     uint8_t choice = in.Read<uint8_t>();
@@ -74,9 +67,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The loader's copy of the name would have run past the buffer without a
     // terminator inside it (AddressSanitizer); it must also fit.
-    Check(g_hostSystem.loadRequests.size() == 1);
-    Check(g_hostSystem.loadRequests[0].size() < 64);
-    Check(g_filterSettings.filteringEnabled == allSettingsFit);
-    Check(g_hostSystem.openKeys == 0);
+    FuzzCheck(g_hostSystem.loadRequests.size() == 1);
+    FuzzCheck(g_hostSystem.loadRequests[0].size() < 64);
+    FuzzCheck(g_filterSettings.filteringEnabled == allSettingsFit);
+    FuzzCheck(g_hostSystem.openKeys == 0);
     return 0;
 }

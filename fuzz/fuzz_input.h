@@ -5,6 +5,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <vector>
@@ -35,5 +36,13 @@ struct FuzzInput {
         return value;
     }
 };
+
+// A property every input must keep: the fuzzer stops on the first input
+// that breaks one and keeps it.
+inline void FuzzCheck(bool property) {
+    if (!property) {
+        abort();
+    }
+}
 
 #endif

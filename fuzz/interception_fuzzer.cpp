@@ -28,7 +28,7 @@ int32_t g_hostResult;
 
 int32_t FuzzHost(uint32_t flags, int32_t x, int32_t y) {
     if (g_delivered.called) {
-        abort();  // one sample, one call at most
+        abort();  // one sample, one call of the host at most
     }
     g_delivered = {true, flags, x, y};
     return g_hostResult;
@@ -36,12 +36,6 @@ int32_t FuzzHost(uint32_t flags, int32_t x, int32_t y) {
 
 int32_t g_originalEnableResult;
 int32_t FuzzOriginalEnable(SampleCallback) { return g_originalEnableResult; }
-
-void Check(bool condition) {
-    if (!condition) {
-        abort();
-    }
-}
 
 }  // namespace
 
@@ -66,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     g_hostSystem.screenWidth = in.Read<int16_t>();
     g_hostSystem.screenHeight = in.Read<int16_t>();
     g_originalEnableResult = in.Read<int32_t>();
-    Check(TouchPanelEnable(FuzzHost) == g_originalEnableResult);
+    FuzzCheck(TouchPanelEnable(FuzzHost) == g_originalEnableResult);
     g_hostSystem.screenWidth = in.Read<int16_t>();
     g_hostSystem.screenHeight = in.Read<int16_t>();
 
@@ -83,26 +77,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         int32_t result = InterceptSample(flags, x, y);
 
         if (!s.filteringEnabled || !(flags & TouchSampleIsCalibratedFlag)) {
-            Check(g_delivered.called && g_delivered.flags == flags && g_delivered.x == x &&
+            FuzzCheck(g_delivered.called && g_delivered.flags == flags && g_delivered.x == x &&
                   g_delivered.y == y && result == g_hostResult);
             continue;
         }
         if (!(flags & TouchSampleValidFlag) || (flags & TouchSampleIgnore)) {
-            Check(!g_delivered.called && result == 0);
+            FuzzCheck(!g_delivered.called && result == 0);
             continue;
         }
         if (!g_delivered.called) {
-            Check(result == 0);
+            FuzzCheck(result == 0);
             continue;
         }
         const Delivered& d = g_delivered;
         bool down = (d.flags & TouchSampleDownFlag) != 0;
-        Check(result == g_hostResult);
-        Check((d.x == x && d.y == y) || (anyDelivered && d.x == lastX && d.y == lastY));
-        Check(down || lastDown);  // never two up samples in a row
-        Check(((d.flags & TouchSamplePreviousDownFlag) != 0) == lastDown);
-        Check(!(d.flags & TouchSampleIgnore));
-        Check((d.flags & ~TouchSamplePreviousDownFlag) == (flags & ~TouchSamplePreviousDownFlag));
+        FuzzCheck(result == g_hostResult);
+        FuzzCheck((d.x == x && d.y == y) || (anyDelivered && d.x == lastX && d.y == lastY));
+        FuzzCheck(down || lastDown);  // never two up samples in a row
+        FuzzCheck(((d.flags & TouchSamplePreviousDownFlag) != 0) == lastDown);
+        FuzzCheck(!(d.flags & TouchSampleIgnore));
+        FuzzCheck((d.flags & ~TouchSamplePreviousDownFlag) == (flags & ~TouchSamplePreviousDownFlag));
         lastDown = down;
         lastX = d.x;
         lastY = d.y;

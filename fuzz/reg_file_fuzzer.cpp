@@ -1,10 +1,9 @@
 // Arbitrary bytes as a .reg file: it either parses or fails with an
 // InputError; what parses goes into the registry and through the driver's
 // configuration and a short replay, which must not fail whatever the values.
-#include <stdlib.h>
-
 #include <string>
 
+#include "fuzz_input.h"
 #include "input.h"
 #include "reg_file.h"
 #include "replay.h"
@@ -14,9 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         settings = ParseRegFile(std::string(reinterpret_cast<const char*>(data), size), "fuzz.reg");
     } catch (const InputError& e) {
-        if (std::string(e.what()).rfind("fuzz.reg", 0) != 0) {
-            abort();
-        }
+        FuzzCheck(std::string(e.what()).rfind("fuzz.reg", 0) == 0);
         return 0;
     }
     static const std::vector<TraceSample> stroke = {
@@ -24,8 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         {0x0F, 160, 140, Truth::Fault, 3}, {0x0F, 112, 103, Truth::Ok, 4},
         {0x0D, 112, 103, Truth::Ok, 5}};
     ReplayResult result = Replay(settings, ReplayScreens(), stroke);
-    if (result.records.size() != stroke.size() || result.driverName.size() >= 64) {
-        abort();
-    }
+    FuzzCheck(result.records.size() == stroke.size() && result.driverName.size() < 64);
     return 0;
 }

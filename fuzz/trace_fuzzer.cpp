@@ -1,10 +1,9 @@
 // Arbitrary text as a pen trace: it either parses or fails with an
 // InputError naming the line, and what parses is written and read back the
 // same.
-#include <stdlib.h>
-
 #include <string>
 
+#include "fuzz_input.h"
 #include "input.h"
 #include "trace.h"
 
@@ -14,20 +13,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         samples = ParseTrace(text, "fuzz.csv");
     } catch (const InputError& e) {
-        if (std::string(e.what()).rfind("fuzz.csv:", 0) != 0) {
-            abort();
-        }
+        FuzzCheck(std::string(e.what()).rfind("fuzz.csv:", 0) == 0);
         return 0;
     }
     std::vector<TraceSample> again = ParseTrace(FormatTrace(samples, "comment"), "again.csv");
-    if (again.size() != samples.size()) {
-        abort();
-    }
+    FuzzCheck(again.size() == samples.size());
     for (size_t i = 0; i < samples.size(); i++) {
-        if (again[i].flags != samples[i].flags || again[i].x != samples[i].x ||
-            again[i].y != samples[i].y || again[i].truth != samples[i].truth) {
-            abort();
-        }
+        FuzzCheck(again[i].flags == samples[i].flags && again[i].x == samples[i].x &&
+                  again[i].y == samples[i].y && again[i].truth == samples[i].truth);
     }
     return 0;
 }

@@ -182,18 +182,18 @@ std::string FormatReplaySvg(const ReplayResult& result, const std::string& title
         y += 16;
     };
     // Long text is broken at spaces into lines of at most 60 characters.
-    auto wrapped = [&](const std::string& text) {
+    auto wrapped = [&](const std::string& text, const char* weight = "normal") {
         for (size_t start = 0; start < text.size();) {
             size_t end = std::min(text.size(), start + 60);
             if (end < text.size()) {
                 size_t space = text.rfind(' ', end);
                 end = space > start ? space + 1 : end;
             }
-            line(text.substr(start, end - start));
+            line(text.substr(start, end - start), weight);
             start = end;
         }
     };
-    wrapped(title);
+    wrapped(title, "bold");
     y += 6;
     svg << Format("<path d='M%.0f %.0fh24' stroke='#aaaaaa' stroke-dasharray='3 2'/>", panelX, y - 4);
     svg << Format("<text x='%.0f' y='%.0f'>raw samples</text>\n", panelX + 30, y);
