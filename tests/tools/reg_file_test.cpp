@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "input.h"
+#include "input_error_support.h"
 #include "reg_file.h"
 
 namespace {
@@ -106,12 +106,7 @@ void PrintTo(const BadReg& c, std::ostream* out) { *out << c.name; }
 class RegErrorTest : public ::testing::TestWithParam<BadReg> {};
 
 TEST_P(RegErrorTest, names_the_file_and_line) {
-    try {
-        ParseRegFile(GetParam().file, "s.reg");
-        FAIL() << "no error";
-    } catch (const InputError& e) {
-        EXPECT_STREQ(e.what(), GetParam().error);
-    }
+    EXPECT_EQ(InputErrorOf([this] { ParseRegFile(GetParam().file, "s.reg"); }), GetParam().error);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "input.h"
+#include "input_error_support.h"
 #include "trace.h"
 
 // Found by argument lookup from the standard algorithms: outside the
@@ -48,12 +48,7 @@ void PrintTo(const BadTrace& c, std::ostream* out) { *out << c.name; }
 class TraceErrorTest : public ::testing::TestWithParam<BadTrace> {};
 
 TEST_P(TraceErrorTest, names_the_file_and_line) {
-    try {
-        ParseTrace(GetParam().text, "t.csv");
-        FAIL() << "no error";
-    } catch (const InputError& e) {
-        EXPECT_STREQ(e.what(), GetParam().error);
-    }
+    EXPECT_EQ(InputErrorOf([this] { ParseTrace(GetParam().text, "t.csv"); }), GetParam().error);
 }
 
 INSTANTIATE_TEST_SUITE_P(

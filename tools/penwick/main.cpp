@@ -33,15 +33,8 @@ void ApplySetting(RegFile& settings, const std::string& assignment) {
         throw InputError("--set", 0, "'" + assignment + "' wants NAME=VALUE with a 32-bit decimal "
                          "or 0x hex value");
     }
-    std::string regLine = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\" + std::string(kPenwickKeyPath) +
-                          "]\n\"" + name + "\"=dword:" +
-                          (std::ostringstream() << std::hex << static_cast<uint32_t>(value)).str();
-    RegValue parsed = ParseRegFile(regLine, "--set").penwickValues.at(0);
-    auto& values = settings.penwickValues;
-    values.erase(std::remove_if(values.begin(), values.end(),
-                                [&](const RegValue& v) { return v.name == parsed.name; }),
-                 values.end());
-    values.push_back(parsed);
+    RegFileSet(settings, RegDword(std::u16string(name.begin(), name.end()),
+                                  static_cast<uint32_t>(value)));
     settings.hasPenwickKey = true;
 }
 

@@ -142,11 +142,7 @@ RegValue ParseData(const std::string& data, const std::string& fileName, int lin
             !std::all_of(digits.begin(), digits.end(), [](char c) { return HexDigit(c) >= 0; })) {
             throw InputError(fileName, line, "dword: wants 1 to 8 hex digits, not '" + digits + "'");
         }
-        uint32_t number = static_cast<uint32_t>(std::stoul(digits, nullptr, 16));
-        value.type = kRegDword;
-        value.data.resize(4);
-        memcpy(value.data.data(), &number, 4);
-        return value;
+        return RegDword(u"", static_cast<uint32_t>(std::stoul(digits, nullptr, 16)));
     }
     size_t colon = lower.find(':');
     std::string kind = colon == std::string::npos ? lower : lower.substr(0, colon);
@@ -189,6 +185,24 @@ bool IsPenwickKey(const std::string& key) {
 }
 
 }  // namespace
+
+RegValue RegDword(const std::u16string& name, uint32_t number) {
+    RegValue value{name, kRegDword, std::vector<uint8_t>(4)};
+    memcpy(value.data.data(), &number, 4);
+    return value;
+}
+
+void RegFileRemove(RegFile& file, const std::u16string& name) {
+    auto& values = file.penwickValues;
+    values.erase(std::remove_if(values.begin(), values.end(),
+                                [&](const RegValue& v) { return SameName(v.name, name); }),
+                 values.end());
+}
+
+void RegFileSet(RegFile& file, const RegValue& value) {
+    RegFileRemove(file, value.name);
+    file.penwickValues.push_back(value);
+}
 
 std::u16string Utf16FromUtf8(const std::string& text, const std::string& fileName, int line) {
     std::u16string out;
@@ -297,13 +311,11 @@ RegFile ParseRegFile(const std::string& bytes, const std::string& fileName) {
         if (!inPenwickKey) {
             continue;
         }
-        auto& values = result.penwickValues;
-        values.erase(std::remove_if(values.begin(), values.end(),
-                                    [&](const RegValue& v) { return SameName(v.name, name16); }),
-                     values.end());
-        if (!deletes) {
+        if (deletes) {
+            RegFileRemove(result, name16);
+        } else {
             value.name = name16;
-            values.push_back(value);
+            RegFileSet(result, value);
         }
     }
     if (!seenHeader) {

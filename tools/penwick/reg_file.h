@@ -25,6 +25,16 @@ struct RegFile {
     std::vector<RegValue> penwickValues;  // one per name, the file's last word
 };
 
+// A REG_DWORD value, as "name"=dword:... gives it.
+RegValue RegDword(const std::u16string& name, uint32_t number);
+
+// Stores a value in the file's Penwick key, replacing any of the same name
+// (names compare without regard to the case of ASCII letters).
+void RegFileSet(RegFile& file, const RegValue& value);
+
+// Removes the Penwick key's value of that name, if there is one.
+void RegFileRemove(RegFile& file, const std::u16string& name);
+
 // Parses a .reg file's bytes; throws InputError naming fileName and the line.
 RegFile ParseRegFile(const std::string& bytes, const std::string& fileName);
 

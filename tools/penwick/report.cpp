@@ -124,27 +124,24 @@ std::string FormatReplaySummary(const ReplayResult& result) {
 std::string FormatReplaySvg(const ReplayResult& result, const std::string& title) {
     const std::vector<ReplayRecord>& records = result.records;
     double minX = 0, maxX = 1, minY = 0, maxY = 1;
-    bool any = false;
+    if (!records.empty()) {
+        minX = maxX = records[0].in.x;
+        minY = maxY = records[0].in.y;
+    }
     for (const ReplayRecord& r : records) {
-        double x = r.in.x, y = r.in.y;
-        minX = any ? std::min(minX, x) : x;
-        maxX = any ? std::max(maxX, x) : x;
-        minY = any ? std::min(minY, y) : y;
-        maxY = any ? std::max(maxY, y) : y;
-        any = true;
+        minX = std::min(minX, double(r.in.x));
+        maxX = std::max(maxX, double(r.in.x));
+        minY = std::min(minY, double(r.in.y));
+        maxY = std::max(maxY, double(r.in.y));
     }
     const double plot = 640, margin = 20, panelX = plot + 2 * margin, width = panelX + 420;
     double span = std::max({maxX - minX, maxY - minY, 1.0});
     double scale = plot / span;
     auto px = [&](double x) { return margin + (x - minX) * scale; };
     auto py = [&](double y) { return margin + (y - minY) * scale; };
-    double height = std::max(plot + 2 * margin, 420.0);
 
+    // The picture's body; its height is known once the panel is written.
     std::ostringstream svg;
-    svg << Format("<svg xmlns='http://www.w3.org/2000/svg' width='%.0f' height='%.0f' "
-                  "viewBox='0 0 %.0f %.0f' font-family='sans-serif' font-size='12'>\n",
-                  width, height, width, height);
-    svg << "<rect width='100%' height='100%' fill='white'/>\n";
     svg << Format("<rect x='%.0f' y='%.0f' width='%.0f' height='%.0f' fill='#f8f8f8' stroke='#ccc'/>\n",
                   margin, margin, plot, plot);
 
@@ -217,14 +214,9 @@ std::string FormatReplaySvg(const ReplayResult& result, const std::string& title
     for (std::string text; std::getline(summary, text);) {
         wrapped(text);
     }
-    svg << "</svg>\n";
-    std::string out = svg.str();
-    // The panel may run past the plot's height: grow the picture to hold it.
-    double needed = y + margin;
-    if (needed > height) {
-        std::string from = Format("height='%.0f' viewBox='0 0 %.0f %.0f'", height, width, height);
-        std::string to = Format("height='%.0f' viewBox='0 0 %.0f %.0f'", needed, width, needed);
-        out.replace(out.find(from), from.size(), to);
-    }
-    return out;
+    double height = std::max(plot + margin, y) + margin;
+    return Format("<svg xmlns='http://www.w3.org/2000/svg' width='%.0f' height='%.0f' "
+                  "viewBox='0 0 %.0f %.0f' font-family='sans-serif' font-size='12'>\n",
+                  width, height, width, height) +
+           "<rect width='100%' height='100%' fill='white'/>\n" + svg.str() + "</svg>\n";
 }
