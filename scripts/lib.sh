@@ -2,6 +2,15 @@
 
 PENWICK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# Runs a command as root: directly when root, through sudo otherwise.
+penwick_as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    else
+        sudo "$@"
+    fi
+}
+
 # Installs those of the given Debian packages that are missing (name:i386
 # adds the i386 architecture first). Uses sudo when not root.
 penwick_ensure_packages() {
@@ -11,19 +20,96 @@ penwick_ensure_packages() {
             missing+=("$package")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
-    local sudo=
-    [ "$(id -u)" -ne 0 ] && sudo=sudo
     echo "installing: ${missing[*]}" >&2
     if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-        $sudo dpkg --add-architecture i386
+        penwick_as_root dpkg --add-architecture i386
     fi
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}" >&2
+    penwick_as_root apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive penwick_as_root apt-get install -y -qq \
+            --no-install-recommends "${missing[@]}" >&2
 }
 
 # What the host build and the replay tool need.
 penwick_ensure_host_tools() {
     penwick_ensure_packages cmake ninja-build g++ libgtest-dev libgmock-dev \
         libbenchmark-dev libcli11-dev libpng-dev librsvg2-bin
+}
+
+# --- 32-bit x86 programs (Wine) ---------------------------------------------
+#
+# Some machines' kernels run no 32-bit x86 program at all ("Exec format
+# error"). There qemu-i386 is registered through binfmt_misc for i386 ELF
+# programs, for as long as the calling script runs.
+
+PENWICK_BINFMT=/proc/sys/fs/binfmt_misc
+PENWICK_BINFMT_NAME=penwick-i386
+penwick_i386_registered=
+penwick_i386_mounted=
+
+# Runs a 96-byte static i386 program that only exits with status 42; true
+# when it did, that is, when this machine runs 32-bit x86 programs now.
+penwick_i386_runs() {
+    local probe status
+    probe=$(mktemp) || return 1
+    printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0\0\0\0\0\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0''\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10\140\0\0\0\140\0\0\0\5\0\0\0\0\20\0\0''\270\1\0\0\0\273\52\0\0\0\315\200' >"$probe"
+    chmod +x "$probe"
+    ("$probe") 2>/dev/null
+    status=$?
+    rm -f "$probe"
+    [ "$status" -eq 42 ]
+}
+
+# Makes sure 32-bit x86 programs run: leaves a machine that runs them natively
+# untouched, and elsewhere registers qemu-i386 for them (saying so in one
+# line). PENWICK_I386=emulate registers it even where they run natively. On
+# failure prints nothing and sets penwick_i386_problem to the reason.
+penwick_i386_start() {
+    penwick_i386_problem=
+    # What a run that was killed outright left behind.
+    if [ -e "$PENWICK_BINFMT/$PENWICK_BINFMT_NAME" ]; then
+        penwick_as_root sh -c "echo -1 >$PENWICK_BINFMT/$PENWICK_BINFMT_NAME"
+    fi
+    if [ "${PENWICK_I386:-}" != emulate ] && penwick_i386_runs; then
+        return 0
+    fi
+    local qemu
+    qemu=$(command -v qemu-i386) || {
+        penwick_i386_problem="this machine runs no 32-bit x86 programs and qemu-i386 is missing (Debian package qemu-user)"
+        return 1
+    }
+    if [ ! -e "$PENWICK_BINFMT/register" ]; then
+        penwick_as_root mount -t binfmt_misc binfmt_misc "$PENWICK_BINFMT" 2>/dev/null || {
+            penwick_i386_problem="this machine runs no 32-bit x86 programs and binfmt_misc cannot be mounted to register qemu-i386 (needs root or sudo)"
+            return 1
+        }
+        penwick_i386_mounted=1
+    fi
+    local magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+    local mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+    # F: the kernel opens qemu-i386 now, so it serves in any mount namespace.
+    if ! penwick_as_root sh -c 'printf "%s\n" "$1" >"$2/register"' sh \
+        ":$PENWICK_BINFMT_NAME:M::$magic:$mask:$qemu:F" "$PENWICK_BINFMT" 2>/dev/null; then
+        penwick_i386_problem="this machine runs no 32-bit x86 programs and qemu-i386 cannot be registered with binfmt_misc (needs root or sudo)"
+        penwick_i386_stop
+        return 1
+    fi
+    penwick_i386_registered=1
+    if ! penwick_i386_runs; then
+        penwick_i386_problem="this machine runs no 32-bit x86 programs, not even with qemu-i386 registered (is binfmt_misc disabled?)"
+        penwick_i386_stop
+        return 1
+    fi
+    echo "32-bit x86: this machine runs none natively; qemu-i386 emulates them for this run, so the Windows tests take longer" >&2
+}
+
+# Removes what penwick_i386_start registered and mounted; safe to call twice.
+penwick_i386_stop() {
+    if [ -n "$penwick_i386_registered" ]; then
+        penwick_as_root sh -c "echo -1 >$PENWICK_BINFMT/$PENWICK_BINFMT_NAME" 2>/dev/null
+        penwick_i386_registered=
+    fi
+    if [ -n "$penwick_i386_mounted" ]; then
+        penwick_as_root umount "$PENWICK_BINFMT" 2>/dev/null
+        penwick_i386_mounted=
+    fi
 }
