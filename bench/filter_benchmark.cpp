@@ -6,12 +6,12 @@
 
 #include <cmath>
 
+#include "engine/replay.h"
+#include "engine/synth.h"
+#include "files/recommended_settings.h"
+#include "files/reg_file.h"
 #include "filter/sample_filter.h"
-#include "filter/sample_interception.h"
-#include "platform/host_system.h"
-#include "reg_file.h"
-#include "replay.h"
-#include "synth.h"
+#include "proxy/sample_interception.h"
 
 namespace {
 
@@ -24,13 +24,11 @@ const std::vector<TraceSample>& Samples() {
     return samples;
 }
 
-// Filtering on with the recommended settings, as the driver is at load.
+// The driver as at boot with the recommended settings, enabled by the host.
 void StartDriver() {
-    HostSystemReset();
-    g_filterSettings = {12, 4, 60, 10, 32, 90, 2, 2, true};
-    g_filterState = FilterState();
-    g_deliveryState = DeliveryState();
-    RecordScreenSize();
+    ReplayResult result;
+    ReplayStartDriver(ParseRegFile(kRecommendedSettings, "recommended settings"), ReplayScreens(),
+                      result);
 }
 
 int32_t BenchmarkHost(uint32_t, int32_t x, int32_t) { return x | 1; }

@@ -24,7 +24,6 @@ struct FilterSettings {
     int32_t MaxDirDiff;     // a change of direction below this, in degrees, passes
     int32_t ErrorDelay;     // samples added to the error delay per error
     int32_t MaxErrorDelay;  // upper bound of the error delay
-    bool filteringEnabled;  // false until every setting was read
 };
 
 // Which rule of the filter decided the last judged sample.

@@ -6,23 +6,22 @@
 
 #include <string>
 
-#include "filter/sample_filter.h"
 #include "fuzz_input.h"
 #include "platform/host_system.h"
+#include "proxy/configuration.h"
 #include "proxy/original_driver.h"
 
 namespace {
 
-const std::u16string kKey = u"HARDWARE\\DEVICEMAP\\TOUCH\\Penwick";
-
-const char16_t* const kNames[] = {u"OrigDriverName", u"LowSpeed",     u"MinDirSpeed",
-                                  u"HighSpeed",      u"MaxSpeedDiff", u"MaxSpeedDiff2",
-                                  u"MaxDirDiff",     u"ErrorDelay",   u"MaxErrorDelay"};
+const std::u16string kKey = kConfigurationKey;
 
 std::u16string FuzzName(FuzzInput& in) {
     uint8_t choice = in.Read<uint8_t>();
     if (choice < 200) {
-        std::u16string name = kNames[choice % 9];
+        int index = choice % (kConfigurationSettingCount + 1);
+        std::u16string name = index == kConfigurationSettingCount
+                                  ? u"OrigDriverName"
+                                  : kConfigurationSettings[index].name;
         if (choice & 0x80) {
             for (char16_t& c : name) {
                 c = (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
@@ -43,8 +42,7 @@ std::u16string FuzzName(FuzzInput& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in{data, size};
     HostSystemReset();
-    g_filterSettings = FilterSettings();
-    g_originalDriver = OriginalDriver();
+    LibraryResetToLoadTime();
 
     bool keyExists = in.Read<uint8_t>() & 1;
     if (keyExists) {
@@ -58,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     bool allSettingsFit = keyExists;
-    for (int i = 1; i < 9; i++) {
-        const std::vector<uint8_t>* value = HostFindRegistryValue(kKey, kNames[i]);
+    for (const ConfigurationSetting& setting : kConfigurationSettings) {
+        const std::vector<uint8_t>* value = HostFindRegistryValue(kKey, setting.name);
         allSettingsFit = allSettingsFit && value != nullptr && value->size() <= 4;
     }
 
@@ -69,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // terminator inside it (AddressSanitizer); it must also fit.
     FuzzCheck(g_hostSystem.loadRequests.size() == 1);
     FuzzCheck(g_hostSystem.loadRequests[0].size() < 64);
-    FuzzCheck(g_filterSettings.filteringEnabled == allSettingsFit);
+    FuzzCheck(g_configuration.filteringEnabled == allSettingsFit);
     FuzzCheck(g_hostSystem.openKeys == 0);
     return 0;
 }

@@ -11,9 +11,10 @@
 #include <stdlib.h>
 
 #include "filter/sample_filter.h"
-#include "filter/sample_interception.h"
 #include "fuzz_input.h"
 #include "platform/host_system.h"
+#include "proxy/configuration.h"
+#include "proxy/sample_interception.h"
 
 namespace {
 
@@ -42,21 +43,14 @@ int32_t FuzzOriginalEnable(SampleCallback) { return g_originalEnableResult; }
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in{data, size};
     HostSystemReset();
-    g_filterState = FilterState();
-    g_deliveryState = DeliveryState();
-    g_originalDriver = OriginalDriver();
+    LibraryResetToLoadTime();
     g_originalDriver.TouchPanelEnable = FuzzOriginalEnable;
 
-    FilterSettings& s = g_filterSettings;
-    s.LowSpeed = in.Read<int32_t>();
-    s.MinDirSpeed = in.Read<int32_t>();
-    s.HighSpeed = in.Read<int32_t>();
-    s.MaxSpeedDiff = in.Read<int32_t>();
-    s.MaxSpeedDiff2 = in.Read<int32_t>();
-    s.MaxDirDiff = in.Read<int32_t>();
-    s.ErrorDelay = in.Read<int32_t>();
-    s.MaxErrorDelay = in.Read<int32_t>();
-    s.filteringEnabled = in.Read<uint8_t>() & 1;
+    for (const ConfigurationSetting& setting : kConfigurationSettings) {
+        g_filterSettings.*setting.field = in.Read<int32_t>();
+    }
+    bool filtering = in.Read<uint8_t>() & 1;
+    g_configuration.filteringEnabled = filtering;
     g_hostSystem.screenWidth = in.Read<int16_t>();
     g_hostSystem.screenHeight = in.Read<int16_t>();
     g_originalEnableResult = in.Read<int32_t>();
@@ -76,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
         int32_t result = InterceptSample(flags, x, y);
 
-        if (!s.filteringEnabled || !(flags & TouchSampleIsCalibratedFlag)) {
+        if (!filtering || !(flags & TouchSampleIsCalibratedFlag)) {
             FuzzCheck(g_delivered.called && g_delivered.flags == flags && g_delivered.x == x &&
                   g_delivered.y == y && result == g_hostResult);
             continue;

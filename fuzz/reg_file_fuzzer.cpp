@@ -4,9 +4,9 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "input.h"
-#include "reg_file.h"
-#include "replay.h"
+#include "files/input.h"
+#include "files/reg_file.h"
+#include "engine/replay.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RegFile settings;

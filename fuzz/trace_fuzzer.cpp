@@ -4,8 +4,8 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "input.h"
-#include "trace.h"
+#include "files/input.h"
+#include "files/trace.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);

@@ -30,6 +30,10 @@ struct HostLibrary {
 };
 
 struct HostSystem {
+    // Every call of the seam, by name, in order, while recordCalls is set
+    // (the replay tool leaves it off: it makes millions of calls).
+    bool recordCalls = false;
+    std::vector<std::string> calls;
     int32_t screenWidth = 240;
     int32_t screenHeight = 320;
     // Keys by path below HKEY_LOCAL_MACHINE; values by name: type and bytes.

@@ -22,6 +22,12 @@ std::u16string Folded(std::u16string text) {
     return text;
 }
 
+void HostRecordCall(const char* name) {
+    if (g_hostSystem.recordCalls) {
+        g_hostSystem.calls.push_back(name);
+    }
+}
+
 // Registry keys are handed out as 1-based indexes into this list of paths.
 std::vector<std::u16string> g_openedKeys;
 
@@ -78,11 +84,18 @@ HostLibrary* HostFindLibrary(const std::u16string& fileName) {
     return nullptr;
 }
 
-int32_t SystemScreenWidth(void) { return g_hostSystem.screenWidth; }
+int32_t SystemScreenWidth(void) {
+    HostRecordCall("SystemScreenWidth");
+    return g_hostSystem.screenWidth;
+}
 
-int32_t SystemScreenHeight(void) { return g_hostSystem.screenHeight; }
+int32_t SystemScreenHeight(void) {
+    HostRecordCall("SystemScreenHeight");
+    return g_hostSystem.screenHeight;
+}
 
 int32_t SystemOpenRegistryKey(const char16_t* subKey, SystemKey* key) {
+    HostRecordCall("SystemOpenRegistryKey");
     std::u16string path = Folded(subKey);
     if (g_hostSystem.registry.count(path) == 0) {
         return kRegistryNotFound;
@@ -95,6 +108,7 @@ int32_t SystemOpenRegistryKey(const char16_t* subKey, SystemKey* key) {
 
 int32_t SystemQueryRegistryValue(SystemKey key, const char16_t* name, uint32_t* type, void* data,
                                  uint32_t* size) {
+    HostRecordCall("SystemQueryRegistryValue");
     g_hostSystem.queriedValues.push_back(name);
     const std::u16string& path = g_openedKeys.at(reinterpret_cast<size_t>(key) - 1);
     const auto& values = g_hostSystem.registry[path];
@@ -116,10 +130,14 @@ int32_t SystemQueryRegistryValue(SystemKey key, const char16_t* name, uint32_t* 
     return 0;
 }
 
-void SystemCloseRegistryKey(SystemKey) { g_hostSystem.openKeys--; }
+void SystemCloseRegistryKey(SystemKey) {
+    HostRecordCall("SystemCloseRegistryKey");
+    g_hostSystem.openKeys--;
+}
 
 // Modules are handed out as 1-based indexes into the library table.
 SystemModule SystemLoadLibrary(const char16_t* fileName) {
+    HostRecordCall("SystemLoadLibrary");
     g_hostSystem.loadRequests.push_back(fileName);
     HostLibrary* library = HostFindLibrary(fileName);
     if (library == nullptr) {
@@ -142,13 +160,18 @@ HostLibrary& HostLibraryOf(SystemModule module) {
 }  // namespace
 
 SystemProc SystemResolveEntryPoint(SystemModule module, const char16_t* name) {
+    HostRecordCall("SystemResolveEntryPoint");
     const auto& entries = HostLibraryOf(module).entryPoints;
     auto entry = entries.find(name);
     return entry == entries.end() ? nullptr : entry->second;
 }
 
-void SystemReleaseLibrary(SystemModule module) { HostLibraryOf(module).releases++; }
+void SystemReleaseLibrary(SystemModule module) {
+    HostRecordCall("SystemReleaseLibrary");
+    HostLibraryOf(module).releases++;
+}
 
 void SystemStopThreadNotifications(SystemModule self) {
+    HostRecordCall("SystemStopThreadNotifications");
     g_hostSystem.threadNotificationStops.push_back(self);
 }

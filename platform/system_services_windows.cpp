@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include "platform/system_services.h"
+// The one arrow that points up out of platform/: the loader enters the
+// library here, and the library's frame is the proxy's.
 #include "proxy/original_driver.h"
 
 // UTF-16 names are handed to the wide-character interface as they are.
@@ -70,6 +72,20 @@ void SystemReleaseLibrary(SystemModule module) { FreeLibrary(static_cast<HMODULE
 
 void SystemStopThreadNotifications(SystemModule self) {
     DisableThreadLibraryCalls(static_cast<HMODULE>(self));
+}
+
+// The run-time library's functions that the filter uses, taken from the
+// system's msvcrt.dll as the device takes them from coredll.dll: the DLL has
+// no C run-time library of its own. mingw-w64 offers only their import slots.
+// The filter's single-precision square root is the double one rounded, which
+// is the same number.
+extern "C" {
+extern double (*const msvcrtAtan2)(double, double) __asm__("__imp__atan2");
+extern double (*const msvcrtSqrt)(double) __asm__("__imp__sqrt");
+
+double atan2(double y, double x) { return msvcrtAtan2(y, x); }
+
+float sqrtf(float value) { return static_cast<float>(msvcrtSqrt(value)); }
 }
 
 #ifdef _WIN32_WCE

@@ -2,30 +2,13 @@
 
 #include <string.h>
 
-#include "filter/sample_filter.h"
 #include "platform/system_services.h"
+
+Configuration g_configuration;
 
 namespace {
 
-const char16_t kConfigurationKey[] = u"HARDWARE\\DEVICEMAP\\TOUCH\\Penwick";
 const char16_t kDefaultDriverName[] = u"touch.dll";
-
-// The settings in the order they are read.
-struct SettingValue {
-    const char16_t* name;
-    int32_t FilterSettings::*field;
-};
-
-const SettingValue kSettingValues[] = {
-    {u"LowSpeed", &FilterSettings::LowSpeed},
-    {u"MinDirSpeed", &FilterSettings::MinDirSpeed},
-    {u"HighSpeed", &FilterSettings::HighSpeed},
-    {u"MaxSpeedDiff", &FilterSettings::MaxSpeedDiff},
-    {u"MaxSpeedDiff2", &FilterSettings::MaxSpeedDiff2},
-    {u"MaxDirDiff", &FilterSettings::MaxDirDiff},
-    {u"ErrorDelay", &FilterSettings::ErrorDelay},
-    {u"MaxErrorDelay", &FilterSettings::MaxErrorDelay},
-};
 
 // Reads a value into `destination` of `size` bytes. What the platform leaves
 // in its buffer after a failed query is undefined, so the query goes to a
@@ -72,11 +55,11 @@ void LoadConfiguration(char16_t nameBuffer[kDriverNameUnits]) {
         memcpy(nameBuffer, name, sizeof(name));
     }
 
-    g_filterSettings.filteringEnabled = true;
-    for (const SettingValue& setting : kSettingValues) {
+    g_configuration.filteringEnabled = true;
+    for (const ConfigurationSetting& setting : kConfigurationSettings) {
         if (!ConfigurationReadValue(key, setting.name, &(g_filterSettings.*setting.field),
                                     sizeof(int32_t))) {
-            g_filterSettings.filteringEnabled = false;
+            g_configuration.filteringEnabled = false;
         }
     }
 

@@ -10,8 +10,39 @@
 
 #include <stdint.h>
 
+#include "filter/sample_filter.h"
+
 // The driver-name buffer: 128 bytes, a UTF-16 file name with its terminator.
 const int kDriverNameUnits = 64;
+
+// The key below HKEY_LOCAL_MACHINE that holds Penwick's values.
+const char16_t kConfigurationKey[] = u"HARDWARE\\DEVICEMAP\\TOUCH\\Penwick";
+
+struct Configuration {
+    bool filteringEnabled;  // the key exists and all eight settings were read
+};
+
+extern Configuration g_configuration;
+
+// The eight settings: the registry value each is read from, in the order
+// they are read, and the field of the filter settings it fills.
+struct ConfigurationSetting {
+    const char16_t* name;
+    int32_t FilterSettings::*field;
+};
+
+const int kConfigurationSettingCount = 8;
+
+const ConfigurationSetting kConfigurationSettings[kConfigurationSettingCount] = {
+    {u"LowSpeed", &FilterSettings::LowSpeed},
+    {u"MinDirSpeed", &FilterSettings::MinDirSpeed},
+    {u"HighSpeed", &FilterSettings::HighSpeed},
+    {u"MaxSpeedDiff", &FilterSettings::MaxSpeedDiff},
+    {u"MaxSpeedDiff2", &FilterSettings::MaxSpeedDiff2},
+    {u"MaxDirDiff", &FilterSettings::MaxDirDiff},
+    {u"ErrorDelay", &FilterSettings::ErrorDelay},
+    {u"MaxErrorDelay", &FilterSettings::MaxErrorDelay},
+};
 
 // Sets nameBuffer to "touch.dll", then fills it, the filter settings and the
 // filtering-enabled flag from the registry.

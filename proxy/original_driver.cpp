@@ -1,6 +1,8 @@
 #include "proxy/original_driver.h"
 
+#include "filter/sample_filter.h"
 #include "proxy/configuration.h"
+#include "proxy/sample_interception.h"
 
 OriginalDriver g_originalDriver;
 
@@ -48,8 +50,17 @@ int32_t OriginalDriverAttach(SystemModule self) {
     char16_t driverName[kDriverNameUnits];
     LoadConfiguration(driverName);
 
-    g_originalDriver.module = SystemLoadLibrary(driverName);
-    if (g_originalDriver.module == nullptr) {
+    SystemModule module = SystemLoadLibrary(driverName);
+    // A name that leads back to Penwick itself (installed twice, say) would
+    // make every forwarder call itself until the stack runs out: such a
+    // driver cannot be used. The extra load is undone at once, so that
+    // nothing stays loaded twice and detach has nothing to release.
+    if (module != nullptr && module == self) {
+        SystemReleaseLibrary(module);
+        return 0;
+    }
+    g_originalDriver.module = module;
+    if (module == nullptr) {
         return 0;
     }
     // A refused load keeps the driver loaded; the loader's following detach
@@ -62,6 +73,14 @@ int32_t OriginalDriverAttach(SystemModule self) {
 }
 
 }  // namespace
+
+void LibraryResetToLoadTime(void) {
+    g_configuration = Configuration();
+    g_filterSettings = FilterSettings();
+    g_filterState = FilterState();
+    g_deliveryState = DeliveryState();
+    g_originalDriver = OriginalDriver();
+}
 
 int32_t LibraryEntry(SystemModule self, uint32_t reason) {
     if (reason == kLibraryProcessAttach) {

@@ -29,16 +29,13 @@ struct StoredValue {
     std::vector<uint8_t> bytes;
 };
 
-const char16_t* const kSettingNames[] = {u"LowSpeed",      u"MinDirSpeed", u"HighSpeed",
-                                         u"MaxSpeedDiff",  u"MaxSpeedDiff2", u"MaxDirDiff",
-                                         u"ErrorDelay",    u"MaxErrorDelay"};
-
 // The eight settings stored as 1..8, but for those named in `skip`.
 std::vector<StoredValue> Settings(std::initializer_list<std::u16string> skip = {}) {
     std::vector<StoredValue> values;
-    for (int i = 0; i < 8; i++) {
-        if (std::find(skip.begin(), skip.end(), kSettingNames[i]) == skip.end()) {
-            values.push_back({kSettingNames[i], kRegistryDword, Dword(i + 1)});
+    for (int i = 0; i < kConfigurationSettingCount; i++) {
+        const char16_t* name = kConfigurationSettings[i].name;
+        if (std::find(skip.begin(), skip.end(), name) == skip.end()) {
+            values.push_back({name, kRegistryDword, Dword(i + 1)});
         }
     }
     return values;
@@ -123,7 +120,7 @@ TEST_P(ConfigurationTest, registry_contents_give_name_settings_and_filtering) {
     LoadConfiguration(name);
 
     EXPECT_EQ(std::u16string(name), c.expectedName);
-    EXPECT_EQ(g_filterSettings.filteringEnabled, c.expectedFiltering);
+    EXPECT_EQ(g_configuration.filteringEnabled, c.expectedFiltering);
     const FilterSettings& s = g_filterSettings;
     EXPECT_EQ((std::vector<int32_t>{s.LowSpeed, s.MinDirSpeed, s.HighSpeed, s.MaxSpeedDiff,
                                     s.MaxSpeedDiff2, s.MaxDirDiff, s.ErrorDelay, s.MaxErrorDelay}),
@@ -140,11 +137,14 @@ TEST_F(DriverTest, configuration_queries_every_value_in_order_whatever_fails) {
     HostSetRegistryDword(kKey, u"MaxSpeedDiff", 4);
     char16_t name[kDriverNameUnits];
     LoadConfiguration(name);
-    std::vector<std::u16string> expected = {u"OrigDriverName"};
-    expected.insert(expected.end(), std::begin(kSettingNames), std::end(kSettingNames));
+    // Spelled out here, not taken from the driver's table: this is the order
+    // the table must have.
+    std::vector<std::u16string> expected = {
+        u"OrigDriverName", u"LowSpeed",      u"MinDirSpeed", u"HighSpeed",    u"MaxSpeedDiff",
+        u"MaxSpeedDiff2",  u"MaxDirDiff",    u"ErrorDelay",  u"MaxErrorDelay"};
     EXPECT_EQ(g_hostSystem.queriedValues, expected);
     EXPECT_EQ(g_filterSettings.MaxSpeedDiff, 4);
-    EXPECT_FALSE(g_filterSettings.filteringEnabled);
+    EXPECT_FALSE(g_configuration.filteringEnabled);
 }
 
 TEST_F(DriverTest, configuration_name_buffer_holds_the_default_then_zeros) {

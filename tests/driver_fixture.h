@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "filter/sample_filter.h"
-#include "filter/sample_interception.h"
 #include "platform/host_system.h"
+#include "proxy/configuration.h"
 #include "proxy/original_driver.h"
+#include "proxy/sample_interception.h"
 
 struct HostSample {
     uint32_t flags;
@@ -43,18 +44,16 @@ class DriverTest : public ::testing::Test {
 protected:
     void SetUp() override {
         HostSystemReset();
-        g_filterSettings = FilterSettings();
-        g_filterState = FilterState();
-        g_deliveryState = DeliveryState();
-        g_originalDriver = OriginalDriver();
+        g_hostSystem.recordCalls = true;
+        LibraryResetToLoadTime();
         g_hostReceived.clear();
     }
 
     // Filtering on with these settings; the host enabled at the current screen.
     static void UseSettings(const FilterSettingsRow& s) {
-        g_filterSettings = {s.LowSpeed,     s.MinDirSpeed,   s.HighSpeed,  s.MaxSpeedDiff,
-                            s.MaxSpeedDiff2, s.MaxDirDiff,   s.ErrorDelay, s.MaxErrorDelay,
-                            true};
+        g_filterSettings = {s.LowSpeed,      s.MinDirSpeed, s.HighSpeed,  s.MaxSpeedDiff,
+                            s.MaxSpeedDiff2, s.MaxDirDiff,  s.ErrorDelay, s.MaxErrorDelay};
+        g_configuration.filteringEnabled = true;
         RecordScreenSize();
         g_deliveryState.hostCallback = RecordingHostCallback;
     }

@@ -107,41 +107,69 @@ TEST_F(BindingTest, attach_binds_every_entry_of_a_full_driver) {
         EXPECT_EQ(slots[i], RequiredEntries()[kRequired[i]]) << i;
         EXPECT_EQ(slots[9 + i], AllEntries()[kOptional[i]]) << i;
     }
+    SystemModule module = g_originalDriver.module;
     EXPECT_EQ(LibraryEntry(kSelf, kLibraryProcessDetach), 1);
     EXPECT_EQ(touch.releases, 1);
     EXPECT_TRUE(g_driverCalls.empty());  // detach calls nothing of the driver
+    // ...and clears nothing: the table stays as attach left it.
+    EXPECT_EQ(g_originalDriver.module, module);
+    EXPECT_EQ(TableSlots(), slots);
 }
 
 TEST_F(BindingTest, attach_loads_the_driver_the_registry_names) {
-    HostSetRegistryString(u"HARDWARE\\DEVICEMAP\\TOUCH\\Penwick", u"OrigDriverName", u"tsp.dll");
+    HostSetRegistryString(kConfigurationKey, u"OrigDriverName", u"tsp.dll");
     HostAddLibrary(u"touch.dll", AllEntries());
     HostLibrary& tsp = HostAddLibrary(u"tsp.dll", AllEntries());
     EXPECT_EQ(LibraryEntry(kSelf, kLibraryProcessAttach), 1);
     EXPECT_EQ(g_hostSystem.loadRequests, std::vector<std::u16string>{u"tsp.dll"});
     EXPECT_EQ(tsp.loads, 1);
-    EXPECT_FALSE(g_filterSettings.filteringEnabled);  // configuration never refuses
+    EXPECT_FALSE(g_configuration.filteringEnabled);  // configuration never refuses
 }
 
 TEST_F(BindingTest, missing_driver_refuses_the_load_and_detach_releases_nothing) {
     HostAddLibrary(u"other.dll", AllEntries());
     EXPECT_EQ(LibraryEntry(kSelf, kLibraryProcessAttach), 0);
     EXPECT_EQ(g_originalDriver.module, nullptr);
+    // Thread notifications were stopped first, before anything could fail.
+    ASSERT_FALSE(g_hostSystem.calls.empty());
+    EXPECT_EQ(g_hostSystem.calls[0], "SystemStopThreadNotifications");
+    EXPECT_EQ(g_hostSystem.threadNotificationStops, std::vector<SystemModule>{kSelf});
     EXPECT_EQ(LibraryEntry(kSelf, kLibraryProcessDetach), 1);
     EXPECT_EQ(g_hostSystem.libraries[0].releases, 0);
 }
 
-class MissingRequiredTest : public BindingTest, public ::testing::WithParamInterface<int> {};
+TEST_F(BindingTest, a_driver_name_that_leads_back_to_penwick_refuses_the_load) {
+    // Installing twice leaves OrigDriverName naming Penwick itself: bound to
+    // itself, every forwarder would call itself for ever.
+    HostSetRegistryString(kConfigurationKey, u"OrigDriverName", u"Penwick.dll");
+    HostAddLibrary(u"touch.dll", AllEntries());
+    HostLibrary& penwick = HostAddLibrary(u"Penwick.dll", AllEntries());
+    SystemModule self = SystemLoadLibrary(u"Penwick.dll");  // the loader's own load
+    EXPECT_EQ(LibraryEntry(self, kLibraryProcessAttach), 0);
+    EXPECT_EQ(penwick.loads, 2);
+    EXPECT_EQ(penwick.releases, 1);  // its own extra load undone at once
+    EXPECT_EQ(g_originalDriver.module, nullptr);
+    EXPECT_EQ(g_originalDriver.TouchPanelEnable, nullptr);
+    EXPECT_EQ(LibraryEntry(self, kLibraryProcessDetach), 1);
+    EXPECT_EQ(penwick.releases, 1);
+}
 
-TEST_P(MissingRequiredTest, refuses_the_load_and_keeps_the_driver_for_detach_to_release) {
+// Each of the eighteen entry points missing in turn. A missing required one
+// refuses the load with the entries before it bound; a missing optional one
+// leaves every other entry bound.
+class MissingEntryTest : public BindingTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(MissingEntryTest, binds_what_it_can_and_refuses_only_for_a_required_entry) {
     const int missing = GetParam();
+    const bool required = missing < 9;
     std::map<std::u16string, SystemProc> entries = AllEntries();
-    entries.erase(kRequired[missing]);
+    entries.erase(required ? kRequired[missing] : kOptional[missing - 9]);
     HostLibrary& touch = HostAddLibrary(u"touch.dll", entries);
 
-    EXPECT_EQ(LibraryEntry(kSelf, kLibraryProcessAttach), 0);
+    EXPECT_EQ(LibraryEntry(kSelf, kLibraryProcessAttach), required ? 0 : 1);
     std::vector<SystemProc> slots = TableSlots();
     for (int i = 0; i < 18; i++) {
-        EXPECT_EQ(slots[i] != nullptr, i < missing) << "slot " << i;
+        EXPECT_EQ(slots[i] != nullptr, required ? i < missing : i != missing) << "slot " << i;
     }
     EXPECT_EQ(touch.loads, 1);
     EXPECT_EQ(touch.releases, 0);
@@ -149,7 +177,7 @@ TEST_P(MissingRequiredTest, refuses_the_load_and_keeps_the_driver_for_detach_to_
     EXPECT_EQ(touch.releases, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(EachRequiredEntry, MissingRequiredTest, ::testing::Range(0, 9));
+INSTANTIATE_TEST_SUITE_P(EachEntry, MissingEntryTest, ::testing::Range(0, 18));
 
 TEST_F(BindingTest, per_thread_reasons_do_nothing) {
     HostLibrary& touch = HostAddLibrary(u"touch.dll", AllEntries());

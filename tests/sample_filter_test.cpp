@@ -220,9 +220,12 @@ TEST_P(FilterRescaleTest, coordinates_are_mapped_to_the_screen_at_enable_time) {
     UseSettings({0, 0, 0, 0, 0, 0, 0, 0});
     g_hostSystem.screenWidth = c.width;
     g_hostSystem.screenHeight = c.height;
+    g_hostSystem.calls.clear();
     FilterSample(c.x, c.y, true, false);
     EXPECT_EQ(g_filterState.previousX, c.expectedX);
     EXPECT_EQ(g_filterState.previousY, c.expectedY);
+    EXPECT_EQ(g_hostSystem.calls,
+              (std::vector<std::string>{"SystemScreenWidth", "SystemScreenHeight"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(

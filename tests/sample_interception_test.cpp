@@ -43,15 +43,28 @@ protected:
 
 using Samples = std::vector<HostSample>;
 
-TEST_F(InterceptionTest, enable_hands_the_original_driver_the_interceptor) {
+// An original driver that sends a sample from inside its own enable, as a
+// driver with a sample already waiting may: by then the host's callback and
+// the screen size must be in place.
+int32_t g_sizeSeenByOriginalEnable;
+int32_t EmittingOriginalEnable(SampleCallback callback) {
+    g_driverCallback = callback;
+    g_sizeSeenByOriginalEnable = g_filterState.enableWidth * 10000 + g_filterState.enableHeight;
+    callback(0x03, 5, 6);  // uncalibrated: straight to the host
+    return 7;
+}
+
+TEST_F(InterceptionTest, enable_stores_the_callback_and_screen_before_enabling_the_driver) {
     g_hostSystem.screenWidth = 480;
     g_hostSystem.screenHeight = 640;
-    g_deliveryState.hostCallback = nullptr;
+    g_originalDriver.TouchPanelEnable = EmittingOriginalEnable;
     EXPECT_EQ(TouchPanelEnable(RecordingHostCallback), 7);
     EXPECT_EQ(g_driverCallback, &InterceptSample);
-    EXPECT_EQ(g_deliveryState.hostCallback, &RecordingHostCallback);
-    EXPECT_EQ(g_filterState.enableWidth, 480);
-    EXPECT_EQ(g_filterState.enableHeight, 640);
+    EXPECT_EQ(g_sizeSeenByOriginalEnable, 4800640);
+    EXPECT_EQ(g_hostReceived, (Samples{{0x03, 5, 6}}));
+    // The width is asked before the height.
+    EXPECT_EQ(g_hostSystem.calls,
+              (std::vector<std::string>{"SystemScreenWidth", "SystemScreenHeight"}));
 }
 
 TEST_F(InterceptionTest, worked_stroke_row_by_row) {
@@ -89,7 +102,7 @@ TEST_F(InterceptionTest, worked_stroke_row_by_row) {
 
 TEST_F(InterceptionTest, without_filtering_every_sample_passes_untouched) {
     Enable(kWorkedStrokeSettings);
-    g_filterSettings.filteringEnabled = false;
+    g_configuration.filteringEnabled = false;
     for (uint32_t flags : {0x00u, 0x06u, 0x17u, 0x1Fu, 0x40000007u}) {
         EXPECT_EQ(Deliver(flags, 5, -6, 1), (Samples{{flags, 5, -6}}));
     }

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "input.h"
+#include "files/input.h"
 
 // The message of the InputError that `call` throws, or "no error".
 inline std::string InputErrorOf(const std::function<void()>& call) {

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "input_error_support.h"
-#include "reg_file.h"
+#include "files/reg_file.h"
 
 namespace {
 

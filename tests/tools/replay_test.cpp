@@ -2,10 +2,12 @@
 
 #include <sstream>
 
-#include "reg_file.h"
-#include "replay.h"
-#include "report.h"
-#include "synth.h"
+#include "files/reg_file.h"
+#include "engine/replay.h"
+#include "report/picture.h"
+#include "report/summary.h"
+#include "report/table.h"
+#include "engine/synth.h"
 
 namespace {
 
@@ -79,7 +81,7 @@ TEST(ReplayTest, a_malformed_setting_means_pass_through_as_on_the_device) {
     std::string settings = kWorkedSettings;
     settings.replace(settings.find("\"MaxErrorDelay\"=dword:3"), 23, "\"MaxErrorDelay\"=hex:3,0,0,0,0");
     ReplayResult result = Replay(Settings(settings), ReplayScreens(), kWorkedStroke);
-    EXPECT_FALSE(result.settings.filteringEnabled);
+    EXPECT_FALSE(result.filteringEnabled);
     EXPECT_EQ(result.summary.delivered, 11);
     for (const ReplayRecord& r : result.records) {
         EXPECT_EQ(r.rule, "pass");

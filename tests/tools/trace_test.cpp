@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "input_error_support.h"
-#include "trace.h"
+#include "files/trace.h"
 
 // Found by argument lookup from the standard algorithms: outside the
 // anonymous namespace.

@@ -1,6 +1,7 @@
-# cmake -DOBJDUMP=... -DMODULE=Penwick.dll -DDEF=Penwick.def -P check_module_tables.cmake
-# Fails unless the module exports exactly the .def's names under its ordinals
-# and imports only from the system's own libraries.
+# cmake -DOBJDUMP=... -DMODULE=Penwick.dll -DDEF=Penwick.def -DIMPORTS=dll!name,... -P check_module_tables.cmake
+# Fails unless the module exports exactly the .def's eighteen names, each
+# under the ordinal of its place in alphabetical order, and imports exactly
+# the functions in IMPORTS, no more and no fewer.
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${MODULE} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
@@ -10,10 +11,28 @@ endif()
 # Expected: "Name @N" from the .def.
 file(STRINGS ${DEF} def_lines REGEX "@[0-9]+")
 set(expected "")
+set(names "")
 foreach(line IN LISTS def_lines)
     string(REGEX MATCH "([A-Za-z0-9_]+)[ \t]+@([0-9]+)" _ "${line}")
     list(APPEND expected "${CMAKE_MATCH_1}@${CMAKE_MATCH_2}")
+    list(APPEND names "${CMAKE_MATCH_1}")
 endforeach()
+
+# The ordinals are the names' places in alphabetical order, 1 to 18.
+list(SORT names)
+set(alphabetical "")
+set(ordinal 0)
+foreach(name IN LISTS names)
+    math(EXPR ordinal "${ordinal} + 1")
+    list(APPEND alphabetical "${name}@${ordinal}")
+endforeach()
+list(SORT expected)
+list(SORT alphabetical)
+list(LENGTH expected expected_count)
+if(NOT expected_count EQUAL 18 OR NOT expected STREQUAL alphabetical)
+    message(FATAL_ERROR "the .def's ordinals are not 1 to 18 in alphabetical order\n"
+                        "  .def:         ${expected}\n  alphabetical: ${alphabetical}")
+endif()
 
 # Found: the name table, "[index] Name", ordinal = index + base.
 string(REGEX MATCH "Ordinal Base ([0-9]+)" _ "${dump}")
@@ -27,19 +46,34 @@ foreach(line IN LISTS name_lines)
         list(APPEND found "${CMAKE_MATCH_2}@${ordinal}")
     endif()
 endforeach()
-list(LENGTH expected expected_count)
-if(NOT expected_count EQUAL 18 OR NOT found STREQUAL expected)
+list(SORT found)
+if(NOT found STREQUAL expected)
     message(FATAL_ERROR "exports differ\n  expected: ${expected}\n  found:    ${found}")
 endif()
 
-# Imports: the system libraries only; no C++ runtime, libgcc or threads DLL.
-string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
-set(allowed "ADVAPI32.DLL;KERNEL32.DLL;MSVCRT.DLL;USER32.DLL")
-foreach(import IN LISTS imports)
-    string(REPLACE "DLL Name: " "" dll "${import}")
-    string(TOUPPER "${dll}" dll_upper)
-    if(NOT dll_upper IN_LIST allowed)
-        message(FATAL_ERROR "unexpected import: ${dll}")
+# Imports: "DLL Name: X" opens a library's list of "  vma  hint  Name" lines.
+string(REPLACE "\n" ";" dump_lines "${dump}")
+set(imports "")
+set(dll "")
+foreach(line IN LISTS dump_lines)
+    if(line MATCHES "DLL Name: (.+)$")
+        string(TOUPPER "${CMAKE_MATCH_1}" dll)
+    elseif(dll AND line MATCHES "^\t[0-9a-f]+\t +[0-9]+  ([A-Za-z0-9_]+)")
+        list(APPEND imports "${dll}!${CMAKE_MATCH_1}")
+    elseif(line MATCHES "Export Tables")
+        set(dll "")
     endif()
 endforeach()
+set(wanted "")
+string(REPLACE "," ";" IMPORTS "${IMPORTS}")
+foreach(import IN LISTS IMPORTS)
+    string(REGEX MATCH "^([^!]+)!(.+)$" _ "${import}")
+    string(TOUPPER "${CMAKE_MATCH_1}" upper)
+    list(APPEND wanted "${upper}!${CMAKE_MATCH_2}")
+endforeach()
+list(SORT imports)
+list(SORT wanted)
+if(NOT imports STREQUAL wanted)
+    message(FATAL_ERROR "imports differ\n  expected: ${wanted}\n  found:    ${imports}")
+endif()
 message(STATUS "exports: ${found}\nimports: ${imports}")

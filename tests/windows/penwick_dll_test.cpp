@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "proxy/configuration.h"
 #include "standin_record.h"
 
 namespace {
 
-const wchar_t kKey[] = L"HARDWARE\\DEVICEMAP\\TOUCH\\Penwick";
+const wchar_t* const kKey = reinterpret_cast<const wchar_t*>(kConfigurationKey);
 
 struct Received {
     DWORD flags;
@@ -40,6 +41,47 @@ typedef StandinRecord* (*RecordFunction)();
 template <typename F>
 F EntryOf(HMODULE module, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// The screen as Penwick.dll sees it: the test puts its own function into
+// the DLL's import slot for user32's GetSystemMetrics, so that it decides the
+// screen size (Wine's is fixed) and sees every metric asked for, in order.
+std::vector<int> g_metricsAsked;
+int g_screenWidth, g_screenHeight;
+
+int WINAPI TestGetSystemMetrics(int index) {
+    g_metricsAsked.push_back(index);
+    return index == SM_CXSCREEN ? g_screenWidth : index == SM_CYSCREEN ? g_screenHeight : 0;
+}
+
+bool ReplaceImport(HMODULE module, const char* library, const char* function, void* replacement) {
+    BYTE* base = reinterpret_cast<BYTE*>(module);
+    IMAGE_NT_HEADERS* headers =
+        reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* entry = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         entry->Name != 0; entry++) {
+        if (_stricmp(reinterpret_cast<char*>(base + entry->Name), library) != 0) {
+            continue;
+        }
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+        for (; names->u1.AddressOfData != 0; names++, slots++) {
+            auto* name = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) ||
+                strcmp(reinterpret_cast<char*>(name->Name), function) != 0) {
+                continue;
+            }
+            DWORD protection;
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE,
+                           &protection);
+            slots->u1.Function = reinterpret_cast<DWORD_PTR>(replacement);
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protection, &protection);
+            return true;
+        }
+    }
+    return false;
 }
 
 class PenwickDllTest : public ::testing::Test {
@@ -72,11 +114,9 @@ protected:
                            reinterpret_cast<const BYTE*>(driverName),
                            static_cast<DWORD>((wcslen(driverName) + 1) * sizeof(wchar_t)));
         }
-        const wchar_t* names[] = {L"LowSpeed",      L"MinDirSpeed", L"HighSpeed",
-                                  L"MaxSpeedDiff",  L"MaxSpeedDiff2", L"MaxDirDiff",
-                                  L"ErrorDelay",    L"MaxErrorDelay"};
         for (size_t i = 0; i < settings.size(); i++) {
-            RegSetValueExW(key, names[i], 0, REG_DWORD, reinterpret_cast<const BYTE*>(&settings[i]),
+            RegSetValueExW(key, reinterpret_cast<const wchar_t*>(kConfigurationSettings[i].name),
+                           0, REG_DWORD, reinterpret_cast<const BYTE*>(&settings[i]),
                            sizeof(DWORD));
         }
         RegCloseKey(key);
@@ -133,6 +173,36 @@ TEST_F(PenwickDllTest, loads_the_driver_the_registry_names) {
 TEST_F(PenwickDllTest, refuses_to_load_without_its_original_driver) {
     Configure(L"no_such_driver.dll", {1, 2, 3, 4, 5, 6, 7, 8});
     EXPECT_EQ(LoadPenwick(), nullptr);
+}
+
+TEST_F(PenwickDllTest, refuses_to_load_as_its_own_original_driver) {
+    // As after installing twice: bound to itself, every forwarder would call
+    // itself for ever.
+    Configure(L"Penwick.dll", {1, 2, 3, 4, 5, 6, 7, 8});
+    EXPECT_EQ(LoadPenwick(), nullptr);
+    EXPECT_EQ(GetModuleHandleW(L"Penwick.dll"), nullptr);
+}
+
+TEST_F(PenwickDllTest, screen_is_system_metric_0_by_1_asked_width_first_and_rescales) {
+    Configure(nullptr, {7, 0, 0, 0, 0, 0, 0, 0});
+    ASSERT_NE(LoadPenwick(), nullptr);
+    ASSERT_TRUE(ReplaceImport(penwick_, "user32.dll", "GetSystemMetrics",
+                              reinterpret_cast<void*>(TestGetSystemMetrics)));
+    g_metricsAsked.clear();
+    g_screenWidth = 240;
+    g_screenHeight = 320;
+    ASSERT_EQ(Export<EnableFunction>("TouchPanelEnable")(HostCallback), 0x108);
+    EXPECT_EQ(g_metricsAsked, (std::vector<int>{SM_CXSCREEN, SM_CYSCREEN}));
+    // Rotated: x is measured in 320ths now and mapped back to 240ths, so a
+    // step of 8 is one of 6, below LowSpeed 7, and accepted (rule a).
+    g_screenWidth = 320;
+    g_screenHeight = 240;
+    g_metricsAsked.clear();
+    EmitFunction emit = EmitOf(L"touch.dll");
+    emit(0x07, 0, 0);
+    EXPECT_EQ(emit(0x0F, 8, 0), 1);
+    EXPECT_EQ(g_received, (std::vector<Received>{{0x07, 8, 0}}));
+    EXPECT_EQ(g_metricsAsked, (std::vector<int>{SM_CXSCREEN, SM_CYSCREEN, SM_CXSCREEN, SM_CYSCREEN}));
 }
 
 TEST_F(PenwickDllTest, refuses_to_load_when_a_required_entry_point_is_missing_and_releases_it) {

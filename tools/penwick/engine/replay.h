@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "filter/sample_filter.h"
-#include "reg_file.h"
-#include "trace.h"
+#include "files/reg_file.h"
+#include "files/trace.h"
 
 struct ReplayScreens {
     int32_t enableWidth = 240;  // when the host enabled the driver
@@ -63,10 +63,16 @@ struct ReplaySummary {
 
 struct ReplayResult {
     FilterSettings settings;  // as the configuration read them
+    bool filteringEnabled;
     std::u16string driverName;
     std::vector<ReplayRecord> records;
     ReplaySummary summary;
 };
+
+// Puts the driver and the fake platform back to load time, with the
+// settings in the registry, loads the configuration and enables the driver
+// as the host does; fills in what the configuration read.
+void ReplayStartDriver(const RegFile& settings, const ReplayScreens& screens, ReplayResult& result);
 
 ReplayResult Replay(const RegFile& settings, const ReplayScreens& screens,
                     const std::vector<TraceSample>& samples);

@@ -11,9 +11,6 @@
 #include <string>
 #include <vector>
 
-// The Penwick key below HKEY_LOCAL_MACHINE, as the driver opens it.
-extern const char kPenwickKeyPath[];
-
 struct RegValue {
     std::u16string name;
     uint32_t type;              // REG_SZ 1, REG_BINARY 3, REG_DWORD 4, or hex(N)'s N

@@ -1,4 +1,4 @@
-#include "synth.h"
+#include "engine/synth.h"
 
 #include <math.h>
 

@@ -1,12 +1,11 @@
-#include "reg_file.h"
+#include "files/reg_file.h"
 
 #include <string.h>
 
 #include <algorithm>
 
-#include "input.h"
-
-const char kPenwickKeyPath[] = "HARDWARE\\DEVICEMAP\\TOUCH\\Penwick";
+#include "files/input.h"
+#include "proxy/configuration.h"
 
 namespace {
 
@@ -180,7 +179,8 @@ RegValue ParseData(const std::string& data, const std::string& fileName, int lin
 
 bool IsPenwickKey(const std::string& key) {
     std::string upper = Upper(key);
-    std::string path = Upper(kPenwickKeyPath);
+    std::u16string configurationKey = kConfigurationKey;
+    std::string path = Upper(std::string(configurationKey.begin(), configurationKey.end()));
     return upper == "HKEY_LOCAL_MACHINE\\" + path || upper == "HKLM\\" + path;
 }
 

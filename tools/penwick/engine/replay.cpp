@@ -1,8 +1,9 @@
-#include "replay.h"
+#include "engine/replay.h"
 
-#include "filter/sample_interception.h"
 #include "platform/host_system.h"
 #include "proxy/configuration.h"
+#include "proxy/original_driver.h"
+#include "proxy/sample_interception.h"
 
 namespace {
 
@@ -56,27 +57,23 @@ Cause CauseOfRule(FilterRule rule, bool withheldByDelay) {
     }
 }
 
-// Puts the driver and the fake platform back to load time, with the
-// settings in the registry, and enables it as the host does.
-void ReplayStart(const RegFile& settings, const ReplayScreens& screens, ReplayResult& result) {
+}  // namespace
+
+void ReplayStartDriver(const RegFile& settings, const ReplayScreens& screens, ReplayResult& result) {
     HostSystemReset();
-    g_filterSettings = FilterSettings();
-    g_filterState = FilterState();
-    g_deliveryState = DeliveryState();
-    g_originalDriver = OriginalDriver();
+    LibraryResetToLoadTime();
 
     if (settings.hasPenwickKey) {
-        std::string path = kPenwickKeyPath;
-        std::u16string key(path.begin(), path.end());
-        g_hostSystem.registry[key];
+        g_hostSystem.registry[kConfigurationKey];
         for (const RegValue& value : settings.penwickValues) {
-            HostSetRegistryValue(key, value.name, value.type, value.data);
+            HostSetRegistryValue(kConfigurationKey, value.name, value.type, value.data);
         }
     }
     char16_t driverName[kDriverNameUnits];
     LoadConfiguration(driverName);
     result.driverName = driverName;
     result.settings = g_filterSettings;
+    result.filteringEnabled = g_configuration.filteringEnabled;
 
     g_hostSystem.screenWidth = screens.enableWidth;
     g_hostSystem.screenHeight = screens.enableHeight;
@@ -85,8 +82,6 @@ void ReplayStart(const RegFile& settings, const ReplayScreens& screens, ReplayRe
     g_hostSystem.screenWidth = screens.width;
     g_hostSystem.screenHeight = screens.height;
 }
-
-}  // namespace
 
 const char* CauseName(Cause cause) {
     static const char* const names[kCauseCount] = {
@@ -98,7 +93,7 @@ const char* CauseName(Cause cause) {
 ReplayResult Replay(const RegFile& settings, const ReplayScreens& screens,
                     const std::vector<TraceSample>& samples) {
     ReplayResult result;
-    ReplayStart(settings, screens, result);
+    ReplayStartDriver(settings, screens, result);
     ReplaySummary& summary = result.summary;
 
     bool inputDown = false;
@@ -117,23 +112,30 @@ ReplayResult Replay(const RegFile& settings, const ReplayScreens& screens,
 
         bool down = (sample.flags & TouchSampleDownFlag) != 0;
         FilterRule rule = g_filterState.lastRule;
-        if (rule == FilterRuleNone) {
-            bool passes = !result.settings.filteringEnabled ||
-                          !(sample.flags & TouchSampleIsCalibratedFlag);
-            r.rule = passes ? "pass" : "unusable";
-            r.cause = passes ? Cause::Delivered : Cause::Unusable;
-        } else {
-            r.rule = RuleName(rule);
-            if (g_filterState.lastWithheldByDelay) {
-                r.rule += '*';
-            }
-            r.cause = CauseOfRule(rule, g_filterState.lastWithheldByDelay);
-            if (!down && !r.delivered) {
-                r.cause = Cause::ExtraUp;
-            }
+        r.rule = RuleName(rule);
+        if (g_filterState.lastWithheldByDelay) {
+            r.rule += '*';
         }
-        if (r.delivered && r.xOut == sample.x && r.yOut == sample.y) {
+        switch (g_deliveryState.lastVerdict) {
+        case InterceptPassedThrough:
+            r.rule = "pass";
             r.cause = Cause::Delivered;
+            break;
+        case InterceptDroppedUnusable:
+            r.rule = "unusable";
+            r.cause = Cause::Unusable;
+            break;
+        case InterceptDroppedExtraUp:
+            r.cause = Cause::ExtraUp;
+            break;
+        case InterceptDroppedRejected:
+        case InterceptMovedUp:
+            r.cause = CauseOfRule(rule, g_filterState.lastWithheldByDelay);
+            break;
+        case InterceptDelivered:
+        case InterceptNone:
+            r.cause = Cause::Delivered;
+            break;
         }
 
         summary.samples++;

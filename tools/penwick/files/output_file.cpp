@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "files/output_file.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -7,7 +7,7 @@
 
 #include <fstream>
 
-#include "input.h"
+#include "files/input.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "trace.h"
+#include "files/trace.h"
 
 struct SynthOptions {
     std::string shape = "scribble";  // line, circle, zigzag or scribble

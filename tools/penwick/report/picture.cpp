@@ -1,37 +1,12 @@
-#include "report.h"
-
-#include <stdarg.h>
-#include <stdio.h>
+#include "report/picture.h"
 
 #include <algorithm>
 #include <sstream>
 
+#include "report/format.h"
+#include "report/summary.h"
+
 namespace {
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-std::string Format(const char* format, ...) {
-    char buffer[512];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
-
-std::string XmlEscaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
 
 // How each cause is marked in the picture.
 struct CauseStyle {
@@ -75,51 +50,6 @@ std::string Marker(const CauseStyle& style, double x, double y) {
 }
 
 }  // namespace
-
-std::string FormatReplayCsv(const ReplayResult& result) {
-    std::string out =
-        "index,flags_in,x_in,y_in,rule,error_delay,delivered,flags_out,x_out,y_out,result\n";
-    int index = 0;
-    for (const ReplayRecord& r : result.records) {
-        out += Format("%d,0x%02X,%d,%d,%s,%d,%d,", index++, r.in.flags, r.in.x, r.in.y,
-                      r.rule.c_str(), r.errorDelay, r.delivered ? 1 : 0);
-        out += r.delivered ? Format("0x%02X,%d,%d,", r.flagsOut, r.xOut, r.yOut) : ",,,";
-        out += Format("%d\n", r.result);
-    }
-    return out;
-}
-
-std::string FormatSettings(const ReplayResult& result) {
-    const FilterSettings& s = result.settings;
-    std::string name(result.driverName.begin(), result.driverName.end());
-    for (char& c : name) {
-        c = (c >= 0x20 && c < 0x7F) ? c : '?';
-    }
-    if (!s.filteringEnabled) {
-        return "filtering off (a setting is missing or unreadable): every sample passes; "
-               "original driver " + name;
-    }
-    return Format("LowSpeed %d, MinDirSpeed %d, HighSpeed %d, MaxSpeedDiff %d, MaxSpeedDiff2 %d, "
-                  "MaxDirDiff %d, ErrorDelay %d, MaxErrorDelay %d; original driver %s",
-                  s.LowSpeed, s.MinDirSpeed, s.HighSpeed, s.MaxSpeedDiff, s.MaxSpeedDiff2,
-                  s.MaxDirDiff, s.ErrorDelay, s.MaxErrorDelay, name.c_str());
-}
-
-std::string FormatReplaySummary(const ReplayResult& result) {
-    const ReplaySummary& s = result.summary;
-    std::string out = Format("samples %d, delivered %d, withheld %d\n", s.samples, s.delivered,
-                             s.samples - s.delivered);
-    out += "withheld by cause:";
-    for (int c = 1; c < kCauseCount; c++) {
-        out += Format("%s %s %d", c == 1 ? "" : ",", CauseName(static_cast<Cause>(c)), s.withheld[c]);
-    }
-    out += Format("\nstrokes in %d, strokes delivered %d\n", s.strokesIn, s.strokesDelivered);
-    if (s.labelled) {
-        out += Format("faults withheld %d of %d, good samples lost %d of %d\n", s.faultsWithheld,
-                      s.faults, s.goodLost, s.good);
-    }
-    return out;
-}
 
 std::string FormatReplaySvg(const ReplayResult& result, const std::string& title) {
     const std::vector<ReplayRecord>& records = result.records;

@@ -1,10 +1,10 @@
-#include "trace.h"
+#include "files/trace.h"
 
 #include <stdio.h>
 
 #include <sstream>
 
-#include "input.h"
+#include "files/input.h"
 
 namespace {
 

@@ -1,0 +1,12 @@
+// The penwick commands. Each adds its subcommand to the command line and runs
+// it when it was chosen; problems with what the user gave are thrown as
+// InputError and reported by main in one line.
+#ifndef PENWICK_TOOLS_COMMANDS_COMMANDS_H
+#define PENWICK_TOOLS_COMMANDS_COMMANDS_H
+
+#include <CLI/CLI.hpp>
+
+void AddReplayCommand(CLI::App& app);
+void AddSynthCommand(CLI::App& app);
+
+#endif
