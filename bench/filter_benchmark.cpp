@@ -25,17 +25,15 @@ const std::vector<TraceSample>& Samples() {
 }
 
 // The driver as at boot with the recommended settings, enabled by the host.
-void StartDriver() {
-    ReplayResult result;
-    ReplayStartDriver(ParseRegFile(kRecommendedSettings, "recommended settings"), ReplayScreens(),
-                      result);
+void StartRecommendedDriver() {
+    StartDriver(ParseRegFile(kRecommendedSettings, "recommended settings"), ReplayScreens());
 }
 
 int32_t BenchmarkHost(uint32_t, int32_t x, int32_t) { return x | 1; }
 
 void BM_FilterSample(benchmark::State& state) {
     const std::vector<TraceSample>& samples = Samples();
-    StartDriver();
+    StartRecommendedDriver();
     for (auto _ : state) {
         int accepted = 0;
         for (const TraceSample& s : samples) {
@@ -49,7 +47,7 @@ BENCHMARK(BM_FilterSample)->Unit(benchmark::kMillisecond);
 
 void BM_InterceptSample(benchmark::State& state) {
     const std::vector<TraceSample>& samples = Samples();
-    StartDriver();
+    StartRecommendedDriver();
     g_deliveryState.hostCallback = BenchmarkHost;
     for (auto _ : state) {
         int32_t results = 0;

@@ -119,6 +119,7 @@ bool FilterSample(int32_t x, int32_t y, bool down, bool previousDown) {
     int32_t dx = WrapSub(x, state.previousX);
     int32_t dy = WrapSub(y, state.previousY);
     int32_t d2 = WrapAdd(WrapMul(dx, dx), WrapMul(dy, dy));
+    state.lastSquaredStep = d2;
 
     bool hasDirection = d2 > WrapMul(settings.MinDirSpeed, settings.MinDirSpeed);
     float direction = hasDirection ? Direction(dx, dy) : 0.0f;
@@ -130,6 +131,7 @@ bool FilterSample(int32_t x, int32_t y, bool down, bool previousDown) {
         rule = FilterRuleB;
     } else {
         int32_t speedChange = SpeedChange(state.previousSquaredStep, d2);
+        state.lastSpeedChange = speedChange;
         if (d2 < WrapMul(settings.HighSpeed, settings.HighSpeed) &&
             speedChange < settings.MaxSpeedDiff) {
             rule = FilterRuleC;
@@ -139,11 +141,11 @@ bool FilterSample(int32_t x, int32_t y, bool down, bool previousDown) {
             rule = FilterRuleE;
         } else if (!state.hasPreviousDirection) {
             rule = FilterRuleF;
-        } else if (DirectionChange(state.previousDirection, direction) <
-                   static_cast<float>(settings.MaxDirDiff)) {
-            rule = FilterRuleG;
         } else {
-            rule = FilterRuleH;
+            float directionChange = DirectionChange(state.previousDirection, direction);
+            state.lastDirectionChange = directionChange;
+            rule = directionChange < static_cast<float>(settings.MaxDirDiff) ? FilterRuleG
+                                                                              : FilterRuleH;
         }
     }
 

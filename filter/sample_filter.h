@@ -52,9 +52,15 @@ struct FilterState {
     int32_t enableWidth;      // screen size in pixels when the host enabled us
     int32_t enableHeight;
     // What decided the last call of FilterSample, for the replay tool: the
-    // rule, and whether an accepting rule's sample was withheld by the delay.
+    // rule, whether an accepting rule's sample was withheld by the delay, and
+    // the quantities the rules compared. The squared step is computed from
+    // rule a on, the speed change from rule c on, the direction change for
+    // rules g and h only; otherwise these keep older values.
     FilterRule lastRule;
     bool lastWithheldByDelay;
+    int32_t lastSquaredStep;
+    int32_t lastSpeedChange;
+    float lastDirectionChange;
 };
 
 extern FilterSettings g_filterSettings;

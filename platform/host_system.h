@@ -13,14 +13,10 @@
 
 #include "platform/system_services.h"
 
-// Registry value types as the platform numbers them.
-const uint32_t kRegistryString = 1;  // REG_SZ
-const uint32_t kRegistryBinary = 3;  // REG_BINARY
-const uint32_t kRegistryDword = 4;   // REG_DWORD
-
-// Query results as the platform numbers them.
-const int32_t kRegistryNotFound = 2;   // ERROR_FILE_NOT_FOUND
-const int32_t kRegistryMoreData = 234; // ERROR_MORE_DATA
+// A registry value type and a query result as the platform numbers them,
+// besides those in system_services.h.
+const uint32_t kRegistryBinary = 3;     // REG_BINARY
+const int32_t kRegistryNotFound = 2;    // ERROR_FILE_NOT_FOUND
 
 struct HostLibrary {
     std::u16string fileName;

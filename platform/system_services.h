@@ -31,9 +31,16 @@ int32_t SystemScreenHeight(void);
 // Returns 0 and stores the key on success, nonzero on failure.
 int32_t SystemOpenRegistryKey(const char16_t* subKey, SystemKey* key);
 
+// Registry value types and the query's result for data larger than the
+// size given, as the platform numbers them.
+const uint32_t kSystemRegistryString = 1;  // REG_SZ
+const uint32_t kSystemRegistryDword = 4;   // REG_DWORD
+const int32_t kSystemRegistryMoreData = 234;  // ERROR_MORE_DATA
+
 // Reads value `name` of an open key into data, whose size in bytes is *size.
 // Returns 0 on success, with the value's type in *type and its length in
-// *size; nonzero on any failure (value missing, data larger than *size).
+// *size; nonzero on any failure (value missing, data larger than *size:
+// kSystemRegistryMoreData, with the length needed in *size).
 // After a failure the contents of data are undefined: a caller that must not
 // lose what it had reads into a buffer of its own.
 int32_t SystemQueryRegistryValue(SystemKey key, const char16_t* name,

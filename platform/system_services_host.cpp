@@ -46,14 +46,14 @@ void HostSetRegistryValue(const std::u16string& key, const std::u16string& name,
 void HostSetRegistryDword(const std::u16string& key, const std::u16string& name, uint32_t value) {
     std::vector<uint8_t> bytes(4);
     memcpy(bytes.data(), &value, 4);
-    HostSetRegistryValue(key, name, kRegistryDword, bytes);
+    HostSetRegistryValue(key, name, kSystemRegistryDword, bytes);
 }
 
 void HostSetRegistryString(const std::u16string& key, const std::u16string& name,
                            const std::u16string& value) {
     std::vector<uint8_t> bytes((value.size() + 1) * sizeof(char16_t));
     memcpy(bytes.data(), value.c_str(), bytes.size());
-    HostSetRegistryValue(key, name, kRegistryString, bytes);
+    HostSetRegistryValue(key, name, kSystemRegistryString, bytes);
 }
 
 const std::vector<uint8_t>* HostFindRegistryValue(const std::u16string& key,
@@ -120,7 +120,7 @@ int32_t SystemQueryRegistryValue(SystemKey key, const char16_t* name, uint32_t* 
     if (bytes.size() > *size) {
         memset(data, 0xCD, *size);  // undefined on the platform: make it visible
         *size = static_cast<uint32_t>(bytes.size());
-        return kRegistryMoreData;
+        return kSystemRegistryMoreData;
     }
     if (!bytes.empty()) {
         memcpy(data, bytes.data(), bytes.size());

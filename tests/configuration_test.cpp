@@ -35,7 +35,7 @@ std::vector<StoredValue> Settings(std::initializer_list<std::u16string> skip = {
     for (int i = 0; i < kConfigurationSettingCount; i++) {
         const char16_t* name = kConfigurationSettings[i].name;
         if (std::find(skip.begin(), skip.end(), name) == skip.end()) {
-            values.push_back({name, kRegistryDword, Dword(i + 1)});
+            values.push_back({name, kSystemRegistryDword, Dword(i + 1)});
         }
     }
     return values;
@@ -67,7 +67,7 @@ const ConfigurationCase kConfigurationCases[] = {
     {"empty_key", true, {}, u"touch.dll", false, kZeros},
     {"settings_without_name", true, Settings(), u"touch.dll", true, kOneToEight},
     {"name_and_seven_settings", true,
-     With(Settings({u"MaxDirDiff"}), {{u"OrigDriverName", kRegistryString, Name(u"tsp.dll")}}),
+     With(Settings({u"MaxDirDiff"}), {{u"OrigDriverName", kSystemRegistryString, Name(u"tsp.dll")}}),
      u"tsp.dll", false, {1, 2, 3, 4, 5, 0, 7, 8}},
     // More than 4 bytes cannot be read: that setting stays 0, filtering off.
     {"five_byte_setting", true,
@@ -78,29 +78,29 @@ const ConfigurationCase kConfigurationCases[] = {
      With(Settings({u"LowSpeed"}), {{u"LowSpeed", kRegistryBinary, {0x34, 0x12}}}), u"touch.dll",
      true, {0x1234, 2, 3, 4, 5, 6, 7, 8}},
     {"negative_setting", true,
-     With(Settings({u"ErrorDelay"}), {{u"ErrorDelay", kRegistryDword, Dword(0xFFFFFFFB)}}),
+     With(Settings({u"ErrorDelay"}), {{u"ErrorDelay", kSystemRegistryDword, Dword(0xFFFFFFFB)}}),
      u"touch.dll", true, {1, 2, 3, 4, 5, 6, -5, 8}},
     // No value's type is examined.
     {"types_not_examined", true,
      With(Settings({u"MinDirSpeed"}),
-          {{u"MinDirSpeed", kRegistryString, Dword(77)},
+          {{u"MinDirSpeed", kSystemRegistryString, Dword(77)},
            {u"OrigDriverName", kRegistryBinary, Name(u"raw.dll")}}),
      u"raw.dll", true, {1, 77, 3, 4, 5, 6, 7, 8}},
-    {"longest_name_that_fits", true, {{u"OrigDriverName", kRegistryString, Name(k63Units)}},
+    {"longest_name_that_fits", true, {{u"OrigDriverName", kSystemRegistryString, Name(k63Units)}},
      k63Units, false, kZeros},
     // 64 units and a terminator are 130 bytes: the read fails.
     {"name_of_64_units", true,
-     {{u"OrigDriverName", kRegistryString, Name(k63Units + u"x")}}, u"touch.dll", false, kZeros},
+     {{u"OrigDriverName", kSystemRegistryString, Name(k63Units + u"x")}}, u"touch.dll", false, kZeros},
     // 64 units stored without a terminator fit but leave none: ignored.
     {"name_of_64_units_unterminated", true,
-     {{u"OrigDriverName", kRegistryString, Name(k63Units + u"x", false)}}, u"touch.dll", false,
+     {{u"OrigDriverName", kSystemRegistryString, Name(k63Units + u"x", false)}}, u"touch.dll", false,
      kZeros},
     // A short name stored without its terminator overwrites only the start
     // of the default.
     {"short_name_unterminated", true,
-     {{u"OrigDriverName", kRegistryString, Name(u"ab", false)}}, u"abuch.dll", false, kZeros},
+     {{u"OrigDriverName", kSystemRegistryString, Name(u"ab", false)}}, u"abuch.dll", false, kZeros},
     {"long_name_unterminated", true,
-     {{u"OrigDriverName", kRegistryString, Name(u"mytouch.dll", false)}}, u"mytouch.dll", false,
+     {{u"OrigDriverName", kSystemRegistryString, Name(u"mytouch.dll", false)}}, u"mytouch.dll", false,
      kZeros},
 };
 

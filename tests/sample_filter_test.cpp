@@ -98,10 +98,14 @@ TEST_F(FilterTest, step_without_direction_is_an_error_and_the_next_has_no_previo
 TEST_F(FilterTest, direction_change_folds_across_180_degrees) {
     UseSettings({0, 0, 0, 0, 1000, 25, 0, 0});
     // Previous direction 170, this one -170: a change of 20, not 340.
-    g_filterState = {0, 0, 100, 170.0f, true, true, true, 0, 240, 320, FilterRuleNone, false};
+    FilterState& state = g_filterState;
+    state.previousSquaredStep = 100;
+    state.previousDirection = 170.0f;
+    state.hasPreviousSample = state.hasPreviousStep = state.hasPreviousDirection = true;
     // The step (-2, -10) points at about -168.7 degrees: a change of 21.3.
     EXPECT_TRUE(FilterSample(-2, -10, true, true));
-    EXPECT_EQ(g_filterState.lastRule, FilterRuleG);
+    EXPECT_EQ(state.lastRule, FilterRuleG);
+    EXPECT_NEAR(state.lastDirectionChange, 21.3, 0.05);
 }
 
 TEST_F(FilterTest, reversal_along_x_has_directions_of_90_00266_and_is_accepted) {

@@ -56,43 +56,93 @@ const char kTrace[] = "flags,x,y\n0x07,100,100\n0x0F,101,101\n0x0D,101,101\n";
 TEST_F(PenwickCommandTest, bad_input_gives_one_line_naming_the_place_and_leaves_no_output) {
     Write("bad.csv", "flags,x,y\n0x07,1,2\n0x0F,1\n");
     Write("good.csv", kTrace);
+    Write("empty.csv", "# nothing but comments\nflags,x,y\n");
     Write("broken.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n\"LowSpeed\"=dword:xyz\n");
     Write("kept.csv", "kept");
+    std::string good = Path("good.csv"), kept = Path("kept.csv");
     struct Case {
         std::string arguments;
         std::string error;
     } cases[] = {
-        {Path("bad.csv") + " --out " + Path("out.csv"), Path("bad.csv") + ":3: expected flags,x,y"},
-        {Path("good.csv") + " --settings " + Path("broken.reg") + " --out " + Path("kept.csv"),
+        {"replay " + Path("bad.csv") + " --out " + Path("out.csv"), Path("bad.csv") + ":3: expected flags,x,y"},
+        {"replay " + good + " --settings " + Path("broken.reg") + " --out " + kept,
          Path("broken.reg") + ":3: dword: wants"},
-        {Path("good.csv") + " --set LowSpeed=0x100000000 --svg " + Path("out.svg"), "--set: "},
-        {Path("good.csv") + " --screen 320x0 --out " + Path("out.csv"), "--screen: '320x0'"},
-        {Path("missing.csv") + " --out " + Path("out.csv"), Path("missing.csv") + ": cannot open"},
-        {Path("good.csv") + " --out " + Path("no/such/dir/out.csv"), "cannot write"},
-        {Path("good.csv") + " --frobnicate", "penwick: "},
+        {"replay " + good + " --set LowSpeed=0x100000000 --svg " + Path("out.svg"), "--set: "},
+        {"replay " + good + " --screen 320x0 --out " + Path("out.csv"), "--screen: '320x0'"},
+        {"replay " + Path("missing.csv") + " --out " + Path("out.csv"), Path("missing.csv") + ": cannot open"},
+        {"replay " + good + " --out " + Path("no/such/dir/out.csv"), "cannot write"},
+        {"replay " + Path("empty.csv") + " --out " + Path("out.csv"), Path("empty.csv") + ": no samples"},
+        // An output may not replace an input, nor another output.
+        {"replay " + kept + " --out " + kept, "--out: '" + kept + "' is the trace '" + kept + "'"},
+        {"replay " + good + " --settings " + kept + " --svg " + kept, "is --settings '" + kept + "'"},
+        {"replay " + good + " --out " + Path("out.csv") + " --svg " + Path("out.csv"),
+         "--svg: '" + Path("out.csv") + "' is also --out '" + Path("out.csv") + "'"},
+        {"replay " + good + " --from 3 --out " + Path("out.csv"), "--from/--to: "},
+        {"replay " + good + " --svg " + Path("out.svg") + " --from 5 --to 4", "--to: line 4 is before"},
+        // Mistakes on the command line point to the command's own help.
+        {"replay " + good + " --frobnicate", "(see penwick replay --help)"},
+        {"synth --jitter nan --out " + Path("out.csv"), "(see penwick synth --help)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
-        EXPECT_NE(Run("replay " + c.arguments), 0);
+        EXPECT_NE(Run(c.arguments), 0);
         EXPECT_NE(err_.find(c.error), std::string::npos) << err_;
         EXPECT_EQ(err_.find('\n'), err_.size() - 1) << "one line: " << err_;
         EXPECT_FALSE(fs::exists(Path("out.csv")));
         EXPECT_FALSE(fs::exists(Path("out.svg")));
-        EXPECT_EQ(Read(Path("kept.csv")), "kept");
+        EXPECT_EQ(Read(kept), "kept");
     }
     for (const auto& entry : fs::directory_iterator(dir_)) {
         EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
     }
 }
 
+TEST_F(PenwickCommandTest, what_a_user_asks_for_is_what_they_get) {
+    Write("trace.csv", kTrace);
+    Write("raw.csv", "0x03,100,100\n0x0B,900,100\n0x09,900,100\n");
+    Write("seven.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n"
+                       "\"LowSpeed\"=dword:5\n\"MinDirSpeed\"=dword:5\n\"HighSpeed\"=dword:5\n"
+                       "\"MaxSpeedDiff\"=dword:5\n\"MaxSpeedDiff2\"=dword:5\n\"ErrorDelay\"=dword:5\n"
+                       "\"MaxErrorDelay\"=hex:5,0,0,0,0\n");
+    std::string trace = Path("trace.csv");
+    struct Case {
+        std::string arguments;
+        std::string out;  // found on standard output
+        std::string err;  // found on standard error
+    } cases[] = {
+        {"--version", "penwick 0.1.0", ""},
+        {"help", "replay", ""},
+        {"help replay", "verdict", ""},
+        {"replay --help", "LowSpeed, MinDirSpeed, HighSpeed", ""},  // the names --set takes
+        {"replay --help", "h direction jumps: error", ""},
+        {"synth --help", "=400", ""},                               // defaults are shown
+        {"replay " + trace + " --out -", "line,flags_in,x_in,y_in,truth,rule", ""},
+        {"replay " + trace + " --enable-screen 240X320", "\n3,0x0F,101,101,,a,2,,,0,delivered", ""},
+        // Raw samples pass the filter by, and the summary says so.
+        {"replay " + Path("raw.csv"), "", "note: 3 samples lack the calibrated bit 0x04"},
+        // Filtering off names what turned it off.
+        {"replay " + trace + " --settings " + Path("seven.reg"),
+         "", "filtering off, every sample passes through: MaxDirDiff is missing: filtering is off; "
+             "MaxErrorDelay has 5 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        EXPECT_EQ(Run(c.arguments), 0) << err_;
+        EXPECT_NE(out_.find(c.out), std::string::npos) << out_;
+        EXPECT_NE(err_.find(c.err), std::string::npos) << err_;
+    }
+}
+
 TEST_F(PenwickCommandTest, replay_reads_standard_input_and_writes_the_table_to_standard_output) {
     Write("trace.csv", kTrace);
-    ASSERT_EQ(Run("replay - --set LowSpeed=5 < " + Path("trace.csv")), 0) << err_;
-    EXPECT_EQ(out_.substr(0, out_.find('\n')),
-              "index,flags_in,x_in,y_in,rule,error_delay,delivered,flags_out,x_out,y_out,result");
-    EXPECT_NE(out_.find("1,0x0F,101,101,a,0,1,0x07,101,101,1"), std::string::npos) << out_;
-    EXPECT_NE(err_.find("samples 3, delivered 2"), std::string::npos) << err_;
+    ASSERT_EQ(Run("replay - --set LowSpeed=5 --summary-json " + Path("s.json") + " --out - < " +
+                  Path("trace.csv")), 0) << err_;
+    EXPECT_NE(out_.find("\n3,0x0F,101,101,,a,2,,,0,delivered,0x07,101,101\n"), std::string::npos) << out_;
+    EXPECT_NE(err_.find("samples 3: reached the host at their own place 2"), std::string::npos) << err_;
     EXPECT_NE(err_.find("LowSpeed 5,"), std::string::npos) << err_;
+    std::string json = Read(Path("s.json"));
+    EXPECT_NE(json.find("\"samples\": 3,"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"LowSpeed\": 5,"), std::string::npos) << json;
 }
 
 TEST_F(PenwickCommandTest, devices_are_written_to_not_replaced) {
@@ -107,7 +157,7 @@ TEST_F(PenwickCommandTest, devices_are_written_to_not_replaced) {
 TEST_F(PenwickCommandTest, synth_then_replay_a_labelled_trace) {
     ASSERT_EQ(Run("synth --shape zigzag --samples 300 --spikes 0.03 --seed 7 --out " + Path("z.csv")), 0);
     ASSERT_EQ(Run("replay " + Path("z.csv") + " --out " + Path("z.out.csv")), 0) << err_;
-    EXPECT_NE(err_.find("faults withheld"), std::string::npos);
+    EXPECT_NE(err_.find("faults kept from the host"), std::string::npos);
     EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 0);  // the table went to the file
     std::string table = Read(Path("z.out.csv"));
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 301);
@@ -134,17 +184,18 @@ long InkedPixels(const std::string& path) {
     return inked;
 }
 
-TEST_F(PenwickCommandTest, svg_renders_to_a_picture_with_the_trace_in_it) {
+TEST_F(PenwickCommandTest, svg_renders_to_a_picture_of_the_part_asked_for) {
     ASSERT_EQ(Run("synth --shape circle --samples 400 --seed 3 --out " + Path("c.csv")), 0);
-    ASSERT_EQ(Run("replay " + Path("c.csv") + " --svg " + Path("c.svg")), 0) << err_;
-    ASSERT_EQ(system(("rsvg-convert " + Path("c.svg") + " -o " + Path("c.png")).c_str()), 0);
-    long inked = InkedPixels(Path("c.png"));
-    EXPECT_GT(inked, 5000);  // strokes, markers and text, not a blank page
-    // The picture of a trace with no samples has no strokes: far less ink.
-    Write("empty.csv", "flags,x,y\n");
-    ASSERT_EQ(Run("replay " + Path("empty.csv") + " --svg " + Path("e.svg")), 0) << err_;
-    ASSERT_EQ(system(("rsvg-convert " + Path("e.svg") + " -o " + Path("e.png")).c_str()), 0);
-    EXPECT_LT(InkedPixels(Path("e.png")), inked);
+    auto picture = [&](const std::string& options) {
+        EXPECT_EQ(Run("replay " + Path("c.csv") + " --svg " + Path("c.svg") + " " + options), 0) << err_;
+        EXPECT_EQ(system(("rsvg-convert " + Path("c.svg") + " -o " + Path("c.png")).c_str()), 0);
+        return InkedPixels(Path("c.png"));
+    };
+    long whole = picture("");
+    EXPECT_GT(whole, 5000);  // strokes, marks and text, not a blank page
+    // A part of the trace has less to draw; two settings side by side more.
+    EXPECT_LT(picture("--from 100 --to 140"), whole);
+    EXPECT_GT(picture("--compare " + std::string(PENWICK_ROOT) + "/samples/worked-stroke.reg"), whole);
 }
 
 }  // namespace

@@ -2,12 +2,13 @@
 
 #include <sstream>
 
-#include "files/reg_file.h"
 #include "engine/replay.h"
+#include "engine/replay_summary.h"
+#include "engine/synth.h"
+#include "files/reg_file.h"
 #include "report/picture.h"
 #include "report/summary.h"
 #include "report/table.h"
-#include "engine/synth.h"
 
 namespace {
 
@@ -27,97 +28,194 @@ const std::vector<TraceSample> kWorkedStroke = {
     {0x0F, 133, 103, Truth::Ok, 7}, {0x0F, 141, 104, Truth::Ok, 8}, {0x0F, 149, 105, Truth::Ok, 9},
     {0x0D, 150, 105, Truth::Ok, 10}, {0x05, 150, 105, Truth::Ok, 11}};
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
+// The worked stroke through a replayer, with the summary of it.
+std::vector<ReplayRecord> ReplayAll(const RegFile& settings, const std::vector<TraceSample>& trace,
+                                    ReplaySummary* summary = nullptr,
+                                    const ReplayScreens& screens = ReplayScreens()) {
+    Replayer replayer(settings, screens);
+    std::vector<ReplayRecord> records;
+    for (const TraceSample& sample : trace) {
+        records.push_back(replayer.Feed(sample));
+        if (summary != nullptr) {
+            summary->Add(records.back());
+        }
     }
-    return lines;
+    return records;
 }
 
-TEST(ReplayTest, worked_stroke_table_shows_rule_delay_and_delivery) {
-    ReplayResult result = Replay(Settings(kWorkedSettings), ReplayScreens(), kWorkedStroke);
-    EXPECT_EQ(Lines(FormatReplayCsv(result)),
+std::vector<std::string> Rows(const std::vector<ReplayRecord>& records) {
+    std::vector<std::string> rows;
+    for (const ReplayRecord& record : records) {
+        std::string row;
+        AppendReplayRow(row, record);
+        rows.push_back(row.substr(0, row.size() - 1));
+    }
+    return rows;
+}
+
+TEST(ReplayTest, worked_stroke_table_shows_what_the_filter_computed_and_the_host_received) {
+    // The squared steps and speed changes follow from the coordinates: row 3
+    // steps (8, -1), 65, after a step of 2: |sqrt 2 - sqrt 65| = 6.6, 6.
+    // Row 6 turns from 47.79411 to -137.35736 degrees (each in single
+    // precision, times 57.29747): 185.15147, folded to 174.84853.
+    EXPECT_EQ(Rows(ReplayAll(Settings(kWorkedSettings), kWorkedStroke)),
               (std::vector<std::string>{
-                  "index,flags_in,x_in,y_in,rule,error_delay,delivered,flags_out,x_out,y_out,result",
-                  "0,0x07,100,100,start,0,0,,,,0",
-                  "1,0x0F,101,101,a,0,1,0x07,101,101,1",
-                  "2,0x0F,109,100,f,0,0,,,,0",
-                  "3,0x0F,117,101,c,0,1,0x0F,117,101,1",
-                  "4,0x0F,160,140,d,2,0,,,,0",
-                  "5,0x0F,125,102,h,3,0,,,,0",
-                  "6,0x0F,133,103,d,3,0,,,,0",
-                  "7,0x0F,141,104,c*,2,0,,,,0",
-                  "8,0x0F,149,105,c*,1,0,,,,0",
-                  "9,0x0D,150,105,a*,0,1,0x0D,117,101,1",
-                  "10,0x05,150,105,a,0,0,,,,0",
+                  "1,0x07,100,100,ok,start,,,,0,dropped-rejected,,,",
+                  "2,0x0F,101,101,ok,a,2,,,0,delivered,0x07,101,101",
+                  "3,0x0F,109,100,ok,f,65,6,,0,dropped-rejected,,,",
+                  "4,0x0F,117,101,ok,c,65,0,,0,delivered,0x0F,117,101",
+                  "5,0x0F,160,140,fault,d,3370,49,,2,dropped-rejected,,,",
+                  "6,0x0F,125,102,ok,h,2669,6,174.84853,3,dropped-rejected,,,",
+                  "7,0x0F,133,103,ok,d,65,43,,3,dropped-rejected,,,",
+                  "8,0x0F,141,104,ok,c*,65,0,,2,dropped-rejected,,,",
+                  "9,0x0F,149,105,ok,c*,65,0,,1,dropped-rejected,,,",
+                  "10,0x0D,150,105,ok,a*,1,,,0,moved-up,0x0D,117,101",
+                  "11,0x05,150,105,ok,a,0,,,0,dropped-extra-up,,,",
               }));
 }
 
-TEST(ReplayTest, worked_stroke_summary_counts_each_cause) {
-    ReplayResult result = Replay(Settings(kWorkedSettings), ReplayScreens(), kWorkedStroke);
-    const ReplaySummary& s = result.summary;
+TEST(ReplayTest, worked_stroke_summary_adds_up) {
+    ReplaySummary s;
+    ReplayAll(Settings(kWorkedSettings), kWorkedStroke, &s);
     EXPECT_EQ(s.samples, 11);
-    EXPECT_EQ(s.delivered, 3);
-    auto withheld = [&](Cause c) { return s.withheld[static_cast<int>(c)]; };
-    EXPECT_EQ(withheld(Cause::StrokeStart), 1);
-    EXPECT_EQ(withheld(Cause::RuleF), 1);
-    EXPECT_EQ(withheld(Cause::ErrorD), 2);
-    EXPECT_EQ(withheld(Cause::ErrorH), 1);
-    EXPECT_EQ(withheld(Cause::ErrorDelay), 2);
-    EXPECT_EQ(withheld(Cause::ExtraUp), 1);
+    EXPECT_EQ(s.atOwnPlace, 2);  // rows 2 and 4
+    EXPECT_EQ(s.moved, 1);       // row 10, the pen-up
+    EXPECT_EQ(s.withheld, 8);
+    auto cause = [&](ReplayCause c) { return s.byCause[static_cast<int>(c)]; };
+    EXPECT_EQ(cause(ReplayCause::StrokeStart), 1);
+    EXPECT_EQ(cause(ReplayCause::RuleF), 1);
+    EXPECT_EQ(cause(ReplayCause::ErrorD), 2);
+    EXPECT_EQ(cause(ReplayCause::ErrorH), 1);
+    EXPECT_EQ(cause(ReplayCause::ErrorDelay), 3);  // rows 8 and 9 withheld, row 10 moved
+    EXPECT_EQ(cause(ReplayCause::ExtraUp), 1);
     EXPECT_EQ(s.strokesIn, 1);
     EXPECT_EQ(s.strokesDelivered, 1);
-    // The one fault was withheld; of ten good samples only 101,101 and
-    // 117,101 reached the host where they were.
-    EXPECT_TRUE(s.labelled);
-    EXPECT_EQ(s.faultsWithheld, 1);
-    EXPECT_EQ(s.goodLost, 8);
+    // The fault (row 5) was kept from the host; of ten good samples only two
+    // reached it where they were. Kept and lost add up to moved and withheld.
+    EXPECT_EQ(s.FaultsKept(), 1);
+    EXPECT_EQ(s.GoodLost(), 8);
+    EXPECT_EQ(s.goodMoved, 1);
+    EXPECT_EQ(s.FaultsKept() + s.GoodLost(), s.moved + s.withheld);
 }
 
-TEST(ReplayTest, a_malformed_setting_means_pass_through_as_on_the_device) {
+TEST(ReplayTest, a_malformed_setting_means_pass_through_and_is_named) {
     // Five bytes for MaxErrorDelay cannot be read: filtering stays off.
     std::string settings = kWorkedSettings;
     settings.replace(settings.find("\"MaxErrorDelay\"=dword:3"), 23, "\"MaxErrorDelay\"=hex:3,0,0,0,0");
-    ReplayResult result = Replay(Settings(settings), ReplayScreens(), kWorkedStroke);
-    EXPECT_FALSE(result.filteringEnabled);
-    EXPECT_EQ(result.summary.delivered, 11);
-    for (const ReplayRecord& r : result.records) {
-        EXPECT_EQ(r.rule, "pass");
-        EXPECT_EQ(r.flagsOut, r.in.flags);
+    Replayer replayer(Settings(settings), ReplayScreens());
+    EXPECT_FALSE(replayer.start().filteringEnabled);
+    for (const TraceSample& sample : kWorkedStroke) {
+        ReplayRecord record = replayer.Feed(sample);
+        EXPECT_EQ(record.verdict, InterceptPassedThrough);
+        EXPECT_STREQ(RuleName(record), "pass");
     }
-    EXPECT_NE(FormatSettings(result).find("filtering off"), std::string::npos);
+    EXPECT_NE(FormatSettings(replayer.start())
+                  .find("filtering off, every sample passes through: MaxErrorDelay has 5 bytes"),
+              std::string::npos)
+        << FormatSettings(replayer.start());
 }
 
 TEST(ReplayTest, unusable_samples_are_named_and_counted) {
-    ReplayResult result = Replay(Settings(kWorkedSettings), ReplayScreens(),
-                                 {{0x0E, 1, 1, Truth::Unknown, 1}, {0x03, 5, 5, Truth::Unknown, 2}});
-    EXPECT_EQ(result.records[0].rule, "unusable");
-    EXPECT_EQ(result.records[1].rule, "pass");  // uncalibrated
-    EXPECT_EQ(result.summary.withheld[static_cast<int>(Cause::Unusable)], 1);
-    EXPECT_FALSE(result.summary.labelled);
+    ReplaySummary s;
+    std::vector<ReplayRecord> records = ReplayAll(
+        Settings(kWorkedSettings), {{0x0E, 1, 1, Truth::Unknown, 1}, {0x03, 5, 5, Truth::Unknown, 2}}, &s);
+    EXPECT_STREQ(RuleName(records[0]), "unusable");
+    EXPECT_STREQ(RuleName(records[1]), "pass");  // uncalibrated
+    EXPECT_EQ(s.byCause[static_cast<int>(ReplayCause::Unusable)], 1);
+    EXPECT_EQ(s.uncalibrated, 1);
+    EXPECT_FALSE(s.Labelled());
 }
+
+// x scales by 240/320 on a turned screen: steps of 8 look like 6, below
+// LowSpeed 7, and pass rule a; upright they fail rule b.
+const std::string kLowSpeed7 = kWorkedSettings + "\"LowSpeed\"=dword:7\n";
 
 TEST(ReplayTest, screens_reach_the_filter) {
-    ReplayScreens screens;
-    screens.width = 320;
-    screens.height = 240;
-    // x scales by 240/320: steps of 8 look like 6 (below LowSpeed 7), and pass rule a.
+    ReplayScreens turned;
+    turned.width = 320;
+    turned.height = 240;
     std::vector<TraceSample> stroke = {{0x07, 0, 0, Truth::Unknown, 1}, {0x0F, 8, 0, Truth::Unknown, 2}};
-    ReplayResult rotated = Replay(Settings(kWorkedSettings + "\"LowSpeed\"=dword:7\n"), screens, stroke);
-    EXPECT_EQ(rotated.records[1].rule, "a");
-    ReplayResult upright = Replay(Settings(kWorkedSettings + "\"LowSpeed\"=dword:7\n"), ReplayScreens(), stroke);
-    EXPECT_EQ(upright.records[1].rule, "b");
+    EXPECT_EQ(ReplayAll(Settings(kLowSpeed7), stroke, nullptr, turned)[1].rule, FilterRuleA);
+    EXPECT_EQ(ReplayAll(Settings(kLowSpeed7), stroke)[1].rule, FilterRuleB);
 }
 
-TEST(ReplayTest, svg_marks_withheld_samples_and_escapes_text) {
-    ReplayResult result = Replay(Settings(kWorkedSettings), ReplayScreens(), kWorkedStroke);
-    std::string svg = FormatReplaySvg(result, "trace <a&b>");
-    EXPECT_NE(svg.find("trace &lt;a&amp;b&gt;"), std::string::npos);
+TEST(ReplayTest, a_capture_turns_the_screen_enables_again_and_boots_afresh) {
+    std::vector<TraceEvent> events = ParseTraceEvents(
+        "# penwick boot test\n# penwick enable-screen 240x320\n# penwick settings as read\n"
+        "0x07,0,0\n0x0F,8,0\n"      // upright: rule b
+        "# penwick screen 320x240\n"
+        "0x0F,16,0\n"                // turned: a step of 6, rule a
+        "# penwick enable-screen 320x240\n"
+        "0x0F,20,0\n"                // enabled turned: no rescaling, a step of 8, rule f
+        "# penwick boot again\n# penwick enable-screen 240x320\n"
+        "0x0F,25,0\n",               // a fresh driver: no previous sample
+        "capture.csv");
+    Replayer replayer(Settings(kLowSpeed7), ReplayScreens());
+    std::vector<FilterRule> rules;
+    for (const TraceEvent& event : events) {
+        if (event.kind == TraceEvent::Sample) {
+            rules.push_back(replayer.Feed(event.sample).rule);
+        } else {
+            replayer.Apply(event);
+        }
+    }
+    EXPECT_EQ(rules, (std::vector<FilterRule>{FilterRuleStrokeStart, FilterRuleB, FilterRuleA,
+                                              FilterRuleF, FilterRuleStrokeStart}));
+}
+
+TEST(ReplayTest, two_replayers_fed_in_turn_each_replay_as_if_alone) {
+    RegFile other = Settings(kWorkedSettings + "\"ErrorDelay\"=dword:0\n");
+    std::vector<std::string> alone = Rows(ReplayAll(Settings(kWorkedSettings), kWorkedStroke));
+    std::vector<std::string> otherAlone = Rows(ReplayAll(other, kWorkedStroke));
+    ASSERT_NE(alone, otherAlone);
+    Replayer a(Settings(kWorkedSettings), ReplayScreens());
+    Replayer b(other, ReplayScreens());
+    std::vector<ReplayRecord> fromA, fromB;
+    for (const TraceSample& sample : kWorkedStroke) {
+        fromA.push_back(a.Feed(sample));
+        fromB.push_back(b.Feed(sample));
+    }
+    EXPECT_EQ(Rows(fromA), alone);
+    EXPECT_EQ(Rows(fromB), otherAlone);
+}
+
+TEST(PictureTest, marks_tell_kept_faults_from_lost_good_samples_and_escape_text) {
+    PicturePanel panel;
+    panel.caption = "settings <a&b>";
+    Replayer replayer(Settings(kWorkedSettings), ReplayScreens());
+    panel.start = replayer.start();
+    for (const TraceSample& sample : kWorkedStroke) {
+        panel.records.push_back(replayer.Feed(sample));
+        panel.summary.Add(panel.records.back());
+    }
+    std::string svg = FormatReplaySvg("trace", {panel}, 240, 320);
+    EXPECT_NE(svg.find("settings &lt;a&amp;b&gt;"), std::string::npos);
     EXPECT_EQ(svg.find("<a&b>"), std::string::npos);
-    EXPECT_NE(svg.find("withheld: error d (2)"), std::string::npos);
+    // Every mark carries its line; the fault on line 5 is kept, the good
+    // sample on line 6 lost.
+    EXPECT_NE(svg.find("<title>line 5 (160, 140): rule d, dropped-rejected"), std::string::npos);
+    EXPECT_NE(svg.find("fault kept from the host"), std::string::npos);
+    EXPECT_NE(svg.find("good sample lost"), std::string::npos);
+    EXPECT_EQ(svg.find("fault delivered"), std::string::npos);
     EXPECT_EQ(svg.rfind("</svg>"), svg.size() - 7);
+}
+
+struct WrapCase {
+    const char* text;
+    size_t width;
+    std::vector<std::string> lines;
+};
+
+TEST(PictureTest, text_wraps_between_phrases_not_inside_them) {
+    const WrapCase cases[] = {
+        {"ErrorDelay 2, MaxErrorDelay 2; original driver touch.dll", 30,
+         {"ErrorDelay 2,", "MaxErrorDelay 2;", "original driver touch.dll"}},
+        {"a, b, c", 80, {"a, b, c"}},
+        {"short, averyveryverylongword", 10, {"short,", "averyveryverylongword"}},
+    };
+    for (const WrapCase& c : cases) {
+        EXPECT_EQ(WrapPhrases(c.text, c.width), c.lines) << c.text;
+    }
 }
 
 TEST(SynthTest, same_seed_same_trace_and_exact_sample_count) {
@@ -160,11 +258,12 @@ TEST(SynthTest, no_spikes_and_no_jitter_gives_a_clean_trace_the_filter_keeps) {
     for (const TraceSample& s : trace) {
         EXPECT_EQ(s.truth, Truth::Ok);
     }
-    ReplayResult result = Replay(Settings(kWorkedSettings + "\"LowSpeed\"=dword:20\n\"HighSpeed\"=dword:40\n"),
-                                 ReplayScreens(), trace);
+    ReplaySummary summary;
+    ReplayAll(Settings(kWorkedSettings + "\"LowSpeed\"=dword:20\n\"HighSpeed\"=dword:40\n"), trace,
+              &summary);
     // Every step is shorter than LowSpeed (0x20): only each stroke's first
     // sample is held back.
-    EXPECT_EQ(result.summary.goodLost, result.summary.strokesIn);
+    EXPECT_EQ(summary.GoodLost(), summary.strokesIn);
 }
 
 }  // namespace

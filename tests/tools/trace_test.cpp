@@ -65,7 +65,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadTrace{"bad_truth", "7,1,2,maybe\n", "t.csv:1: truth 'maybe' is neither ok nor fault"},
         BadTrace{"second_header", "flags,x,y\nflags,x,y\n",
                  "t.csv:2: flags 'flags' is not a 32-bit unsigned number"},
-        BadTrace{"trailing_comma", "7,1,2,\n", "t.csv:1: truth '' is neither ok nor fault"}),
+        BadTrace{"trailing_comma", "7,1,2,\n", "t.csv:1: truth '' is neither ok nor fault"},
+        BadTrace{"capture_screen_without_size", "7,1,2\n# penwick screen 320by240\n",
+                 "t.csv:2: '# penwick screen' wants WIDTHxHEIGHT in pixels, 1 to 65535, not '320by240'"},
+        BadTrace{"capture_dropped_without_count", "# penwick dropped many\n",
+                 "t.csv:1: '# penwick dropped' wants a count of samples, not 'many'"}),
     [](const ::testing::TestParamInfo<BadTrace>& info) { return info.param.name; });
 
 TEST(TraceFormatTest, written_traces_read_back_the_same) {

@@ -1,23 +1,51 @@
 // penwick: replays pen traces through the driver's own code and shows what
 // the filter does, so settings can be tuned before a device is rebooted.
+#include <string.h>
+
 #include <iostream>
 
 #include "commands/commands.h"
 #include "files/input.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"penwick: see what Penwick's filter does to pen input, before any reboot"};
+    CLI::App app{"penwick " PENWICK_VERSION
+                 ": see what Penwick's filter does to pen input, before any reboot",
+                 "penwick"};
+    app.set_version_flag("--version", "penwick " PENWICK_VERSION);
     app.require_subcommand(1);
     AddReplayCommand(app);
     AddSynthCommand(app);
+    CLI::App* help = app.add_subcommand("help", "show this help, or a command's: penwick help COMMAND");
+    std::string helpCommand;
+    help->add_option("COMMAND", helpCommand, "the command");
+
+    // Where a mistake on the command line is explained: the command's help.
+    std::string helpHint = "penwick --help";
+    for (int i = 1; i < argc; i++) {
+        for (const CLI::App* command : app.get_subcommands({})) {
+            if (command != help && argv[i] == command->get_name()) {
+                helpHint = "penwick " + command->get_name() + " --help";
+            }
+        }
+        if (argv[i][0] != '-') {
+            break;
+        }
+    }
     try {
         app.parse(argc, argv);
+        if (help->parsed()) {
+            CLI::App* command = helpCommand.empty() ? &app : app.get_subcommand(helpCommand);
+            std::cout << command->get_formatter()->make_help(command, command->get_name(),
+                                                             CLI::AppFormatMode::Normal);
+        }
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::cerr << "penwick: " << e.what() << " (see penwick --help)\n";
+        std::cerr << "penwick: " << e.what() << " (see " << helpHint << ")\n";
         return 2;
     } catch (const InputError& e) {
         std::cerr << "penwick: " << e.what() << "\n";

@@ -1,10 +1,14 @@
 // penwick replay: a trace through the driver's own code, as a table, a
-// summary and a picture.
+// summary and a picture. The trace is read and the table written as they
+// come, so a capture of any length replays in constant memory; the picture
+// keeps only the samples it draws.
+#include <fstream>
 #include <iostream>
 #include <memory>
 
 #include "commands/commands.h"
 #include "engine/replay.h"
+#include "engine/replay_summary.h"
 #include "files/input.h"
 #include "files/output_file.h"
 #include "files/recommended_settings.h"
@@ -17,19 +21,30 @@
 
 namespace {
 
+// The table is handed to its file in blocks of about this size.
+const size_t kTableBlock = 1 << 16;
+
+// A picture of more samples than this is hard to read.
+const size_t kLegibleSamples = 20000;
+
+std::string SettingNames() {
+    std::string names;
+    for (const ConfigurationSetting& setting : kConfigurationSettings) {
+        names += (names.empty() ? "" : ", ") + PrintableName(setting.name);
+    }
+    return names;
+}
+
 // "NAME=VALUE" from --set, into the settings as a DWORD value.
 void ApplySetting(RegFile& settings, const std::string& assignment) {
     size_t equals = assignment.find('=');
     std::string name = assignment.substr(0, equals);
-    std::string names;
     bool known = false;
     for (const ConfigurationSetting& setting : kConfigurationSettings) {
-        std::string settingName = PrintableName(setting.name);
-        names += (names.empty() ? "" : ", ") + settingName;
-        known = known || settingName == name;
+        known = known || PrintableName(setting.name) == name;
     }
     if (!known) {
-        throw InputError("--set", 0, "'" + name + "' is not a setting (" + names + ")");
+        throw InputError("--set", 0, "'" + name + "' is not a setting (" + SettingNames() + ")");
     }
     long long value;
     if (equals == std::string::npos ||
@@ -42,16 +57,15 @@ void ApplySetting(RegFile& settings, const std::string& assignment) {
     settings.hasPenwickKey = true;
 }
 
-// "WxH" from --screen and --enable-screen.
+RegFile ReadSettings(const std::string& path) {
+    return path.empty() ? ParseRegFile(kRecommendedSettings, "recommended settings")
+                        : ParseRegFile(ReadInputFile(path), path);
+}
+
 void ParseScreen(const std::string& text, const char* option, int32_t* width, int32_t* height) {
-    size_t x = text.find('x');
-    long long w, h;
-    if (x == std::string::npos || !ParseInteger(text.substr(0, x), 1, 65535, &w) ||
-        !ParseInteger(text.substr(x + 1), 1, 65535, &h)) {
+    if (!ParseScreenSize(text, width, height)) {
         throw InputError(option, 0, "'" + text + "' wants WIDTHxHEIGHT in pixels, 1 to 65535");
     }
-    *width = static_cast<int32_t>(w);
-    *height = static_cast<int32_t>(h);
 }
 
 struct ReplayArguments {
@@ -62,36 +76,181 @@ struct ReplayArguments {
     std::string screen;
     std::string out;
     std::string svg;
+    std::string summaryJson;
+    std::string compare;
+    int from = 0;
+    int to = 0;
+};
+
+// One set of settings replaying the trace: its driver, its figures, and
+// what it keeps for the picture.
+struct ReplayRun {
+    ReplayRun(const RegFile& settings, const ReplayScreens& screens, std::string caption)
+        : replayer(settings, screens) {
+        panel.caption = std::move(caption);
+        panel.start = replayer.start();
+    }
+    Replayer replayer;
+    ReplaySummary summary;
+    PicturePanel panel;
 };
 
 void RunReplay(const ReplayArguments& a) {
-    std::vector<TraceSample> samples = ParseTrace(ReadInputFile(a.trace), a.trace);
-    RegFile settings = a.settingsFile.empty()
-                           ? ParseRegFile(kRecommendedSettings, "recommended settings")
-                           : ParseRegFile(ReadInputFile(a.settingsFile), a.settingsFile);
+    bool picture = !a.svg.empty();
+    if ((a.from != 0 || a.to != 0 || !a.compare.empty()) && !picture) {
+        throw InputError(a.compare.empty() ? "--from/--to" : "--compare", 0,
+                         "only choose what the picture draws: give --svg too");
+    }
+    if (a.to != 0 && a.to < a.from) {
+        throw InputError("--to", 0, Format("line %d is before --from line %d", a.to, a.from));
+    }
+    std::string table = a.out;
+    if (a.out.empty() && a.svg.empty() && a.summaryJson.empty()) {
+        table = "-";
+    }
+    std::vector<NamedPath> inputs = {{"the trace", a.trace}};
+    if (!a.settingsFile.empty()) {
+        inputs.push_back({"--settings", a.settingsFile});
+    }
+    if (!a.compare.empty()) {
+        inputs.push_back({"--compare", a.compare});
+    }
+    std::vector<NamedPath> outputs;
+    for (const NamedPath& output : {NamedPath{"--out", table}, NamedPath{"--svg", a.svg},
+                                    NamedPath{"--summary-json", a.summaryJson}}) {
+        if (!output.path.empty()) {
+            outputs.push_back(output);
+        }
+    }
+    CheckOutputPaths(inputs, outputs);
+
+    RegFile settings = ReadSettings(a.settingsFile);
     for (const std::string& set : a.sets) {
         ApplySetting(settings, set);
+    }
+    RegFile other;
+    if (!a.compare.empty()) {
+        other = ReadSettings(a.compare);
     }
     ReplayScreens screens;
     ParseScreen(a.enableScreen, "--enable-screen", &screens.enableWidth, &screens.enableHeight);
     ParseScreen(a.screen.empty() ? a.enableScreen : a.screen, "--screen", &screens.width,
                 &screens.height);
 
-    ReplayResult result = Replay(settings, screens, samples);
+    std::ifstream file;
+    if (a.trace != "-") {
+        file.open(a.trace, std::ios::binary);
+        if (!file) {
+            throw InputError(a.trace, 0, "cannot open");
+        }
+    }
+    TraceReader reader(a.trace == "-" ? std::cin : file, a.trace);
 
-    std::vector<std::pair<std::string, std::string>> files;
-    if (!a.out.empty()) {
-        files.push_back({a.out, FormatReplayCsv(result)});
+    std::unique_ptr<OutputFile> tableFile;
+    std::string rows;
+    if (!table.empty()) {
+        tableFile = std::make_unique<OutputFile>(table);
+        rows = kReplayTableHeader;
     }
-    if (!a.svg.empty()) {
-        files.push_back({a.svg, FormatReplaySvg(result, "penwick replay " + a.trace)});
+    std::vector<std::unique_ptr<ReplayRun>> runs;
+    runs.push_back(std::make_unique<ReplayRun>(
+        settings, screens, a.settingsFile.empty() ? "recommended settings" : a.settingsFile));
+    if (!a.compare.empty()) {
+        runs.push_back(std::make_unique<ReplayRun>(other, screens, a.compare));
     }
-    WriteOutputFiles(files);
-    if (a.out.empty() && a.svg.empty()) {
-        std::cout << FormatReplayCsv(result);
+
+    for (TraceEvent event; reader.Next(event);) {
+        bool drawn = picture && event.line >= a.from && (a.to == 0 || event.line <= a.to);
+        for (size_t i = 0; i < runs.size(); i++) {
+            ReplayRun& run = *runs[i];
+            if (event.kind != TraceEvent::Sample) {
+                run.replayer.Apply(event);
+                run.summary.Add(event);
+                if (drawn) {
+                    run.panel.summary.Add(event);
+                }
+                continue;
+            }
+            ReplayRecord record = run.replayer.Feed(event.sample);
+            run.summary.Add(record);
+            if (i == 0 && tableFile) {
+                AppendReplayRow(rows, record);
+                if (rows.size() >= kTableBlock) {
+                    tableFile->Write(rows);
+                    rows.clear();
+                }
+            }
+            if (drawn) {
+                run.panel.records.push_back(record);
+                run.panel.summary.Add(record);
+            }
+        }
     }
-    std::cerr << FormatSettings(result) << "\n" << FormatReplaySummary(result);
+    if (runs[0]->summary.samples == 0) {
+        throw InputError(a.trace, 0, "no samples: a trace has lines of flags,x,y[,truth]");
+    }
+
+    std::vector<std::unique_ptr<OutputFile>> files;
+    if (tableFile) {
+        tableFile->Write(rows);
+        files.push_back(std::move(tableFile));
+    }
+    if (picture) {
+        std::vector<PicturePanel> panels;
+        for (auto& run : runs) {
+            panels.push_back(std::move(run->panel));
+        }
+        if (panels[0].records.size() > kLegibleSamples) {
+            std::cerr << Format("note: the picture draws %zu samples; --from and --to draw part of "
+                                "the trace\n", panels[0].records.size());
+        }
+        files.push_back(std::make_unique<OutputFile>(a.svg));
+        files.back()->Write(FormatReplaySvg("penwick replay " + a.trace, panels, screens.enableWidth,
+                                            screens.enableHeight));
+    }
+    if (!a.summaryJson.empty()) {
+        files.push_back(std::make_unique<OutputFile>(a.summaryJson));
+        files.back()->Write(FormatSummaryJson(runs[0]->summary, runs[0]->replayer.start()));
+    }
+    for (auto& output : files) {
+        output->Commit();
+    }
+    for (auto& run : runs) {
+        if (runs.size() > 1) {
+            std::cerr << "== " << run->panel.caption << "\n";
+        }
+        std::cerr << FormatSettings(run->replayer.start())
+                  << FormatReplaySummary(run->summary, run->replayer.start());
+    }
 }
+
+const char kReplayFooter[] = R"(
+A trace is CSV: '#' comments, an optional header line, then one sample a line:
+flags (0x hex or decimal), x, y, and optionally ok or fault (a labelled trace).
+Flags: 0x01 valid, 0x02 down, 0x04 calibrated, 0x08 previous down, 0x10 ignore;
+only calibrated, valid, not-ignored samples are judged. Captures from a device
+also hold '# penwick' lines (boot, enable-screen, screen, dropped) that the
+replay follows.
+
+The table (--out, or standard output when no output is named) has a row per
+sample: line, flags_in, x_in, y_in, truth, rule, squared_step, speed_change,
+direction_change, error_delay, verdict, flags_out, x_out, y_out.
+  rule: pass (not judged: filtering off or uncalibrated), unusable (invalid or
+    ignore), start (a stroke's first sample: nothing to measure against),
+    a short step: accept            b no previous step: reject
+    c steady step length: accept    d step length jumps: error
+    e too short to have a direction, after a longer step: error
+    f no previous direction: reject g steady direction: accept
+    h direction jumps: error
+    with * when the rule accepted but the error delay withheld the sample.
+    An error adds ErrorDelay to the error delay (at most MaxErrorDelay).
+  squared_step, speed_change, direction_change: what the rules compared, as
+    the filter computed them; empty where the rule did not get that far.
+  verdict: passed-through, dropped-unusable, dropped-rejected,
+    dropped-extra-up (a pen-up with no stroke to close), moved-up (a rejected
+    pen-up, delivered at the last delivered place), delivered.
+  flags_out, x_out, y_out: what the host received; empty when nothing.
+)";
 
 }  // namespace
 
@@ -102,12 +261,20 @@ void AddReplayCommand(CLI::App& app) {
         ->required();
     command->add_option("--settings", a->settingsFile,
                         "settings as a .reg file (default: the recommended settings)");
-    command->add_option("--set", a->sets, "override one setting: NAME=VALUE");
+    command->add_option("--set", a->sets, "override one setting, NAME=VALUE; NAME is one of " +
+                                              SettingNames());
     command->add_option("--enable-screen", a->enableScreen,
-                        "screen size when the host enabled the driver, WxH (default 240x320)");
+                        "screen size when the host enabled the driver, WxH in pixels (default 240x320)");
     command->add_option("--screen", a->screen,
                         "screen size while the samples arrive, WxH (default: the enable-time size)");
-    command->add_option("--out", a->out, "per-sample CSV output file");
-    command->add_option("--svg", a->svg, "SVG picture of the trace");
+    command->add_option("--out", a->out, "the per-sample table (CSV); - for standard output");
+    command->add_option("--svg", a->svg, "a picture of the trace (SVG)");
+    command->add_option("--from", a->from, "draw from this line of the trace on")
+        ->check(CLI::PositiveNumber);
+    command->add_option("--to", a->to, "draw up to this line of the trace")->check(CLI::PositiveNumber);
+    command->add_option("--compare", a->compare,
+                        "draw the trace with these settings (.reg) too, side by side");
+    command->add_option("--summary-json", a->summaryJson, "the summary as JSON");
+    command->footer(kReplayFooter);
     command->callback([a] { RunReplay(*a); });
 }

@@ -1,4 +1,5 @@
 // penwick synth: a labelled synthetic trace.
+#include <cmath>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -28,20 +29,31 @@ struct SynthArguments {
     std::string out;
 };
 
+// A number that is a number: not NaN, not infinite.
+const CLI::Validator kFinite(
+    [](std::string& text) {
+        double value = 0;
+        return CLI::detail::lexical_cast(text, value) && std::isfinite(value)
+                   ? std::string()
+                   : "'" + text + "' is not a finite number";
+    },
+    "FINITE");
+
 }  // namespace
 
 void AddSynthCommand(CLI::App& app) {
     auto a = std::make_shared<SynthArguments>();
     CLI::App* command = app.add_subcommand("synth", "write a labelled synthetic pen trace");
+    command->option_defaults()->always_capture_default();
     command->add_option("--shape", a->options.shape, "line, circle, zigzag or scribble")
         ->check(CLI::IsMember({"line", "circle", "zigzag", "scribble"}));
     command->add_option("--samples", a->options.samples, "samples in all (3 to 10000000)")
         ->check(CLI::Range(3, 10000000));
     command->add_option("--jitter", a->options.jitter,
                         "jitter, standard deviation in calibrated units")
-        ->check(CLI::Range(0.0, 1000.0));
+        ->check(kFinite & CLI::Range(0.0, 1000.0));
     command->add_option("--spikes", a->options.spikes, "faults per sample, 0 to 1")
-        ->check(CLI::Range(0.0, 1.0));
+        ->check(kFinite & CLI::Range(0.0, 1.0));
     command->add_option("--seed", a->options.seed, "random seed");
     command->add_option("--out", a->out, "output file (default: standard output)");
     command->callback([a] { RunSynth(a->options, a->out); });

@@ -1,12 +1,10 @@
 #include "engine/replay.h"
 
 #include "platform/host_system.h"
-#include "proxy/configuration.h"
-#include "proxy/original_driver.h"
-#include "proxy/sample_interception.h"
 
 namespace {
 
+// What the host's callback received from the last sample.
 struct HostReceived {
     bool called;
     uint32_t flags;
@@ -19,6 +17,7 @@ int32_t ReplayHostCallback(uint32_t flags, int32_t x, int32_t y) {
     return 1;
 }
 
+// The original driver's TouchPanelEnable keeps the interceptor it is given.
 SampleCallback g_interceptor;
 
 int32_t ReplayOriginalEnable(SampleCallback callback) {
@@ -26,43 +25,93 @@ int32_t ReplayOriginalEnable(SampleCallback callback) {
     return 1;
 }
 
-const char* RuleName(FilterRule rule) {
-    switch (rule) {
-    case FilterRuleStrokeStart: return "start";
-    case FilterRuleA: return "a";
-    case FilterRuleB: return "b";
-    case FilterRuleC: return "c";
-    case FilterRuleD: return "d";
-    case FilterRuleE: return "e";
-    case FilterRuleF: return "f";
-    case FilterRuleG: return "g";
-    case FilterRuleH: return "h";
-    case FilterRuleNone: break;
-    }
-    return "";
-}
+}  // namespace
 
-Cause CauseOfRule(FilterRule rule, bool withheldByDelay) {
-    if (withheldByDelay) {
-        return Cause::ErrorDelay;
+// Everything that makes one driver differ from another between samples.
+struct Replayer::DriverState {
+    Configuration configuration;
+    FilterSettings filterSettings;
+    FilterState filterState;
+    DeliveryState deliveryState;
+    OriginalDriver originalDriver;
+    int32_t screenWidth, screenHeight;
+    SampleCallback interceptor;
+
+    void Save() {
+        configuration = g_configuration;
+        filterSettings = g_filterSettings;
+        filterState = g_filterState;
+        deliveryState = g_deliveryState;
+        originalDriver = g_originalDriver;
+        screenWidth = g_hostSystem.screenWidth;
+        screenHeight = g_hostSystem.screenHeight;
+        interceptor = g_interceptor;
     }
-    switch (rule) {
-    case FilterRuleStrokeStart: return Cause::StrokeStart;
-    case FilterRuleB: return Cause::RuleB;
-    case FilterRuleD: return Cause::ErrorD;
-    case FilterRuleE: return Cause::ErrorE;
-    case FilterRuleF: return Cause::RuleF;
-    case FilterRuleH: return Cause::ErrorH;
-    default: return Cause::Delivered;
+
+    void Restore() const {
+        g_configuration = configuration;
+        g_filterSettings = filterSettings;
+        g_filterState = filterState;
+        g_deliveryState = deliveryState;
+        g_originalDriver = originalDriver;
+        g_hostSystem.screenWidth = screenWidth;
+        g_hostSystem.screenHeight = screenHeight;
+        g_interceptor = interceptor;
+    }
+};
+
+namespace {
+
+// The replayer whose driver is in the globals now.
+Replayer* g_activeReplayer;
+
+// What the check finds about the Penwick key and the eight settings; the
+// touch key and the original driver's name play no part in a replay.
+void KeepSettingFinding(const ConfigurationFinding& finding, void* findings) {
+    switch (finding.kind) {
+    case FindingTouchDriverNotPenwick:
+    case FindingDriverNameMissing:
+    case FindingDriverNameNotString:
+    case FindingDriverNameTooLong:
+    case FindingDriverNameUnterminated:
+    case FindingDriverNameEmpty:
+    case FindingDriverNameIsPenwick: return;
+    default: static_cast<std::vector<ConfigurationFinding>*>(findings)->push_back(finding);
     }
 }
 
 }  // namespace
 
-void ReplayStartDriver(const RegFile& settings, const ReplayScreens& screens, ReplayResult& result) {
+const char* VerdictName(InterceptVerdict verdict) {
+    switch (verdict) {
+    case InterceptPassedThrough: return "passed-through";
+    case InterceptDroppedUnusable: return "dropped-unusable";
+    case InterceptDroppedRejected: return "dropped-rejected";
+    case InterceptDroppedExtraUp: return "dropped-extra-up";
+    case InterceptMovedUp: return "moved-up";
+    case InterceptDelivered: return "delivered";
+    case InterceptNone: break;
+    }
+    return "";
+}
+
+const char* RuleName(const ReplayRecord& record) {
+    if (record.verdict == InterceptPassedThrough) {
+        return "pass";
+    }
+    if (record.verdict == InterceptDroppedUnusable) {
+        return "unusable";
+    }
+    // By FilterRule; only the accepting rules a, c and g can be withheld.
+    static const char* const names[2][10] = {
+        {"", "start", "a", "b", "c", "d", "e", "f", "g", "h"},
+        {"", "start", "a*", "b", "c*", "d", "e", "f", "g*", "h"}};
+    return names[record.withheldByDelay ? 1 : 0][record.rule];
+}
+
+ReplayStart StartDriver(const RegFile& settings, const ReplayScreens& screens) {
     HostSystemReset();
     LibraryResetToLoadTime();
-
     if (settings.hasPenwickKey) {
         g_hostSystem.registry[kConfigurationKey];
         for (const RegValue& value : settings.penwickValues) {
@@ -71,95 +120,82 @@ void ReplayStartDriver(const RegFile& settings, const ReplayScreens& screens, Re
     }
     char16_t driverName[kDriverNameUnits];
     LoadConfiguration(driverName);
-    result.driverName = driverName;
-    result.settings = g_filterSettings;
-    result.filteringEnabled = g_configuration.filteringEnabled;
+    ReplayStart start{g_filterSettings, g_configuration.filteringEnabled, driverName, {}};
+    CheckConfiguration(KeepSettingFinding, &start.findings);
 
+    g_originalDriver.TouchPanelEnable = ReplayOriginalEnable;
     g_hostSystem.screenWidth = screens.enableWidth;
     g_hostSystem.screenHeight = screens.enableHeight;
-    g_originalDriver.TouchPanelEnable = ReplayOriginalEnable;
     TouchPanelEnable(ReplayHostCallback);
     g_hostSystem.screenWidth = screens.width;
     g_hostSystem.screenHeight = screens.height;
+    return start;
 }
 
-const char* CauseName(Cause cause) {
-    static const char* const names[kCauseCount] = {
-        "delivered", "stroke start", "rule b", "rule f", "error d",
-        "error e",   "error h",      "error delay", "unusable", "extra up samples"};
-    return names[static_cast<int>(cause)];
-}
-
-ReplayResult Replay(const RegFile& settings, const ReplayScreens& screens,
-                    const std::vector<TraceSample>& samples) {
-    ReplayResult result;
-    ReplayStartDriver(settings, screens, result);
-    ReplaySummary& summary = result.summary;
-
-    bool inputDown = false;
-    bool deliveredDown = false;
-    for (const TraceSample& sample : samples) {
-        g_filterState.lastRule = FilterRuleNone;
-        g_received = HostReceived();
-        ReplayRecord r;
-        r.in = sample;
-        r.result = g_interceptor(sample.flags, sample.x, sample.y);
-        r.errorDelay = g_filterState.errorDelay;
-        r.delivered = g_received.called;
-        r.flagsOut = g_received.flags;
-        r.xOut = g_received.x;
-        r.yOut = g_received.y;
-
-        bool down = (sample.flags & TouchSampleDownFlag) != 0;
-        FilterRule rule = g_filterState.lastRule;
-        r.rule = RuleName(rule);
-        if (g_filterState.lastWithheldByDelay) {
-            r.rule += '*';
-        }
-        switch (g_deliveryState.lastVerdict) {
-        case InterceptPassedThrough:
-            r.rule = "pass";
-            r.cause = Cause::Delivered;
-            break;
-        case InterceptDroppedUnusable:
-            r.rule = "unusable";
-            r.cause = Cause::Unusable;
-            break;
-        case InterceptDroppedExtraUp:
-            r.cause = Cause::ExtraUp;
-            break;
-        case InterceptDroppedRejected:
-        case InterceptMovedUp:
-            r.cause = CauseOfRule(rule, g_filterState.lastWithheldByDelay);
-            break;
-        case InterceptDelivered:
-        case InterceptNone:
-            r.cause = Cause::Delivered;
-            break;
-        }
-
-        summary.samples++;
-        summary.withheld[static_cast<int>(r.cause)] += r.delivered ? 0 : 1;
-        if (r.delivered) {
-            summary.delivered++;
-            bool outDown = (r.flagsOut & TouchSampleDownFlag) != 0;
-            summary.strokesDelivered += outDown && !deliveredDown;
-            deliveredDown = outDown;
-        }
-        summary.strokesIn += down && !inputDown;
-        inputDown = down;
-        if (sample.truth != Truth::Unknown) {
-            summary.labelled = true;
-            bool shown = r.cause == Cause::Delivered;
-            if (sample.truth == Truth::Fault) {
-                summary.faults++;
-                summary.faultsWithheld += !shown;
-            } else {
-                summary.good++;
-                summary.goodLost += !shown;
-            }
-        }
-        result.records.push_back(r);
+Replayer::Replayer(const RegFile& settings, const ReplayScreens& screens)
+    : settings_(settings), screens_(screens), saved_(new DriverState()) {
+    if (g_activeReplayer != nullptr) {
+        g_activeReplayer->saved_->Save();
     }
-    return result;
+    g_activeReplayer = this;
+    Boot();
+}
+
+Replayer::~Replayer() {
+    if (g_activeReplayer == this) {
+        g_activeReplayer = nullptr;
+    }
+}
+
+void Replayer::Activate() {
+    if (g_activeReplayer == this) {
+        return;
+    }
+    if (g_activeReplayer != nullptr) {
+        g_activeReplayer->saved_->Save();
+    }
+    saved_->Restore();
+    g_activeReplayer = this;
+}
+
+void Replayer::Boot() { start_ = StartDriver(settings_, screens_); }
+
+void Replayer::Enable(int32_t width, int32_t height) {
+    g_hostSystem.screenWidth = width;
+    g_hostSystem.screenHeight = height;
+    TouchPanelEnable(ReplayHostCallback);
+}
+
+void Replayer::Apply(const TraceEvent& event) {
+    Activate();
+    switch (event.kind) {
+    case TraceEvent::Boot: Boot(); break;
+    case TraceEvent::EnableScreen: Enable(event.width, event.height); break;
+    case TraceEvent::Screen:
+        g_hostSystem.screenWidth = event.width;
+        g_hostSystem.screenHeight = event.height;
+        break;
+    case TraceEvent::Sample:
+    case TraceEvent::Dropped: break;
+    }
+}
+
+ReplayRecord Replayer::Feed(const TraceSample& sample) {
+    Activate();
+    g_received.called = false;
+    g_interceptor(sample.flags, sample.x, sample.y);
+    const FilterState& filter = g_filterState;
+    ReplayRecord r;
+    r.in = sample;
+    r.verdict = g_deliveryState.lastVerdict;
+    r.rule = filter.lastRule;
+    r.withheldByDelay = filter.lastWithheldByDelay;
+    r.squaredStep = filter.lastSquaredStep;
+    r.speedChange = filter.lastSpeedChange;
+    r.directionChange = filter.lastDirectionChange;
+    r.errorDelay = filter.errorDelay;
+    r.flagsOut = g_received.flags;
+    r.xOut = g_received.x;
+    r.yOut = g_received.y;
+    return r;
 }

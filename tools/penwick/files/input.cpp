@@ -4,7 +4,7 @@
 #include <iostream>
 #include <sstream>
 
-bool ParseInteger(const std::string& text, long long low, long long high, long long* value) {
+bool ParseInteger(std::string_view text, long long low, long long high, long long* value) {
     size_t start = 0;
     bool negative = false;
     if (start < text.size() && (text[start] == '-' || text[start] == '+')) {
@@ -45,13 +45,27 @@ bool ParseInteger(const std::string& text, long long low, long long high, long l
     return true;
 }
 
-std::string Trim(const std::string& text) {
+std::string_view Trim(std::string_view text) {
     size_t begin = text.find_first_not_of(" \t\r");
-    if (begin == std::string::npos) {
-        return "";
+    if (begin == std::string_view::npos) {
+        return {};
     }
     size_t end = text.find_last_not_of(" \t\r");
     return text.substr(begin, end - begin + 1);
+}
+
+std::string Trim(const std::string& text) { return std::string(Trim(std::string_view(text))); }
+
+bool ParseScreenSize(std::string_view text, int32_t* width, int32_t* height) {
+    size_t x = text.find_first_of("xX");
+    long long w, h;
+    if (x == std::string_view::npos || !ParseInteger(text.substr(0, x), 1, 65535, &w) ||
+        !ParseInteger(text.substr(x + 1), 1, 65535, &h)) {
+        return false;
+    }
+    *width = static_cast<int32_t>(w);
+    *height = static_cast<int32_t>(h);
+    return true;
 }
 
 std::string ReadInputFile(const std::string& path) {

@@ -3,8 +3,11 @@
 #ifndef PENWICK_TOOLS_INPUT_H
 #define PENWICK_TOOLS_INPUT_H
 
+#include <stdint.h>
+
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 class InputError : public std::runtime_error {
 public:
@@ -14,10 +17,15 @@ public:
 
 // Parses a whole decimal or 0x-hex integer, optionally signed, in
 // [low, high]; false when the text is not one.
-bool ParseInteger(const std::string& text, long long low, long long high, long long* value);
+bool ParseInteger(std::string_view text, long long low, long long high, long long* value);
+
+// "WxH" (or "WXH"), a screen size in pixels from 1 to 65535 each; false when
+// the text is not one.
+bool ParseScreenSize(std::string_view text, int32_t* width, int32_t* height);
 
 // The text without leading and trailing blanks (spaces, tabs, CR).
 std::string Trim(const std::string& text);
+std::string_view Trim(std::string_view text);
 
 // The whole of a file, or of standard input for "-"; throws InputError.
 std::string ReadInputFile(const std::string& path);

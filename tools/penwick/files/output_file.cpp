@@ -1,18 +1,19 @@
 #include "files/output_file.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
+#include <filesystem>
+#include <memory>
 
 #include "files/input.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
-// Where a file is written in place: devices and pipes (/dev/null, a FIFO)
-// and dangling links, since renaming a file over them would replace them.
+// Where a file is written in place: devices and pipes, and dangling links.
 bool WrittenInPlace(const std::string& path) {
     struct stat status;
     if (stat(path.c_str(), &status) == 0) {
@@ -34,47 +35,98 @@ std::string LinkTarget(const std::string& path) {
     return target;
 }
 
-void WriteDirectly(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary);
-    out << content;
-    out.close();
-    if (!out) {
-        throw InputError(path, 0, "cannot write");
+// Whether two paths the user gave name the same file. "-" is standard input
+// among inputs and standard output among outputs: it is the same only as
+// another output "-".
+bool SameFile(const std::string& a, const std::string& b) {
+    if (a == "-" || b == "-") {
+        return a == b;
     }
+    std::error_code error;
+    if (fs::exists(a, error) && fs::exists(b, error)) {
+        return fs::equivalent(a, b, error);
+    }
+    return fs::weakly_canonical(fs::absolute(a), error) == fs::weakly_canonical(fs::absolute(b), error);
 }
 
 }  // namespace
 
+OutputFile::OutputFile(const std::string& path) : path_(path) {
+    if (path == "-") {
+        file_ = stdout;
+        return;
+    }
+    if (WrittenInPlace(path)) {
+        target_ = path;
+        file_ = fopen(path.c_str(), "wb");
+    } else {
+        target_ = LinkTarget(path);
+        temporary_ = target_ + ".tmp" + std::to_string(getpid());
+        file_ = fopen(temporary_.c_str(), "wb");
+    }
+    if (file_ == nullptr) {
+        throw InputError(path_, 0, "cannot write");
+    }
+}
+
+OutputFile::~OutputFile() {
+    if (file_ != nullptr && file_ != stdout) {
+        fclose(file_);
+    }
+    if (!temporary_.empty()) {
+        remove(temporary_.c_str());
+    }
+}
+
+void OutputFile::Write(const std::string& text) {
+    if (fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+        throw InputError(path_, 0, "cannot write");
+    }
+}
+
+void OutputFile::Commit() {
+    bool failed = fflush(file_) != 0;
+    if (file_ != stdout) {
+        failed = fclose(file_) != 0 || failed;
+    }
+    file_ = nullptr;
+    if (!failed && !temporary_.empty()) {
+        failed = rename(temporary_.c_str(), target_.c_str()) != 0;
+        if (!failed) {
+            temporary_.clear();
+        }
+    }
+    if (failed) {
+        throw InputError(path_, 0, "cannot write");
+    }
+}
+
 void WriteOutputFiles(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::vector<std::pair<std::string, std::string>> regular;
+    std::vector<std::unique_ptr<OutputFile>> outputs;
     for (const auto& [path, content] : files) {
-        if (WrittenInPlace(path)) {
-            WriteDirectly(path, content);
-        } else {
-            regular.push_back({LinkTarget(path), content});
-        }
+        outputs.push_back(std::make_unique<OutputFile>(path));
+        outputs.back()->Write(content);
     }
-    std::vector<std::string> temporaries;
-    auto removeTemporaries = [&]() {
-        for (const std::string& temporary : temporaries) {
-            remove(temporary.c_str());
-        }
-    };
-    for (const auto& [path, content] : regular) {
-        std::string temporary = path + ".tmp" + std::to_string(getpid());
-        temporaries.push_back(temporary);
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << content;
-        out.close();
-        if (!out) {
-            removeTemporaries();
-            throw InputError(path, 0, "cannot write");
-        }
+    for (auto& output : outputs) {
+        output->Commit();
     }
-    for (size_t i = 0; i < regular.size(); i++) {
-        if (rename(temporaries[i].c_str(), regular[i].first.c_str()) != 0) {
-            removeTemporaries();
-            throw InputError(regular[i].first, 0, "cannot write");
+}
+
+void CheckOutputPaths(const std::vector<NamedPath>& inputs, const std::vector<NamedPath>& outputs) {
+    for (size_t i = 0; i < outputs.size(); i++) {
+        for (const NamedPath& input : inputs) {
+            if (input.path != "-" && SameFile(outputs[i].path, input.path)) {
+                throw InputError(outputs[i].role, 0,
+                                 "'" + outputs[i].path + "' is " + input.role + " '" + input.path +
+                                     "': an output may not replace an input");
+            }
+        }
+        for (size_t j = 0; j < i; j++) {
+            if (SameFile(outputs[i].path, outputs[j].path)) {
+                throw InputError(outputs[i].role, 0,
+                                 "'" + outputs[i].path + "' is also " + outputs[j].role + " '" +
+                                     outputs[j].path + "': each output needs a file of its own");
+            }
         }
     }
 }

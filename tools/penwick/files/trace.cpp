@@ -1,77 +1,188 @@
 #include "files/trace.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include <sstream>
+#include <string_view>
 
 #include "files/input.h"
 
 namespace {
 
-std::vector<std::string> SplitFields(const std::string& line) {
-    std::vector<std::string> fields;
-    std::string field;
-    std::istringstream in(line);
-    while (std::getline(in, field, ',')) {
-        fields.push_back(Trim(field));
+// Lines are read in blocks this large; a longer line is not a trace's.
+const size_t kBlockBytes = 1 << 20;
+const size_t kLongestLine = 1 << 16;
+
+std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// "# penwick WORD ARGUMENT": the capture's lines about what happened between
+// samples. False for any other comment.
+bool ParseDirective(std::string_view comment, TraceEvent& event, const std::string& fileName,
+                    int line) {
+    comment = Trim(comment.substr(1));
+    const std::string_view prefix = "penwick ";
+    if (comment.substr(0, prefix.size()) != prefix) {
+        return false;
     }
-    if (!line.empty() && line.back() == ',') {
-        fields.push_back("");
+    comment = Trim(comment.substr(prefix.size()));
+    size_t space = comment.find_first_of(" \t");
+    std::string_view word = comment.substr(0, space);
+    std::string_view argument =
+        space == std::string_view::npos ? std::string_view() : Trim(comment.substr(space));
+    event.line = line;
+    if (word == "boot") {
+        event.kind = TraceEvent::Boot;
+        return true;
     }
-    return fields;
+    if (word == "enable-screen" || word == "screen") {
+        event.kind = word == "screen" ? TraceEvent::Screen : TraceEvent::EnableScreen;
+        if (!ParseScreenSize(argument, &event.width, &event.height)) {
+            throw InputError(fileName, line,
+                             "'# penwick " + std::string(word) + "' wants WIDTHxHEIGHT in pixels, "
+                             "1 to 65535, not " + Quoted(argument));
+        }
+        return true;
+    }
+    if (word == "dropped") {
+        long long count;
+        if (!ParseInteger(argument, 0, 1LL << 40, &count)) {
+            throw InputError(fileName, line,
+                             "'# penwick dropped' wants a count of samples, not " + Quoted(argument));
+        }
+        event.kind = TraceEvent::Dropped;
+        event.dropped = count;
+        return true;
+    }
+    return false;  // what the capture says for the reader only
 }
 
 }  // namespace
 
+TraceReader::TraceReader(std::istream& in, std::string fileName)
+    : in_(in), fileName_(std::move(fileName)), buffer_(kBlockBytes + kLongestLine) {}
+
+bool TraceReader::ReadLine(const char*& begin, const char*& end) {
+    for (;;) {
+        const char* data = buffer_.data();
+        const char* newline =
+            static_cast<const char*>(memchr(data + start_, '\n', end_ - start_));
+        if (newline != nullptr || (atEnd_ && start_ < end_)) {
+            begin = data + start_;
+            end = newline != nullptr ? newline : data + end_;
+            start_ = newline != nullptr ? newline - data + 1 : end_;
+            line_++;
+            return true;
+        }
+        if (atEnd_) {
+            return false;
+        }
+        if (end_ - start_ > kLongestLine) {
+            throw InputError(fileName_, line_ + 1,
+                             "a line of more than " + std::to_string(kLongestLine) +
+                                 " characters: not a trace");
+        }
+        memmove(buffer_.data(), data + start_, end_ - start_);
+        end_ -= start_;
+        start_ = 0;
+        in_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
+        end_ += static_cast<size_t>(in_.gcount());
+        if (in_.bad()) {
+            throw InputError(fileName_, 0, "cannot read");
+        }
+        atEnd_ = in_.eof() || in_.gcount() == 0;
+    }
+}
+
+bool TraceReader::ParseLine(const char* begin, const char* end, TraceEvent& event) {
+    std::string_view line = Trim(std::string_view(begin, end - begin));
+    if (!line.empty() && line[0] == '#') {
+        return ParseDirective(line, event, fileName_, line_);
+    }
+    line = Trim(line.substr(0, line.find('#')));
+    if (line.empty()) {
+        return false;
+    }
+    bool firstContent = !seenContent_;
+    seenContent_ = true;
+    char first = line[0];
+    if (firstContent && !((first >= '0' && first <= '9') || first == '-' || first == '+')) {
+        return false;  // the header
+    }
+
+    std::string_view fields[5];
+    size_t count = 0;
+    for (size_t start = 0;; ) {
+        size_t comma = line.find(',', start);
+        if (count < 5) {
+            fields[count] = Trim(line.substr(start, comma == std::string_view::npos ? comma : comma - start));
+        }
+        count++;
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    if (count < 3 || count > 4) {
+        throw InputError(fileName_, line_,
+                         "expected flags,x,y[,truth] but found " + std::to_string(count) + " fields");
+    }
+    long long flags, x, y;
+    if (!ParseInteger(fields[0], 0, UINT32_MAX, &flags)) {
+        throw InputError(fileName_, line_,
+                         "flags " + Quoted(fields[0]) + " is not a 32-bit unsigned number");
+    }
+    if (!ParseInteger(fields[1], INT32_MIN, INT32_MAX, &x)) {
+        throw InputError(fileName_, line_, "x " + Quoted(fields[1]) + " is not a 32-bit integer");
+    }
+    if (!ParseInteger(fields[2], INT32_MIN, INT32_MAX, &y)) {
+        throw InputError(fileName_, line_, "y " + Quoted(fields[2]) + " is not a 32-bit integer");
+    }
+    Truth truth = Truth::Unknown;
+    if (count == 4) {
+        if (fields[3] == "ok") {
+            truth = Truth::Ok;
+        } else if (fields[3] == "fault") {
+            truth = Truth::Fault;
+        } else {
+            throw InputError(fileName_, line_,
+                             "truth " + Quoted(fields[3]) + " is neither ok nor fault");
+        }
+    }
+    event.kind = TraceEvent::Sample;
+    event.sample = {static_cast<uint32_t>(flags), static_cast<int32_t>(x), static_cast<int32_t>(y),
+                    truth, line_};
+    event.line = line_;
+    return true;
+}
+
+bool TraceReader::Next(TraceEvent& event) {
+    const char* begin;
+    const char* end;
+    while (ReadLine(begin, end)) {
+        if (ParseLine(begin, end, event)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<TraceEvent> ParseTraceEvents(const std::string& text, const std::string& fileName) {
+    std::istringstream in(text);
+    TraceReader reader(in, fileName);
+    std::vector<TraceEvent> events;
+    for (TraceEvent event; reader.Next(event);) {
+        events.push_back(event);
+    }
+    return events;
+}
+
 std::vector<TraceSample> ParseTrace(const std::string& text, const std::string& fileName) {
     std::vector<TraceSample> samples;
-    std::istringstream in(text);
-    std::string raw;
-    int lineNumber = 0;
-    bool seenContent = false;
-    while (std::getline(in, raw)) {
-        lineNumber++;
-        std::string line = Trim(raw.substr(0, raw.find('#')));
-        if (line.empty()) {
-            continue;
+    for (const TraceEvent& event : ParseTraceEvents(text, fileName)) {
+        if (event.kind == TraceEvent::Sample) {
+            samples.push_back(event.sample);
         }
-        bool firstContent = !seenContent;
-        seenContent = true;
-        char first = line[0];
-        bool numeric = (first >= '0' && first <= '9') || first == '-' || first == '+';
-        if (firstContent && !numeric) {
-            continue;  // the header
-        }
-        std::vector<std::string> fields = SplitFields(line);
-        if (fields.size() < 3 || fields.size() > 4) {
-            throw InputError(fileName, lineNumber,
-                             "expected flags,x,y[,truth] but found " +
-                                 std::to_string(fields.size()) + " fields");
-        }
-        long long flags, x, y;
-        if (!ParseInteger(fields[0], 0, UINT32_MAX, &flags)) {
-            throw InputError(fileName, lineNumber,
-                             "flags '" + fields[0] + "' is not a 32-bit unsigned number");
-        }
-        if (!ParseInteger(fields[1], INT32_MIN, INT32_MAX, &x)) {
-            throw InputError(fileName, lineNumber, "x '" + fields[1] + "' is not a 32-bit integer");
-        }
-        if (!ParseInteger(fields[2], INT32_MIN, INT32_MAX, &y)) {
-            throw InputError(fileName, lineNumber, "y '" + fields[2] + "' is not a 32-bit integer");
-        }
-        Truth truth = Truth::Unknown;
-        if (fields.size() == 4) {
-            if (fields[3] == "ok") {
-                truth = Truth::Ok;
-            } else if (fields[3] == "fault") {
-                truth = Truth::Fault;
-            } else {
-                throw InputError(fileName, lineNumber,
-                                 "truth '" + fields[3] + "' is neither ok nor fault");
-            }
-        }
-        samples.push_back({static_cast<uint32_t>(flags), static_cast<int32_t>(x),
-                           static_cast<int32_t>(y), truth, lineNumber});
     }
     return samples;
 }

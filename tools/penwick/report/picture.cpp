@@ -1,152 +1,414 @@
 #include "report/picture.h"
 
 #include <algorithm>
-#include <sstream>
+#include <cmath>
 
 #include "report/format.h"
 #include "report/summary.h"
 
 namespace {
 
-// How each cause is marked in the picture.
-struct CauseStyle {
+const double kUnitsPerPixel = 4;  // calibrated units per screen pixel
+const double kPlotSize = 560;     // the longer side of a plot
+const double kMargin = 24;
+const double kLineHeight = 15;
+const double kCharWidth = 6.3;    // of 12-pixel sans-serif text, roughly
+const double kMarkRadius = 4.5;
+const double kLegendWidth = 300;
+
+// Strokes take these in turn; none is the red, orange or green of a mark.
+const char* const kStrokeColours[] = {"#1f77b4", "#6a3d9a", "#8c564b", "#17becf", "#393b79"};
+const int kStrokeColourCount = 5;
+
+// What a mark says about its sample.
+enum class Mark {
+    FaultKept,       // labelled fault, not at its own place: the filter did its job
+    FaultDelivered,  // labelled fault at its own place: a spike got through
+    GoodLost,        // labelled good sample not at its own place
+    Cause,           // unlabelled: why it is not at its own place (the first of the causes)
+};
+const int kMarkCount = 3 + kReplayCauseCount;
+
+struct MarkStyle {
     const char* colour;
-    const char* shape;  // circle, square, cross, diamond
+    const char* shape;  // circle, square, diamond, cross, plus, triangle, dot
 };
 
-CauseStyle StyleOf(Cause cause) {
-    switch (cause) {
-    case Cause::StrokeStart: return {"#2ca02c", "circle"};
-    case Cause::RuleB: return {"#ff7f0e", "square"};
-    case Cause::RuleF: return {"#9467bd", "square"};
-    case Cause::ErrorD: return {"#d62728", "cross"};
-    case Cause::ErrorE: return {"#e377c2", "cross"};
-    case Cause::ErrorH: return {"#8c564b", "cross"};
-    case Cause::ErrorDelay: return {"#bcbd22", "diamond"};
-    case Cause::Unusable: return {"#7f7f7f", "diamond"};
-    case Cause::ExtraUp: return {"#17becf", "circle"};
-    case Cause::Delivered: break;
-    }
-    return {"#000000", "circle"};
+MarkStyle StyleOf(int mark) {
+    static const MarkStyle styles[kMarkCount] = {
+        {"#2ca02c", "diamond"},  // fault kept from the host
+        {"#d62728", "cross"},    // fault delivered
+        {"#ff7f0e", "circle"},   // good sample lost
+        // The causes: rejections without error in black, errors in red.
+        {"#222222", "circle"},    // stroke start
+        {"#222222", "square"},    // rule b
+        {"#222222", "diamond"},   // rule f
+        {"#d62728", "cross"},     // error d
+        {"#d62728", "plus"},      // error e
+        {"#d62728", "triangle"},  // error h
+        {"#d62728", "dot"},       // error delay
+        {"#888888", "square"},    // unusable
+        {"#222222", "triangle"},  // extra pen-up
+    };
+    return styles[mark];
 }
 
-std::string Marker(const CauseStyle& style, double x, double y) {
-    const double r = 4;
+std::string MarkLegend(int mark) {
+    switch (mark) {
+    case 0: return "fault kept from the host";
+    case 1: return "fault delivered to the host";
+    case 2: return "good sample lost";
+    default: return std::string("not at its own place: ") + CauseName(static_cast<ReplayCause>(mark - 3));
+    }
+}
+
+// The mark for a sample, or -1 when it needs none.
+int MarkOf(const ReplayRecord& r) {
+    if (r.in.truth == Truth::Fault) {
+        return r.AtOwnPlace() ? 1 : 0;
+    }
+    if (r.AtOwnPlace()) {
+        return -1;
+    }
+    return r.in.truth == Truth::Ok ? 2 : 3 + static_cast<int>(CauseOf(r));
+}
+
+std::string MarkShape(int mark, double x, double y) {
+    const double r = kMarkRadius;
+    MarkStyle style = StyleOf(mark);
     std::string shape = style.shape;
+    std::string stroke = Format("fill='none' stroke='%s' stroke-width='1.6'", style.colour);
     if (shape == "circle") {
-        return Format("<circle cx='%.1f' cy='%.1f' r='%.0f' fill='none' stroke='%s' stroke-width='1.5'/>",
-                      x, y, r, style.colour);
+        return Format("<circle cx='%.1f' cy='%.1f' r='%.1f' %s/>", x, y, r, stroke.c_str());
     }
     if (shape == "square") {
-        return Format("<rect x='%.1f' y='%.1f' width='%.0f' height='%.0f' fill='none' stroke='%s' stroke-width='1.5'/>",
-                      x - r, y - r, 2 * r, 2 * r, style.colour);
+        return Format("<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' %s/>", x - r, y - r,
+                      2 * r, 2 * r, stroke.c_str());
+    }
+    if (shape == "diamond") {
+        return Format("<path d='M%.1f %.1fL%.1f %.1fL%.1f %.1fL%.1f %.1fZ' %s/>", x, y - r - 1,
+                      x + r + 1, y, x, y + r + 1, x - r - 1, y, stroke.c_str());
     }
     if (shape == "cross") {
-        return Format("<path d='M%.1f %.1fL%.1f %.1fM%.1f %.1fL%.1f %.1f' stroke='%s' stroke-width='2'/>",
+        return Format("<path d='M%.1f %.1fL%.1f %.1fM%.1f %.1fL%.1f %.1f' stroke='%s' stroke-width='2.2'/>",
                       x - r, y - r, x + r, y + r, x - r, y + r, x + r, y - r, style.colour);
     }
-    return Format("<path d='M%.1f %.1fL%.1f %.1fL%.1f %.1fL%.1f %.1fZ' fill='%s' fill-opacity='0.6'/>",
-                  x, y - r, x + r, y, x, y + r, x - r, y, style.colour);
+    if (shape == "plus") {
+        return Format("<path d='M%.1f %.1fH%.1fM%.1f %.1fV%.1f' stroke='%s' stroke-width='2.2'/>",
+                      x - r, y, x + r, x, y - r, y + r, style.colour);
+    }
+    if (shape == "triangle") {
+        return Format("<path d='M%.1f %.1fL%.1f %.1fL%.1f %.1fZ' %s/>", x, y - r - 1, x + r + 1,
+                      y + r, x - r - 1, y + r, stroke.c_str());
+    }
+    return Format("<circle cx='%.1f' cy='%.1f' r='%.1f' fill='%s'/>", x, y, r - 1.5, style.colour);
+}
+
+// The tooltip of a mark: where the sample stands and what became of it.
+std::string Tooltip(const ReplayRecord& r) {
+    std::string text = Format("line %d (%d, %d): ", r.in.line, r.in.x, r.in.y);
+    text += std::string(r.Judged() ? "rule " : "") + RuleName(r);
+    text += std::string(", ") + VerdictName(r.verdict);
+    if (r.Judged()) {
+        text += Format(", error delay %d", r.errorDelay);
+    }
+    if (r.HasSquaredStep()) {
+        text += Format("; squared step %d", r.squaredStep);
+    }
+    if (r.HasSpeedChange()) {
+        text += Format(", speed change %d", r.speedChange);
+    }
+    if (r.HasDirectionChange()) {
+        text += Format(", direction change %.2f", r.directionChange);
+    }
+    if (r.in.truth != Truth::Unknown) {
+        text += r.in.truth == Truth::Fault ? "; labelled fault" : "; labelled ok";
+    }
+    return text;
+}
+
+// Maps calibrated coordinates into one plot.
+struct View {
+    double minX, minY, scale;
+    double left, top;  // the plot's corner in the picture
+    double X(double x) const { return left + (x - minX) * scale; }
+    double Y(double y) const { return top + (y - minY) * scale; }
+};
+
+// The area every plot shows: the whole screen with every drawn sample, or,
+// when the drawn samples cover only a small part of it, those samples
+// closer up (never closer than an eighth of the screen across).
+struct Area {
+    double minX, minY, maxX, maxY;
+    bool wholeScreen;
+};
+
+Area Bounds(const std::vector<PicturePanel>& panels, double screenX, double screenY) {
+    bool any = false;
+    Area samples = {0, 0, 0, 0, false};
+    for (const PicturePanel& panel : panels) {
+        for (const ReplayRecord& r : panel.records) {
+            if (!any) {
+                samples = {double(r.in.x), double(r.in.y), double(r.in.x), double(r.in.y), false};
+                any = true;
+            }
+            samples.minX = std::min(samples.minX, double(r.in.x));
+            samples.minY = std::min(samples.minY, double(r.in.y));
+            samples.maxX = std::max(samples.maxX, double(r.in.x));
+            samples.maxY = std::max(samples.maxY, double(r.in.y));
+        }
+    }
+    double width = samples.maxX - samples.minX, height = samples.maxY - samples.minY;
+    Area area;
+    if (!any || width >= screenX / 2 || height >= screenY / 2) {
+        area = {std::min(0.0, samples.minX), std::min(0.0, samples.minY),
+                std::max(screenX, samples.maxX), std::max(screenY, samples.maxY), true};
+    } else {
+        double span = std::max({width, height, std::max(screenX, screenY) / 8});
+        double centreX = (samples.minX + samples.maxX) / 2, centreY = (samples.minY + samples.maxY) / 2;
+        area = {centreX - span / 2, centreY - span / 2, centreX + span / 2, centreY + span / 2, false};
+    }
+    double pad = 0.04 * std::max(area.maxX - area.minX, area.maxY - area.minY);
+    area.minX -= pad;
+    area.minY -= pad;
+    area.maxX += pad;
+    area.maxY += pad;
+    return area;
+}
+
+class SvgText {
+public:
+    explicit SvgText(std::string& svg) : svg_(svg) {}
+    // One line at (x, y); y moves down a line.
+    void Line(double x, double& y, const std::string& text, const char* weight = "normal",
+              const char* colour = "#000") {
+        svg_ += Format("<text x='%.0f' y='%.0f' font-weight='%s' fill='%s'>", x, y, weight, colour) +
+                XmlEscaped(text) + "</text>\n";
+        y += kLineHeight;
+    }
+    void Wrapped(double x, double& y, double width, const std::string& text,
+                 const char* weight = "normal") {
+        for (const std::string& line : WrapPhrases(text, static_cast<size_t>(width / kCharWidth))) {
+            Line(x, y, line, weight);
+        }
+    }
+
+private:
+    std::string& svg_;
+};
+
+// Where a close-up lies on the screen: a small screen in the plot's corner
+// with the part shown outlined.
+void DrawLocator(std::string& svg, const Area& area, const View& view, double width, double screenX,
+                 double screenY) {
+    double scale = 80 / std::max(screenX, screenY);
+    double left = view.left + width - screenX * scale - 6, top = view.top + 6;
+    svg += Format("<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' fill='white' stroke='#999999'/>\n",
+                  left, top, screenX * scale, screenY * scale);
+    svg += Format("<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' fill='none' stroke='#d62728'/>\n",
+                  left + area.minX * scale, top + area.minY * scale,
+                  std::max(2.0, (area.maxX - area.minX) * scale), std::max(2.0, (area.maxY - area.minY) * scale));
+    svg += Format("<text x='%.1f' y='%.1f' fill='#777777' font-size='10' text-anchor='end'>"
+                  "the part shown</text>\n", left - 4, top + 10);
+}
+
+void DrawPlot(std::string& svg, int number, const PicturePanel& panel, const Area& area,
+              const View& view, double width, double height, double screenX, double screenY) {
+    svg += Format("<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' fill='#fafafa' stroke='#cccccc'/>\n",
+                  view.left, view.top, width, height);
+    svg += Format("<clipPath id='plot%d'><rect x='%.1f' y='%.1f' width='%.1f' height='%.1f'/></clipPath>\n"
+                  "<g clip-path='url(#plot%d)'>\n", number, view.left, view.top, width, height, number);
+    // The screen's outline.
+    svg += Format("<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' fill='white' stroke='#999999' "
+                  "stroke-dasharray='6 3'/>\n",
+                  view.X(0), view.Y(0), screenX * view.scale, screenY * view.scale);
+    svg += Format("<text x='%.1f' y='%.1f' fill='#777777' font-size='11'>screen %.0f x %.0f px</text>\n",
+                  view.X(0) + 4, view.Y(0) + 13, screenX / kUnitsPerPixel, screenY / kUnitsPerPixel);
+
+    // Each stroke as the original driver delivered it (dashed) and as the
+    // host received it (solid), in the stroke's colour; numbered at its start.
+    std::vector<std::string> raw, delivered;
+    std::string labels;
+    bool inputDown = false, hostDown = false, hostOpen = false;
+    for (const ReplayRecord& r : panel.records) {
+        bool down = (r.in.flags & TouchSampleDownFlag) != 0;
+        if (raw.empty() || (down && !inputDown)) {
+            const char* colour = kStrokeColours[raw.size() % kStrokeColourCount];
+            labels += Format("<text x='%.1f' y='%.1f' fill='%s' font-weight='bold'>%zu</text>\n",
+                             view.X(r.in.x) + 6, view.Y(r.in.y) - 6, colour, raw.size() + 1);
+            raw.push_back("");
+            delivered.push_back("");
+            hostOpen = false;
+        }
+        raw.back() += Format("%s%.1f %.1f", raw.back().empty() ? "M" : "L", view.X(r.in.x), view.Y(r.in.y));
+        inputDown = down;
+        if (r.Delivered()) {
+            bool outDown = (r.flagsOut & TouchSampleDownFlag) != 0;
+            delivered.back() += Format("%s%.1f %.1f", hostOpen && hostDown ? "L" : "M", view.X(r.xOut),
+                                       view.Y(r.yOut));
+            hostOpen = true;
+            hostDown = outDown;
+        }
+    }
+    for (size_t i = 0; i < raw.size(); i++) {
+        const char* colour = kStrokeColours[i % kStrokeColourCount];
+        svg += Format("<path d='%s' fill='none' stroke='%s' stroke-opacity='0.55' stroke-width='1' "
+                      "stroke-dasharray='3 2'/>\n", raw[i].c_str(), colour);
+        if (!delivered[i].empty()) {
+            svg += Format("<path d='%s' fill='none' stroke='%s' stroke-width='1.8'/>\n",
+                          delivered[i].c_str(), colour);
+        }
+    }
+    svg += labels;
+    for (const ReplayRecord& r : panel.records) {
+        int mark = MarkOf(r);
+        if (mark >= 0) {
+            svg += "<g><title>" + XmlEscaped(Tooltip(r)) + "</title>" +
+                   MarkShape(mark, view.X(r.in.x), view.Y(r.in.y)) + "</g>\n";
+        }
+    }
+    svg += "</g>\n";
+    if (!area.wholeScreen) {
+        DrawLocator(svg, area, view, width, screenX, screenY);
+    }
+
+    // A scale in screen pixels, under the plot.
+    double perPixel = view.scale * kUnitsPerPixel;
+    int bar = 10;
+    for (int candidate : {20, 50, 100, 200, 500, 1000}) {
+        if (candidate * perPixel <= 140) {
+            bar = candidate;
+        }
+    }
+    double x = view.left, y = view.top + height + 14;
+    svg += Format("<path d='M%.1f %.1fv-6M%.1f %.1fh%.1fv-6' fill='none' stroke='#000'/>\n", x, y, x, y,
+                  bar * perPixel);
+    svg += Format("<text x='%.1f' y='%.1f'>%d screen pixels</text>\n", x + bar * perPixel + 6, y, bar);
 }
 
 }  // namespace
 
-std::string FormatReplaySvg(const ReplayResult& result, const std::string& title) {
-    const std::vector<ReplayRecord>& records = result.records;
-    double minX = 0, maxX = 1, minY = 0, maxY = 1;
-    if (!records.empty()) {
-        minX = maxX = records[0].in.x;
-        minY = maxY = records[0].in.y;
-    }
-    for (const ReplayRecord& r : records) {
-        minX = std::min(minX, double(r.in.x));
-        maxX = std::max(maxX, double(r.in.x));
-        minY = std::min(minY, double(r.in.y));
-        maxY = std::max(maxY, double(r.in.y));
-    }
-    const double plot = 640, margin = 20, panelX = plot + 2 * margin, width = panelX + 420;
-    double span = std::max({maxX - minX, maxY - minY, 1.0});
-    double scale = plot / span;
-    auto px = [&](double x) { return margin + (x - minX) * scale; };
-    auto py = [&](double y) { return margin + (y - minY) * scale; };
-
-    // The picture's body; its height is known once the panel is written.
-    std::ostringstream svg;
-    svg << Format("<rect x='%.0f' y='%.0f' width='%.0f' height='%.0f' fill='#f8f8f8' stroke='#ccc'/>\n",
-                  margin, margin, plot, plot);
-
-    // The raw strokes, as the original driver delivered them (light), and
-    // the strokes the host received (dark), each cut where the pen lifts.
-    auto path = [&](bool raw) {
-        std::string d;
-        bool open = false;
-        for (const ReplayRecord& r : records) {
-            bool shown = raw || r.delivered;
-            if (!shown) {
-                continue;
-            }
-            uint32_t flags = raw ? r.in.flags : r.flagsOut;
-            double x = px(raw ? r.in.x : r.xOut), y = py(raw ? r.in.y : r.yOut);
-            d += Format("%s%.1f %.1f ", open ? "L" : "M", x, y);
-            open = (flags & 0x02) != 0;
-        }
-        return d;
-    };
-    svg << "<path d='" << path(true)
-        << "' fill='none' stroke='#aaaaaa' stroke-width='1' stroke-dasharray='3 2'/>\n";
-    svg << "<path d='" << path(false) << "' fill='none' stroke='#1f4e9c' stroke-width='2'/>\n";
-    for (const ReplayRecord& r : records) {
-        if (r.cause != Cause::Delivered && r.cause != Cause::Unusable) {
-            svg << Marker(StyleOf(r.cause), px(r.in.x), py(r.in.y)) << "\n";
+std::vector<std::string> WrapPhrases(const std::string& text, size_t width) {
+    // Phrases end after ", ", "; " or ": "; words after any space.
+    std::vector<std::string> phrases;
+    size_t start = 0;
+    for (size_t i = 0; i + 1 < text.size(); i++) {
+        if ((text[i] == ',' || text[i] == ';' || text[i] == ':') && text[i + 1] == ' ') {
+            phrases.push_back(text.substr(start, i + 2 - start));
+            start = i + 2;
         }
     }
+    phrases.push_back(text.substr(start));
 
-    // Legend, settings and summary in the panel on the right.
-    double y = margin + 14;
-    auto line = [&](const std::string& text, const char* weight = "normal") {
-        svg << Format("<text x='%.0f' y='%.0f' font-weight='%s'>", panelX, y, weight)
-            << XmlEscaped(text) << "</text>\n";
-        y += 16;
-    };
-    // Long text is broken at spaces into lines of at most 60 characters.
-    auto wrapped = [&](const std::string& text, const char* weight = "normal") {
-        for (size_t start = 0; start < text.size();) {
-            size_t end = std::min(text.size(), start + 60);
-            if (end < text.size()) {
-                size_t space = text.rfind(' ', end);
-                end = space > start ? space + 1 : end;
-            }
-            line(text.substr(start, end - start), weight);
-            start = end;
+    std::vector<std::string> lines(1);
+    auto add = [&](const std::string& piece) {
+        if (!lines.back().empty() && lines.back().size() + piece.size() > width) {
+            lines.push_back("");
         }
+        lines.back() += piece;
     };
-    wrapped(title, "bold");
-    y += 6;
-    svg << Format("<path d='M%.0f %.0fh24' stroke='#aaaaaa' stroke-dasharray='3 2'/>", panelX, y - 4);
-    svg << Format("<text x='%.0f' y='%.0f'>raw samples</text>\n", panelX + 30, y);
-    y += 16;
-    svg << Format("<path d='M%.0f %.0fh24' stroke='#1f4e9c' stroke-width='2'/>", panelX, y - 4);
-    svg << Format("<text x='%.0f' y='%.0f'>delivered to the host</text>\n", panelX + 30, y);
-    y += 16;
-    for (int c = 1; c < kCauseCount; c++) {
-        Cause cause = static_cast<Cause>(c);
-        svg << Marker(StyleOf(cause), panelX + 12, y - 4);
-        svg << Format("<text x='%.0f' y='%.0f'>withheld: %s (%d)</text>\n", panelX + 30, y,
-                      CauseName(cause), result.summary.withheld[c]);
-        y += 16;
+    for (const std::string& phrase : phrases) {
+        if (phrase.size() <= width) {
+            add(phrase);
+            continue;
+        }
+        for (size_t begin = 0; begin < phrase.size();) {
+            size_t space = phrase.find(' ', begin);
+            size_t end = space == std::string::npos ? phrase.size() : space + 1;
+            add(phrase.substr(begin, end - begin));
+            begin = end;
+        }
     }
-    y += 8;
-    line("Settings", "bold");
-    wrapped(FormatSettings(result));
-    y += 8;
-    line("Summary", "bold");
-    std::istringstream summary(FormatReplaySummary(result));
-    for (std::string text; std::getline(summary, text);) {
-        wrapped(text);
+    for (std::string& line : lines) {
+        while (!line.empty() && line.back() == ' ') {
+            line.pop_back();
+        }
     }
-    double height = std::max(plot + margin, y) + margin;
+    return lines;
+}
+
+std::string FormatReplaySvg(const std::string& title, const std::vector<PicturePanel>& panels,
+                            int32_t screenWidth, int32_t screenHeight) {
+    const double screenX = screenWidth * kUnitsPerPixel, screenY = screenHeight * kUnitsPerPixel;
+    Area area = Bounds(panels, screenX, screenY);
+    double scale = kPlotSize / std::max(area.maxX - area.minX, area.maxY - area.minY);
+    double plotWidth = (area.maxX - area.minX) * scale, plotHeight = (area.maxY - area.minY) * scale;
+    double panelWidth = std::max(plotWidth, 360.0) + kMargin;
+    double top = kMargin + 2 * kLineHeight + 8;
+
+    std::string body;
+    SvgText text(body);
+    double y = kMargin + 12;
+    text.Line(kMargin, y, title, "bold");
+    int drawn = static_cast<int>(panels.empty() ? 0 : panels[0].records.size());
+    text.Line(kMargin, y,
+              drawn == 0 ? std::string("no samples drawn")
+                         : Format("lines %d to %d, %d samples", panels[0].records.front().in.line,
+                                  panels[0].records.back().in.line, drawn));
+
+    double bottom = top + plotHeight;
+    for (size_t p = 0; p < panels.size(); p++) {
+        const PicturePanel& panel = panels[p];
+        View view{area.minX, area.minY, scale, kMargin + p * panelWidth, top};
+        DrawPlot(body, static_cast<int>(p), panel, area, view, plotWidth, plotHeight, screenX, screenY);
+        double textY = top + plotHeight + 40;
+        double textWidth = panelWidth - kMargin;
+        text.Wrapped(view.left, textY, textWidth, panel.caption, "bold");
+        std::string settings = FormatSettings(panel.start);
+        for (size_t begin = 0; begin < settings.size();) {
+            size_t end = settings.find('\n', begin);
+            text.Wrapped(view.left, textY, textWidth, settings.substr(begin, end - begin));
+            begin = end == std::string::npos ? settings.size() : end + 1;
+        }
+        textY += 6;
+        std::string summary = FormatReplaySummary(panel.summary, panel.start);
+        for (size_t begin = 0; begin < summary.size();) {
+            size_t end = summary.find('\n', begin);
+            text.Wrapped(view.left, textY, textWidth, summary.substr(begin, end - begin));
+            begin = end == std::string::npos ? summary.size() : end + 1;
+        }
+        bottom = std::max(bottom, textY);
+    }
+
+    // The legend: what the lines and the marks in use mean.
+    double legendX = kMargin + panels.size() * panelWidth + 8;
+    double legendY = top + 10;
+    text.Line(legendX, legendY, "Legend", "bold");
+    body += Format("<path d='M%.0f %.0fh26' stroke='#1f77b4' stroke-opacity='0.55' stroke-dasharray='3 2'/>\n",
+                   legendX, legendY - 4);
+    text.Line(legendX + 34, legendY, "as the original driver delivered it");
+    body += Format("<path d='M%.0f %.0fh26' stroke='#1f77b4' stroke-width='1.8'/>\n", legendX, legendY - 4);
+    text.Line(legendX + 34, legendY, "as the host received it");
+    text.Line(legendX, legendY, "one colour a stroke, numbered at its start");
+    legendY += 6;
+    int counts[kMarkCount] = {};
+    for (const PicturePanel& panel : panels) {
+        for (const ReplayRecord& r : panel.records) {
+            int mark = MarkOf(r);
+            counts[mark < 0 ? 0 : mark] += mark >= 0;
+        }
+    }
+    for (int mark = 0; mark < kMarkCount; mark++) {
+        if (counts[mark] == 0) {
+            continue;
+        }
+        body += MarkShape(mark, legendX + 12, legendY - 4) + "\n";
+        text.Wrapped(legendX + 34, legendY, kLegendWidth - 40, MarkLegend(mark));
+    }
+    legendY += 6;
+    for (const char* line : {"Hover over a mark for its line in the", "trace, rule, verdict and measures.",
+                             "Rules: a short step, c steady length,", "g steady direction (accept);",
+                             "b no step, f no direction yet (reject);", "d length jumps, e too short to turn,",
+                             "h direction jumps (errors: they start", "the error delay, which withholds the",
+                             "samples after them)."}) {
+        text.Line(legendX, legendY, line, "normal", "#444444");
+    }
+    bottom = std::max(bottom, legendY);
+
+    double width = legendX + kLegendWidth;
+    double height = bottom + kMargin;
     return Format("<svg xmlns='http://www.w3.org/2000/svg' width='%.0f' height='%.0f' "
                   "viewBox='0 0 %.0f %.0f' font-family='sans-serif' font-size='12'>\n",
                   width, height, width, height) +
-           "<rect width='100%' height='100%' fill='white'/>\n" + svg.str() + "</svg>\n";
+           "<rect width='100%' height='100%' fill='white'/>\n" + body + "</svg>\n";
 }

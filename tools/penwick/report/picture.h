@@ -1,13 +1,34 @@
-// The replay as a picture.
+// The replay as a picture (SVG): the screen's outline with a scale in
+// pixels; each stroke's raw path, dashed, and the path the host received,
+// solid, in a colour of its own and numbered at its start; and a mark on
+// every sample that did not reach the host at its own place. In a labelled
+// trace the marks tell faults kept from the host, faults delivered and good
+// samples lost apart; otherwise they tell the cause. Every mark names its
+// line, rule and verdict as a tooltip. Two panels side by side, on the same
+// scale, compare two settings.
 #ifndef PENWICK_TOOLS_REPORT_PICTURE_H
 #define PENWICK_TOOLS_REPORT_PICTURE_H
 
 #include <string>
+#include <vector>
 
 #include "engine/replay.h"
+#include "engine/replay_summary.h"
 
-// An SVG picture: each stroke's raw path, the delivered path over it, every
-// withheld sample marked by its cause, a legend, the settings and summary.
-std::string FormatReplaySvg(const ReplayResult& result, const std::string& title);
+// One set of settings' replay of the drawn part of a trace.
+struct PicturePanel {
+    std::string caption;  // where the settings came from
+    ReplayStart start;
+    std::vector<ReplayRecord> records;  // the drawn samples only
+    ReplaySummary summary;              // of the drawn samples
+};
+
+// `screenWidth` x `screenHeight` is the screen in pixels at enable time.
+std::string FormatReplaySvg(const std::string& title, const std::vector<PicturePanel>& panels,
+                            int32_t screenWidth, int32_t screenHeight);
+
+// Text broken into lines of at most `width` characters, between phrases
+// (after ", ", "; " or ": ") where it can be, between words where it must.
+std::vector<std::string> WrapPhrases(const std::string& text, size_t width);
 
 #endif

@@ -1,34 +1,123 @@
 #include "report/summary.h"
 
 #include "proxy/configuration.h"
+#include "report/findings.h"
 #include "report/format.h"
 
-std::string FormatSettings(const ReplayResult& result) {
-    std::string name = PrintableName(result.driverName);
-    if (!result.filteringEnabled) {
-        return "filtering off (a setting is missing or unreadable): every sample passes; "
-               "original driver " + name;
-    }
-    std::string text;
-    for (const ConfigurationSetting& setting : kConfigurationSettings) {
-        text += Format("%s%s %d", text.empty() ? "" : ", ", PrintableName(setting.name).c_str(),
-                       result.settings.*setting.field);
-    }
-    return text + "; original driver " + name;
+namespace {
+
+std::string Percent(long long part, long long whole) {
+    return whole == 0 ? "-" : Format("%.1f%%", 100.0 * part / whole);
 }
 
-std::string FormatReplaySummary(const ReplayResult& result) {
-    const ReplaySummary& s = result.summary;
-    std::string out = Format("samples %d, delivered %d, withheld %d\n", s.samples, s.delivered,
-                             s.samples - s.delivered);
-    out += "withheld by cause:";
-    for (int c = 1; c < kCauseCount; c++) {
-        out += Format("%s %s %d", c == 1 ? "" : ",", CauseName(static_cast<Cause>(c)), s.withheld[c]);
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+        }
+        out += c;
     }
-    out += Format("\nstrokes in %d, strokes delivered %d\n", s.strokesIn, s.strokesDelivered);
-    if (s.labelled) {
-        out += Format("faults withheld %d of %d, good samples lost %d of %d\n", s.faultsWithheld,
-                      s.faults, s.goodLost, s.good);
+    return out + "\"";
+}
+
+}  // namespace
+
+std::string FormatSettings(const ReplayStart& start) {
+    std::string out;
+    std::string errors;
+    for (const ConfigurationFinding& finding : start.findings) {
+        if (finding.error) {
+            errors += (errors.empty() ? "" : "; ") + FormatFinding(finding);
+        }
     }
+    if (!start.filteringEnabled) {
+        out = "filtering off, every sample passes through: " + errors;
+    } else {
+        for (const ConfigurationSetting& setting : kConfigurationSettings) {
+            out += Format("%s%s %d", out.empty() ? "" : ", ", PrintableName(setting.name).c_str(),
+                          start.settings.*setting.field);
+        }
+        if (!errors.empty()) {
+            out += "; but " + errors;
+        }
+    }
+    out += "; original driver " + PrintableName(start.driverName) + "\n";
+    for (const ConfigurationFinding& finding : start.findings) {
+        if (!finding.error) {
+            out += "warning: " + FormatFinding(finding) + "\n";
+        }
+    }
+    return out;
+}
+
+std::string FormatReplaySummary(const ReplaySummary& s, const ReplayStart& start) {
+    std::string out = Format("samples %lld: reached the host at their own place %lld", s.samples,
+                             s.atOwnPlace);
+    if (s.passedThrough > 0) {
+        out += Format(" (%lld of them passed through unjudged)", s.passedThrough);
+    }
+    out += Format(", moved to the last delivered place %lld, withheld %lld\n", s.moved,
+                  s.withheld);
+    out += Format("not at their own place (%lld), by cause:", (s.moved + s.withheld));
+    for (int c = 0; c < kReplayCauseCount; c++) {
+        out += Format("%s %s %lld", c == 0 ? "" : ",", CauseName(static_cast<ReplayCause>(c)),
+                      s.byCause[c]);
+    }
+    out += Format("\nstrokes: %lld in the trace, %lld reached the host\n", s.strokesIn,
+                  s.strokesDelivered);
+    if (s.Labelled()) {
+        out += Format("labelled: faults %lld, good samples %lld\n", s.faults, s.good);
+        out += Format("faults kept from the host: %lld of %lld (%s; withheld %lld, moved %lld); "
+                      "faults delivered %lld\n",
+                      s.FaultsKept(), s.faults, Percent(s.FaultsKept(), s.faults).c_str(),
+                      s.faultsWithheld, s.faultsMoved,
+                      (s.faults - s.FaultsKept()));
+        out += Format("good samples lost: %lld of %lld (%s; withheld %lld, moved %lld)\n",
+                      s.GoodLost(), s.good, Percent(s.GoodLost(), s.good).c_str(),
+                      s.goodWithheld, s.goodMoved);
+    }
+    if (s.boots > 0 || s.deviceDropped > 0) {
+        out += Format("capture: %lld boots; the device dropped %lld samples it could not record\n",
+                      s.boots, s.deviceDropped);
+    }
+    if (start.filteringEnabled && s.uncalibrated > 0) {
+        out += Format("note: %lld samples lack the calibrated bit 0x04, so they passed through "
+                      "unjudged; a driver's raw samples are never filtered\n",
+                      s.uncalibrated);
+    }
+    return out;
+}
+
+std::string FormatSummaryJson(const ReplaySummary& s, const ReplayStart& start) {
+    std::string out = "{\n  \"filtering\": ";
+    out += start.filteringEnabled ? "true" : "false";
+    out += ",\n  \"settings\": {";
+    for (int i = 0; i < kConfigurationSettingCount; i++) {
+        const ConfigurationSetting& setting = kConfigurationSettings[i];
+        out += Format("%s%s: %d", i == 0 ? "" : ", ", JsonString(PrintableName(setting.name)).c_str(),
+                      start.settings.*setting.field);
+    }
+    out += "},\n  \"original_driver\": " + JsonString(PrintableName(start.driverName));
+    out += ",\n  \"findings\": [";
+    for (size_t i = 0; i < start.findings.size(); i++) {
+        out += (i == 0 ? "" : ", ") + JsonString(FormatFinding(start.findings[i]));
+    }
+    out += Format("],\n  \"samples\": %lld,\n  \"at_own_place\": %lld,\n  \"passed_through\": %lld,\n"
+                  "  \"uncalibrated\": %lld,\n  \"moved\": %lld,\n  \"withheld\": %lld,\n  \"by_cause\": {",
+                  s.samples, s.atOwnPlace, s.passedThrough,
+                  s.uncalibrated, s.moved, s.withheld);
+    for (int c = 0; c < kReplayCauseCount; c++) {
+        out += Format("%s%s: %lld", c == 0 ? "" : ", ",
+                      JsonString(CauseName(static_cast<ReplayCause>(c))).c_str(), s.byCause[c]);
+    }
+    out += Format("},\n  \"strokes_in\": %lld,\n  \"strokes_delivered\": %lld,\n", s.strokesIn,
+                  s.strokesDelivered);
+    out += Format("  \"faults\": %lld,\n  \"faults_withheld\": %lld,\n  \"faults_moved\": %lld,\n"
+                  "  \"good\": %lld,\n  \"good_withheld\": %lld,\n  \"good_moved\": %lld,\n",
+                  s.faults, s.faultsWithheld, s.faultsMoved,
+                  s.good, s.goodWithheld, s.goodMoved);
+    out += Format("  \"boots\": %lld,\n  \"device_dropped\": %lld\n}\n", s.boots,
+                  s.deviceDropped);
     return out;
 }

@@ -1,15 +1,20 @@
-// The replay's summary and the settings it ran with, as text.
+// The replay's summary and the settings it ran with, as text and as JSON.
 #ifndef PENWICK_TOOLS_REPORT_SUMMARY_H
 #define PENWICK_TOOLS_REPORT_SUMMARY_H
 
 #include <string>
 
 #include "engine/replay.h"
+#include "engine/replay_summary.h"
 
-// The summary, a few lines of text.
-std::string FormatReplaySummary(const ReplayResult& result);
+// The settings as the driver's configuration read them, or why filtering is
+// off, and the original driver; then one line for each warning.
+std::string FormatSettings(const ReplayStart& start);
 
-// The settings as read by the driver's configuration, one line.
-std::string FormatSettings(const ReplayResult& result);
+// The summary, a few lines of text; every figure says what it counts.
+std::string FormatReplaySummary(const ReplaySummary& summary, const ReplayStart& start);
+
+// The same as a JSON object.
+std::string FormatSummaryJson(const ReplaySummary& summary, const ReplayStart& start);
 
 #endif

@@ -1,16 +1,89 @@
 #include "report/table.h"
 
-#include "report/format.h"
+#include <charconv>
 
-std::string FormatReplayCsv(const ReplayResult& result) {
-    std::string out =
-        "index,flags_in,x_in,y_in,rule,error_delay,delivered,flags_out,x_out,y_out,result\n";
-    int index = 0;
-    for (const ReplayRecord& r : result.records) {
-        out += Format("%d,0x%02X,%d,%d,%s,%d,%d,", index++, r.in.flags, r.in.x, r.in.y,
-                      r.rule.c_str(), r.errorDelay, r.delivered ? 1 : 0);
-        out += r.delivered ? Format("0x%02X,%d,%d,", r.flagsOut, r.xOut, r.yOut) : ",,,";
-        out += Format("%d\n", r.result);
+const char kReplayTableHeader[] =
+    "line,flags_in,x_in,y_in,truth,rule,squared_step,speed_change,direction_change,error_delay,"
+    "verdict,flags_out,x_out,y_out\n";
+
+namespace {
+
+// Rows are made millions of times: each is written into a buffer of its
+// own with to_chars, which neither allocates nor consults the locale, and
+// appended at once.
+class Row {
+public:
+    template <typename T>
+    void Number(T value) {
+        end_ = std::to_chars(end_, buffer_ + sizeof buffer_, value).ptr;
     }
-    return out;
+    // 0x and upper-case hex, at least two digits.
+    void Flags(uint32_t flags) {
+        Text(flags < 0x10 ? "0x0" : "0x");
+        char* digits = end_;
+        end_ = std::to_chars(end_, buffer_ + sizeof buffer_, flags, 16).ptr;
+        for (char* c = digits; c < end_; c++) {
+            *c = (*c >= 'a' && *c <= 'f') ? static_cast<char>(*c - 'a' + 'A') : *c;
+        }
+    }
+    void Text(const char* text) {
+        while (*text != 0) {
+            *end_++ = *text++;
+        }
+    }
+    void Comma() { *end_++ = ','; }
+    void AppendTo(std::string& out) {
+        *end_++ = '\n';
+        out.append(buffer_, end_);
+    }
+
+private:
+    // Fourteen fields of at most 16 characters each.
+    char buffer_[256];
+    char* end_ = buffer_;
+};
+
+}  // namespace
+
+void AppendReplayRow(std::string& out, const ReplayRecord& r) {
+    Row row;
+    row.Number(r.in.line);
+    row.Comma();
+    row.Flags(r.in.flags);
+    row.Comma();
+    row.Number(r.in.x);
+    row.Comma();
+    row.Number(r.in.y);
+    row.Comma();
+    row.Text(r.in.truth == Truth::Ok ? "ok" : r.in.truth == Truth::Fault ? "fault" : "");
+    row.Comma();
+    row.Text(RuleName(r));
+    row.Comma();
+    if (r.HasSquaredStep()) {
+        row.Number(r.squaredStep);
+    }
+    row.Comma();
+    if (r.HasSpeedChange()) {
+        row.Number(r.speedChange);
+    }
+    row.Comma();
+    if (r.HasDirectionChange()) {
+        row.Number(r.directionChange);
+    }
+    row.Comma();
+    row.Number(r.errorDelay);
+    row.Comma();
+    row.Text(VerdictName(r.verdict));
+    row.Comma();
+    if (r.Delivered()) {
+        row.Flags(r.flagsOut);
+        row.Comma();
+        row.Number(r.xOut);
+        row.Comma();
+        row.Number(r.yOut);
+    } else {
+        row.Comma();
+        row.Comma();
+    }
+    row.AppendTo(out);
 }

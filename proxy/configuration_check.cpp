@@ -1,0 +1,242 @@
+#include "proxy/configuration_check.h"
+
+#include "filter/sample_filter.h"
+#include "platform/system_services.h"
+#include "proxy/configuration.h"
+
+namespace {
+
+// Values are read into a buffer this large, so that their true type and
+// size are seen, not only the first 4 bytes the driver reads.
+const uint32_t kValueBytes = 256;
+
+struct CheckState {
+    ConfigurationFindingReport report;
+    void* context;
+    int32_t errors;
+};
+
+void Report(CheckState& state, ConfigurationFindingKind kind, bool error, const char16_t* value,
+            int32_t number) {
+    ConfigurationFinding finding = {kind, error, value, number};
+    state.errors += error ? 1 : 0;
+    state.report(finding, state.context);
+}
+
+char16_t Folded(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
+
+// Whether a terminated driver name is Penwick's own module, with or without
+// a folder and the ".dll" the loader adds.
+bool NamesPenwick(const char16_t* name) {
+    const char16_t* file = name;
+    for (const char16_t* c = name; *c != 0; c++) {
+        if (*c == u'\\' || *c == u'/') {
+            file = c + 1;
+        }
+    }
+    const char16_t penwick[] = u"penwick.dll";
+    int i = 0;
+    while (file[i] != 0 && penwick[i] != 0 && Folded(file[i]) == penwick[i]) {
+        i++;
+    }
+    return file[i] == 0 && (penwick[i] == 0 || i == 7);
+}
+
+// The value's data as UTF-16 with its terminator within `size` bytes; null
+// when it has none.
+const char16_t* TerminatedName(const uint8_t* data, uint32_t size) {
+    const char16_t* name = reinterpret_cast<const char16_t*>(data);
+    for (uint32_t i = 0; i + 1 < size; i += 2) {
+        if (name[i / 2] == 0) {
+            return name;
+        }
+    }
+    return nullptr;
+}
+
+void CheckTouchDriver(CheckState& state) {
+    SystemKey key;
+    bool names = false;
+    if (SystemOpenRegistryKey(kTouchKey, &key) == 0) {
+        alignas(4) uint8_t data[kValueBytes];
+        uint32_t type = 0;
+        uint32_t size = kValueBytes;
+        const char16_t* name = nullptr;
+        if (SystemQueryRegistryValue(key, kTouchDriverValue, &type, data, &size) == 0 &&
+            type == kSystemRegistryString) {
+            name = TerminatedName(data, size);
+        }
+        names = name != nullptr && NamesPenwick(name);
+        SystemCloseRegistryKey(key);
+    }
+    if (!names) {
+        Report(state, FindingTouchDriverNotPenwick, true, kTouchDriverValue, 0);
+    }
+}
+
+void CheckOriginalDriverName(CheckState& state, SystemKey key) {
+    const char16_t* value = u"OrigDriverName";
+    alignas(4) uint8_t data[kValueBytes];
+    uint32_t type = 0;
+    uint32_t size = kValueBytes;
+    int32_t result = SystemQueryRegistryValue(key, value, &type, data, &size);
+    if (result != 0 && result != kSystemRegistryMoreData) {
+        Report(state, FindingDriverNameMissing, true, value, 0);
+        return;
+    }
+    if (result == kSystemRegistryMoreData || size > kDriverNameUnits * sizeof(char16_t)) {
+        Report(state, FindingDriverNameTooLong, true, value, static_cast<int32_t>(size));
+        return;
+    }
+    if (type != kSystemRegistryString) {
+        Report(state, FindingDriverNameNotString, true, value, static_cast<int32_t>(type));
+    }
+    const char16_t* name = TerminatedName(data, size);
+    if (name == nullptr) {
+        Report(state, FindingDriverNameUnterminated, true, value, 0);
+    } else if (name[0] == 0) {
+        Report(state, FindingDriverNameEmpty, true, value, 0);
+    } else if (NamesPenwick(name)) {
+        Report(state, FindingDriverNameIsPenwick, true, value, 0);
+    }
+}
+
+// Reads one setting as the driver does, and reports what is wrong with how
+// it is stored. True when it is a proper REG_DWORD.
+bool CheckSetting(CheckState& state, SystemKey key, const char16_t* value, int32_t* setting) {
+    alignas(4) uint8_t data[kValueBytes];
+    uint32_t type = 0;
+    uint32_t size = kValueBytes;
+    int32_t result = SystemQueryRegistryValue(key, value, &type, data, &size);
+    if (result != 0 && result != kSystemRegistryMoreData) {
+        Report(state, FindingSettingMissing, true, value, 0);
+        return false;
+    }
+    if (result == kSystemRegistryMoreData || size > sizeof(int32_t)) {
+        Report(state, FindingSettingTooLong, true, value, static_cast<int32_t>(size));
+        return false;
+    }
+    uint32_t number = 0;
+    for (uint32_t i = 0; i < size; i++) {
+        number |= static_cast<uint32_t>(data[i]) << (8 * i);
+    }
+    *setting = static_cast<int32_t>(number);
+    if (size < sizeof(int32_t)) {
+        Report(state, FindingSettingTooShort, true, value, static_cast<int32_t>(size));
+        return false;
+    }
+    if (type != kSystemRegistryDword) {
+        Report(state, FindingSettingNotDword, true, value, *setting);
+        return false;
+    }
+    return true;
+}
+
+// A step length squared as the filter squares it, wrapping at 32 bits.
+int32_t WrappedSquare(int32_t value) {
+    return static_cast<int32_t>(static_cast<uint32_t>(value) * static_cast<uint32_t>(value));
+}
+
+// Settings that are read well but cannot do what they seem to.
+void CheckSettingValues(CheckState& state, const FilterSettings& s) {
+    // The three step lengths, which the filter squares.
+    for (const ConfigurationSetting& setting : kConfigurationSettings) {
+        if (setting.field != &FilterSettings::LowSpeed &&
+            setting.field != &FilterSettings::MinDirSpeed &&
+            setting.field != &FilterSettings::HighSpeed) {
+            continue;
+        }
+        int32_t value = s.*setting.field;
+        if (value <= -46341 || value >= 46341) {
+            Report(state, FindingLengthSquareWraps, false, setting.name, WrappedSquare(value));
+        } else if (value < 0) {
+            Report(state, FindingLengthNegative, false, setting.name, -value);
+        }
+    }
+    if (WrappedSquare(s.HighSpeed) <= WrappedSquare(s.LowSpeed)) {
+        Report(state, FindingHighSpeedNotAboveLow, false, u"HighSpeed", s.LowSpeed);
+    }
+    if (s.MaxSpeedDiff <= 0) {
+        Report(state, FindingSpeedDiffNotPositive, false, u"MaxSpeedDiff", s.MaxSpeedDiff);
+    }
+    if (s.MaxSpeedDiff2 <= s.MaxSpeedDiff) {
+        Report(state, FindingSpeedDiff2NotAboveSpeedDiff, false, u"MaxSpeedDiff2", s.MaxSpeedDiff);
+    }
+    if (s.MaxDirDiff <= 0) {
+        Report(state, FindingDirDiffNotPositive, false, u"MaxDirDiff", s.MaxDirDiff);
+    } else if (s.MaxDirDiff > 180) {
+        Report(state, FindingDirDiffAbove180, false, u"MaxDirDiff", s.MaxDirDiff);
+    }
+    if (s.ErrorDelay < 0) {
+        Report(state, FindingDelayNegative, false, u"ErrorDelay", s.ErrorDelay);
+    }
+    if (s.MaxErrorDelay < 0) {
+        Report(state, FindingDelayNegative, false, u"MaxErrorDelay", s.MaxErrorDelay);
+    } else if (s.ErrorDelay > s.MaxErrorDelay) {
+        Report(state, FindingErrorDelayAboveMax, false, u"ErrorDelay", s.MaxErrorDelay);
+    }
+}
+
+}  // namespace
+
+const char* ConfigurationFindingPhrase(ConfigurationFindingKind kind) {
+    switch (kind) {
+    case FindingTouchDriverNotPenwick:
+        return "does not name Penwick.dll, so the host does not load Penwick";
+    case FindingPenwickKeyMissing:
+        return "is missing: Penwick loads touch.dll and passes every sample through unfiltered";
+    case FindingDriverNameMissing:
+        return "is missing: Penwick loads touch.dll, and if that is not the device's own driver "
+               "there is no touch input";
+    case FindingDriverNameNotString: return "is stored as type %d, not as a string (REG_SZ)";
+    case FindingDriverNameTooLong:
+        return "has %d bytes, more than the 63 characters that fit: Penwick loads touch.dll instead";
+    case FindingDriverNameUnterminated:
+        return "has no terminating null: Penwick loads a name mixed with touch.dll";
+    case FindingDriverNameEmpty: return "is empty: no driver can be loaded and there is no touch input";
+    case FindingDriverNameIsPenwick:
+        return "names Penwick itself: Penwick refuses to load and there is no touch input";
+    case FindingSettingMissing: return "is missing: filtering is off";
+    case FindingSettingTooLong: return "has %d bytes, more than the 4 that are read: filtering is off";
+    case FindingSettingTooShort: return "has %d bytes, fewer than 4: it is read zero-extended";
+    case FindingSettingNotDword:
+        return "is not stored as a number (REG_DWORD): its bytes read as %d";
+    case FindingLengthNegative: return "is negative: it is squared, so it acts as %d";
+    case FindingLengthSquareWraps: return "is 46341 or more: its square wraps to %d";
+    case FindingHighSpeedNotAboveLow:
+        return "is not above LowSpeed (%d): rule c accepts no step that rule a does not";
+    case FindingSpeedDiffNotPositive:
+        return "is %d: no change of step length is below it, so rule c never accepts";
+    case FindingSpeedDiff2NotAboveSpeedDiff:
+        return "is not above MaxSpeedDiff (%d): a change rule c would pass is an error for a long step";
+    case FindingDirDiffNotPositive: return "is %d: no change of direction is below it, so rule g never accepts";
+    case FindingDirDiffAbove180:
+        return "is %d, above 180: every change of direction passes rule g";
+    case FindingDelayNegative: return "is negative (%d)";
+    case FindingErrorDelayAboveMax:
+        return "is above MaxErrorDelay (%d), which caps the delay anyway";
+    }
+    return "";
+}
+
+int32_t CheckConfiguration(ConfigurationFindingReport report, void* context) {
+    CheckState state = {report, context, 0};
+    CheckTouchDriver(state);
+
+    SystemKey key;
+    if (SystemOpenRegistryKey(kConfigurationKey, &key) != 0) {
+        Report(state, FindingPenwickKeyMissing, true, kConfigurationKey, 0);
+        return state.errors;
+    }
+    CheckOriginalDriverName(state, key);
+    FilterSettings settings = {};
+    bool allRead = true;
+    for (const ConfigurationSetting& setting : kConfigurationSettings) {
+        allRead = CheckSetting(state, key, setting.name, &(settings.*setting.field)) && allRead;
+    }
+    SystemCloseRegistryKey(key);
+    if (allRead) {
+        CheckSettingValues(state, settings);
+    }
+    return state.errors;
+}

@@ -1,0 +1,68 @@
+// The figures of a replay, counted sample by sample as it runs.
+//
+// Every sample ends in exactly one of three ways: it reaches the host where
+// the original driver put it (at its own place; samples passed through
+// unjudged are among these), it reaches the host at the last delivered place
+// (moved: a rejected pen-up that closes a stroke), or it never reaches the
+// host (withheld). The causes count the moved and the withheld; for
+// labelled samples, a fault kept from the host and a good sample lost are
+// both samples not at their own place, so the two add up to moved plus
+// withheld.
+#ifndef PENWICK_TOOLS_ENGINE_REPLAY_SUMMARY_H
+#define PENWICK_TOOLS_ENGINE_REPLAY_SUMMARY_H
+
+#include <stdint.h>
+
+#include "engine/replay.h"
+
+// Why a sample did not reach the host at its own place.
+enum class ReplayCause {
+    StrokeStart,  // the first sample of a stroke has nothing to be measured against
+    RuleB,        // no previous step to compare with
+    RuleF,        // no previous direction to compare with
+    ErrorD,       // the step's length changed too much
+    ErrorE,       // too short a step to have a direction, after a long one
+    ErrorH,       // the direction changed too much
+    ErrorDelay,   // a rule accepted it, but the error delay was running
+    Unusable,     // calibrated, but invalid or marked ignore: never judged
+    ExtraUp,      // a pen-up with no stroke left to close
+};
+const int kReplayCauseCount = 9;
+
+// The cause of a sample that did not reach the host at its own place.
+ReplayCause CauseOf(const ReplayRecord& record);
+
+// "stroke start", "rule b", ..., "extra pen-up".
+const char* CauseName(ReplayCause cause);
+
+struct ReplaySummary {
+    long long samples = 0;
+    long long atOwnPlace = 0;
+    long long passedThrough = 0;  // of those at their own place: not judged at all
+    long long uncalibrated = 0;   // of those passed through: lacking the calibrated bit
+    long long moved = 0;
+    long long withheld = 0;
+    long long byCause[kReplayCauseCount] = {};  // moved and withheld samples
+    long long strokesIn = 0;         // down samples after a sample that was not down
+    long long strokesDelivered = 0;  // the same, of what the host received
+    // Labelled samples only.
+    long long faults = 0, faultsWithheld = 0, faultsMoved = 0;
+    long long good = 0, goodWithheld = 0, goodMoved = 0;
+    // What a capture recorded besides samples.
+    long long boots = 0;
+    long long deviceDropped = 0;
+    int firstLine = 0, lastLine = 0;  // of the samples counted
+
+    void Add(const ReplayRecord& record);
+    void Add(const TraceEvent& event);  // a capture's boot or dropped samples
+
+    bool Labelled() const { return faults + good > 0; }
+    long long FaultsKept() const { return faultsWithheld + faultsMoved; }
+    long long GoodLost() const { return goodWithheld + goodMoved; }
+
+private:
+    bool inputDown_ = false;
+    bool deliveredDown_ = false;
+};
+
+#endif
