@@ -11,16 +11,22 @@ namespace {
 const uint32_t kValueBytes = 256;
 
 struct CheckState {
-    ConfigurationFindingReport report;
+    ConfigurationFindingReport report;  // may be null
     void* context;
     int32_t errors;
+    int32_t* warnings;  // counted where it is not null
 };
 
 void Report(CheckState& state, ConfigurationFindingKind kind, bool error, const char16_t* value,
             int32_t number) {
     ConfigurationFinding finding = {kind, error, value, number};
     state.errors += error ? 1 : 0;
-    state.report(finding, state.context);
+    if (!error && state.warnings != nullptr) {
+        (*state.warnings)++;
+    }
+    if (state.report != nullptr) {
+        state.report(finding, state.context);
+    }
 }
 
 char16_t Folded(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
@@ -179,6 +185,14 @@ void CheckSettingValues(CheckState& state, const FilterSettings& s) {
 
 }  // namespace
 
+int32_t CheckFilterSettings(const FilterSettings& settings, ConfigurationFindingReport report,
+                            void* context) {
+    int32_t warnings = 0;
+    CheckState state = {report, context, 0, &warnings};
+    CheckSettingValues(state, settings);
+    return warnings;
+}
+
 const char* ConfigurationFindingPhrase(ConfigurationFindingKind kind) {
     switch (kind) {
     case FindingTouchDriverNotPenwick:
@@ -220,7 +234,7 @@ const char* ConfigurationFindingPhrase(ConfigurationFindingKind kind) {
 }
 
 int32_t CheckConfiguration(ConfigurationFindingReport report, void* context) {
-    CheckState state = {report, context, 0};
+    CheckState state = {report, context, 0, nullptr};
     CheckTouchDriver(state);
 
     SystemKey key;

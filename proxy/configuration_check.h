@@ -14,6 +14,8 @@
 
 #include <stdint.h>
 
+#include "filter/sample_filter.h"
+
 // Where the host looks for the name of its touch driver.
 const char16_t kTouchKey[] = u"HARDWARE\\DEVICEMAP\\TOUCH";
 const char16_t kTouchDriverValue[] = u"DriverName";
@@ -62,5 +64,10 @@ typedef void (*ConfigurationFindingReport)(const ConfigurationFinding& finding, 
 // report for every finding in the order of the values, and returns how many
 // of them are errors.
 int32_t CheckConfiguration(ConfigurationFindingReport report, void* context);
+
+// Only the warnings about the eight settings' values; report may be null.
+// Returns how many there are.
+int32_t CheckFilterSettings(const FilterSettings& settings, ConfigurationFindingReport report,
+                            void* context);
 
 #endif

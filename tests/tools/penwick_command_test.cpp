@@ -59,6 +59,11 @@ TEST_F(PenwickCommandTest, bad_input_gives_one_line_naming_the_place_and_leaves_
     Write("empty.csv", "# nothing but comments\nflags,x,y\n");
     Write("broken.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n\"LowSpeed\"=dword:xyz\n");
     Write("kept.csv", "kept");
+    Write("labelled.csv", "0x07,1,1,ok\n0x0F,2,2,fault\n0x0D,2,2,ok\n");
+    Write("self.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH]\n"
+                      "\"DriverName\"=\"Penwick.dll\"\n"
+                      "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n"
+                      "\"OrigDriverName\"=\"Penwick.dll\"\n");
     std::string good = Path("good.csv"), kept = Path("kept.csv");
     struct Case {
         std::string arguments;
@@ -79,6 +84,10 @@ TEST_F(PenwickCommandTest, bad_input_gives_one_line_naming_the_place_and_leaves_
          "--svg: '" + Path("out.csv") + "' is also --out '" + Path("out.csv") + "'"},
         {"replay " + good + " --from 3 --out " + Path("out.csv"), "--from/--to: "},
         {"replay " + good + " --svg " + Path("out.svg") + " --from 5 --to 4", "--to: line 4 is before"},
+        // tune learns only from labels, and writes only what check accepts.
+        {"tune " + good + " --out " + Path("out.csv"), good + ": has no labels (ok or fault): run penwick label"},
+        {"tune " + Path("labelled.csv") + " --settings " + Path("self.reg") + " --out " + Path("out.csv"),
+         "OrigDriverName names Penwick itself"},
         // Mistakes on the command line point to the command's own help.
         {"replay " + good + " --frobnicate", "(see penwick replay --help)"},
         {"synth --jitter nan --out " + Path("out.csv"), "(see penwick synth --help)"},
@@ -117,7 +126,7 @@ TEST_F(PenwickCommandTest, what_a_user_asks_for_is_what_they_get) {
         {"replay --help", "h direction jumps: error", ""},
         {"synth --help", "=400", ""},                               // defaults are shown
         {"replay " + trace + " --out -", "line,flags_in,x_in,y_in,truth,rule", ""},
-        {"replay " + trace + " --enable-screen 240X320", "\n3,0x0F,101,101,,a,2,,,0,delivered", ""},
+        {"replay " + trace + " --set LowSpeed=5 --enable-screen 240X320", "\n3,0x0F,101,101,,a,2,,,0,delivered", ""},
         // Raw samples pass the filter by, and the summary says so.
         {"replay " + Path("raw.csv"), "", "note: 3 samples lack the calibrated bit 0x04"},
         // Filtering off names what turned it off.
@@ -143,6 +152,25 @@ TEST_F(PenwickCommandTest, replay_reads_standard_input_and_writes_the_table_to_s
     std::string json = Read(Path("s.json"));
     EXPECT_NE(json.find("\"samples\": 3,"), std::string::npos) << json;
     EXPECT_NE(json.find("\"LowSpeed\": 5,"), std::string::npos) << json;
+}
+
+TEST_F(PenwickCommandTest, tune_makes_the_same_file_from_the_same_traces_and_keeps_a_faultless_base) {
+    ASSERT_EQ(Run("synth --samples 600 --seed 4 --out " + Path("t.csv")), 0);
+    std::string tune = "SOURCE_DATE_EPOCH=86400 " + std::string(PENWICK_BINARY) + " tune " + Path("t.csv");
+    ASSERT_EQ(system((tune + " --out " + Path("a.reg") + " >/dev/null").c_str()), 0);
+    ASSERT_EQ(system((tune + " --out " + Path("b.reg") + " >/dev/null").c_str()), 0);
+    std::string tuned = Read(Path("a.reg"));
+    EXPECT_EQ(tuned, Read(Path("b.reg")));
+    EXPECT_NE(tuned.find("penwick tune on 1970-01-02"), std::string::npos) << tuned;
+    EXPECT_EQ(Run("check " + Path("a.reg")), 0) << out_;
+    EXPECT_EQ(Run("check " + std::string(PENWICK_ROOT) + "/samples/uninstall.reg"), 1);
+    EXPECT_NE(out_.find("uninstall.reg: error: DriverName does not name Penwick.dll"), std::string::npos)
+        << out_;
+    // Without a single fault there is nothing to learn: the base is kept.
+    Write("clean.csv", "0x07,1,1,ok\n0x0F,2,2,ok\n0x0D,2,2,ok\n");
+    ASSERT_EQ(Run("tune " + Path("clean.csv") + " --out " + Path("c.reg")), 0) << err_;
+    EXPECT_NE(err_.find("nothing to learn"), std::string::npos) << err_;
+    EXPECT_NE(Read(Path("c.reg")).find("\"MaxDirDiff\"=dword:000000b4"), std::string::npos);
 }
 
 TEST_F(PenwickCommandTest, devices_are_written_to_not_replaced) {

@@ -48,10 +48,10 @@ class RegParseTest : public ::testing::TestWithParam<GoodReg> {};
 
 TEST_P(RegParseTest, keeps_the_penwick_values) {
     RegFile parsed = ParseRegFile(GetParam().file, "s.reg");
-    EXPECT_EQ(parsed.hasPenwickKey, GetParam().hasKey);
-    ASSERT_EQ(parsed.penwickValues.size(), GetParam().values.size());
-    for (size_t i = 0; i < parsed.penwickValues.size(); i++) {
-        const RegValue& got = parsed.penwickValues[i];
+    EXPECT_EQ(parsed.penwick.present, GetParam().hasKey);
+    ASSERT_EQ(parsed.penwick.values.size(), GetParam().values.size());
+    for (size_t i = 0; i < parsed.penwick.values.size(); i++) {
+        const RegValue& got = parsed.penwick.values[i];
         const RegValue& want = GetParam().values[i];
         EXPECT_TRUE(got.name == want.name) << i;
         EXPECT_EQ(got.type, want.type) << i;

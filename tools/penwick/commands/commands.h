@@ -8,5 +8,14 @@
 
 void AddReplayCommand(CLI::App& app);
 void AddSynthCommand(CLI::App& app);
+void AddLabelCommand(CLI::App& app);
+void AddTuneCommand(CLI::App& app);
+void AddCheckCommand(CLI::App& app);
+
+// A command that has said what is wrong and only needs to end with this
+// exit status.
+struct CommandStatus {
+    int exitCode;
+};
 
 #endif

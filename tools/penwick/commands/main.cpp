@@ -15,6 +15,9 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     AddReplayCommand(app);
     AddSynthCommand(app);
+    AddLabelCommand(app);
+    AddTuneCommand(app);
+    AddCheckCommand(app);
     CLI::App* help = app.add_subcommand("help", "show this help, or a command's: penwick help COMMAND");
     std::string helpCommand;
     help->add_option("COMMAND", helpCommand, "the command");
@@ -50,6 +53,8 @@ int main(int argc, char** argv) {
     } catch (const InputError& e) {
         std::cerr << "penwick: " << e.what() << "\n";
         return 1;
+    } catch (const CommandStatus& status) {
+        return status.exitCode;
     }
     return 0;
 }

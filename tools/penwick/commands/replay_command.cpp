@@ -52,9 +52,8 @@ void ApplySetting(RegFile& settings, const std::string& assignment) {
         throw InputError("--set", 0, "'" + assignment + "' wants NAME=VALUE with a 32-bit decimal "
                          "or 0x hex value");
     }
-    RegFileSet(settings, RegDword(std::u16string(name.begin(), name.end()),
-                                  static_cast<uint32_t>(value)));
-    settings.hasPenwickKey = true;
+    RegKeySet(settings.penwick, RegDword(std::u16string(name.begin(), name.end()),
+                                         static_cast<uint32_t>(value)));
 }
 
 RegFile ReadSettings(const std::string& path) {

@@ -109,15 +109,23 @@ const char* RuleName(const ReplayRecord& record) {
     return names[record.withheldByDelay ? 1 : 0][record.rule];
 }
 
+void ImportRegFile(const RegFile& file) {
+    const std::pair<const RegKey*, const char16_t*> keys[] = {{&file.touch, kTouchKey},
+                                                              {&file.penwick, kConfigurationKey}};
+    for (const auto& [key, path] : keys) {
+        if (key->present) {
+            g_hostSystem.registry[path];
+            for (const RegValue& value : key->values) {
+                HostSetRegistryValue(path, value.name, value.type, value.data);
+            }
+        }
+    }
+}
+
 ReplayStart StartDriver(const RegFile& settings, const ReplayScreens& screens) {
     HostSystemReset();
     LibraryResetToLoadTime();
-    if (settings.hasPenwickKey) {
-        g_hostSystem.registry[kConfigurationKey];
-        for (const RegValue& value : settings.penwickValues) {
-            HostSetRegistryValue(kConfigurationKey, value.name, value.type, value.data);
-        }
-    }
+    ImportRegFile(settings);
     char16_t driverName[kDriverNameUnits];
     LoadConfiguration(driverName);
     ReplayStart start{g_filterSettings, g_configuration.filteringEnabled, driverName, {}};

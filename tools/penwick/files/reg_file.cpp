@@ -1,11 +1,13 @@
 #include "files/reg_file.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
 
 #include "files/input.h"
 #include "proxy/configuration.h"
+#include "proxy/configuration_check.h"
 
 namespace {
 
@@ -177,11 +179,62 @@ RegValue ParseData(const std::string& data, const std::string& fileName, int lin
     return value;
 }
 
-bool IsPenwickKey(const std::string& key) {
+// Whether a key line names a key below HKEY_LOCAL_MACHINE.
+bool IsMachineKey(const std::string& key, const char16_t* path) {
     std::string upper = Upper(key);
-    std::u16string configurationKey = kConfigurationKey;
-    std::string path = Upper(std::string(configurationKey.begin(), configurationKey.end()));
-    return upper == "HKEY_LOCAL_MACHINE\\" + path || upper == "HKLM\\" + path;
+    std::u16string wide = path;
+    std::string below = Upper(std::string(wide.begin(), wide.end()));
+    return upper == "HKEY_LOCAL_MACHINE\\" + below || upper == "HKLM\\" + below;
+}
+
+// Text as a .reg file quotes it: in UTF-8, with " and \\ escaped.
+std::string Quoted(const std::u16string& text) {
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size(); i++) {
+        uint32_t unit = text[i];
+        if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size()) {
+            unit = 0x10000 + ((unit - 0xD800) << 10) + (text[++i] - 0xDC00);
+        }
+        if (unit == '"' || unit == '\\') {
+            out += '\\';
+        }
+        AppendUtf8(out, unit);
+    }
+    return out + "\"";
+}
+
+// A REG_SZ value's text, up to its terminator.
+std::u16string StringOf(const std::vector<uint8_t>& data) {
+    std::u16string text;
+    for (size_t i = 0; i + 1 < data.size() && (data[i] != 0 || data[i + 1] != 0); i += 2) {
+        text.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
+    }
+    return text;
+}
+
+std::string FormatValue(const RegValue& value) {
+    std::string line = Quoted(value.name) + "=";
+    // Only a string that ends at its terminator reads back the same.
+    std::u16string text = StringOf(value.data);
+    if (value.type == kRegSz && (text.size() + 1) * 2 == value.data.size()) {
+        return line + Quoted(text);
+    }
+    if (value.type == kRegDword && value.data.size() == 4) {
+        uint32_t number;
+        memcpy(&number, value.data.data(), 4);
+        char digits[16];
+        snprintf(digits, sizeof digits, "dword:%08x", number);
+        return line + digits;
+    }
+    char kind[32];
+    snprintf(kind, sizeof kind, value.type == kRegBinary ? "hex:" : "hex(%x):", value.type);
+    line += kind;
+    for (size_t i = 0; i < value.data.size(); i++) {
+        char byte[4];
+        snprintf(byte, sizeof byte, "%s%02x", i == 0 ? "" : ",", value.data[i]);
+        line += byte;
+    }
+    return line;
 }
 
 }  // namespace
@@ -192,16 +245,49 @@ RegValue RegDword(const std::u16string& name, uint32_t number) {
     return value;
 }
 
-void RegFileRemove(RegFile& file, const std::u16string& name) {
-    auto& values = file.penwickValues;
+void RegKeyRemove(RegKey& key, const std::u16string& name) {
+    auto& values = key.values;
     values.erase(std::remove_if(values.begin(), values.end(),
                                 [&](const RegValue& v) { return SameName(v.name, name); }),
                  values.end());
 }
 
-void RegFileSet(RegFile& file, const RegValue& value) {
-    RegFileRemove(file, value.name);
-    file.penwickValues.push_back(value);
+void RegKeySet(RegKey& key, const RegValue& value) {
+    RegKeyRemove(key, value.name);
+    key.values.push_back(value);
+    key.present = true;
+}
+
+const RegValue* RegKeyFind(const RegKey& key, const std::u16string& name) {
+    for (const RegValue& value : key.values) {
+        if (SameName(value.name, name)) {
+            return &value;
+        }
+    }
+    return nullptr;
+}
+
+std::string FormatRegFile(const RegFile& file, const std::string& comment) {
+    std::string out = "REGEDIT4\n\n";
+    for (size_t begin = 0; begin < comment.size();) {
+        size_t end = comment.find('\n', begin);
+        std::string line = comment.substr(begin, end == std::string::npos ? end : end - begin);
+        out += line.empty() ? ";\n" : "; " + line + "\n";
+        begin = end == std::string::npos ? comment.size() : end + 1;
+    }
+    const std::pair<const RegKey*, const char16_t*> keys[] = {{&file.touch, kTouchKey},
+                                                              {&file.penwick, kConfigurationKey}};
+    for (const auto& [key, path] : keys) {
+        if (!key->present) {
+            continue;
+        }
+        std::u16string wide = path;
+        out += "\n[HKEY_LOCAL_MACHINE\\" + std::string(wide.begin(), wide.end()) + "]\n";
+        for (const RegValue& value : key->values) {
+            out += FormatValue(value) + "\n";
+        }
+    }
+    return out;
 }
 
 std::u16string Utf16FromUtf8(const std::string& text, const std::string& fileName, int line) {
@@ -240,7 +326,7 @@ RegFile ParseRegFile(const std::string& bytes, const std::string& fileName) {
     RegFile result;
     bool seenHeader = false;
     bool inKey = false;
-    bool inPenwickKey = false;
+    RegKey* kept = nullptr;  // the key whose values the lines below are, if it is one we keep
     size_t pos = 0;
     int lineNumber = 0;
     while (pos < text.size()) {
@@ -278,12 +364,18 @@ RegFile ParseRegFile(const std::string& bytes, const std::string& fileName) {
             bool deletes = line.size() > 2 && line[1] == '-';
             std::string key = line.substr(deletes ? 2 : 1, line.size() - (deletes ? 3 : 2));
             inKey = !deletes;
-            inPenwickKey = !deletes && IsPenwickKey(key);
-            if (IsPenwickKey(key)) {
-                result.hasPenwickKey = !deletes;
-                if (deletes) {
-                    result.penwickValues.clear();
+            bool touch = IsMachineKey(key, kTouchKey);
+            kept = touch ? &result.touch : IsMachineKey(key, kConfigurationKey) ? &result.penwick : nullptr;
+            if (deletes && kept != nullptr) {
+                *kept = RegKey();
+                if (touch) {
+                    result.penwick = RegKey();  // and its subkey
                 }
+            }
+            if (deletes) {
+                kept = nullptr;
+            } else if (kept != nullptr) {
+                kept->present = true;
             }
             continue;
         }
@@ -308,14 +400,14 @@ RegFile ParseRegFile(const std::string& bytes, const std::string& fileName) {
         std::u16string name16 = Utf16FromUtf8(name, fileName, firstLine);
         bool deletes = data == "-";
         RegValue value = deletes ? RegValue() : ParseData(data, fileName, firstLine);
-        if (!inPenwickKey) {
+        if (kept == nullptr) {
             continue;
         }
         if (deletes) {
-            RegFileRemove(result, name16);
+            RegKeyRemove(*kept, name16);
         } else {
             value.name = name16;
-            RegFileSet(result, value);
+            RegKeySet(*kept, value);
         }
     }
     if (!seenHeader) {

@@ -1,10 +1,11 @@
 // Registry files (.reg) as users keep the settings of their devices:
 // "REGEDIT4" or "Windows Registry Editor Version 5.00", in ASCII/UTF-8 or
 // UTF-16LE with a byte-order mark, with dword:, "string" and hex: / hex(N):
-// values. Only the values of the Penwick key are kept; the rest of the file
-// is checked for form and otherwise ignored.
-#ifndef PENWICK_TOOLS_REG_FILE_H
-#define PENWICK_TOOLS_REG_FILE_H
+// values. Only the values of the two keys Penwick's installation writes are
+// kept: Penwick's own key and the touch key with the host's DriverName; the
+// rest of the file is checked for form and otherwise ignored.
+#ifndef PENWICK_TOOLS_FILES_REG_FILE_H
+#define PENWICK_TOOLS_FILES_REG_FILE_H
 
 #include <stdint.h>
 
@@ -17,20 +18,33 @@ struct RegValue {
     std::vector<uint8_t> data;  // as the registry stores it
 };
 
+// One key as the file leaves it.
+struct RegKey {
+    bool present = false;         // the file writes the key and does not delete it after
+    std::vector<RegValue> values; // one per name, the file's last word
+};
+
 struct RegFile {
-    bool hasPenwickKey = false;
-    std::vector<RegValue> penwickValues;  // one per name, the file's last word
+    RegKey penwick;  // HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\TOUCH\Penwick
+    RegKey touch;    // HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\TOUCH
 };
 
 // A REG_DWORD value, as "name"=dword:... gives it.
 RegValue RegDword(const std::u16string& name, uint32_t number);
 
-// Stores a value in the file's Penwick key, replacing any of the same name
-// (names compare without regard to the case of ASCII letters).
-void RegFileSet(RegFile& file, const RegValue& value);
+// Stores a value in a key, replacing any of the same name (names compare
+// without regard to the case of ASCII letters), and makes the key present.
+void RegKeySet(RegKey& key, const RegValue& value);
 
-// Removes the Penwick key's value of that name, if there is one.
-void RegFileRemove(RegFile& file, const std::u16string& name);
+// Removes the key's value of that name, if there is one.
+void RegKeyRemove(RegKey& key, const std::u16string& name);
+
+// The key's value of that name, or null.
+const RegValue* RegKeyFind(const RegKey& key, const std::u16string& name);
+
+// The file as REGEDIT4 text, each line of `comment` as a ';' comment at the
+// top, then the touch key and Penwick's key with their values.
+std::string FormatRegFile(const RegFile& file, const std::string& comment);
 
 // Parses a .reg file's bytes; throws InputError naming fileName and the line.
 RegFile ParseRegFile(const std::string& bytes, const std::string& fileName);

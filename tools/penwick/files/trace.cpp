@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string_view>
 
@@ -10,11 +11,21 @@
 
 namespace {
 
-// Lines are read in blocks this large; a longer line is not a trace's.
+// Lines are read in blocks of at most this size, the first much smaller;
+// a longer line is not a trace's.
 const size_t kBlockBytes = 1 << 20;
+const size_t kFirstBlockBytes = 1 << 14;
 const size_t kLongestLine = 1 << 16;
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+// A field as an error message quotes it: whole when it is short.
+std::string Quoted(std::string_view text) {
+    const size_t longest = 40;
+    if (text.size() <= longest) {
+        return "'" + std::string(text) + "'";
+    }
+    return "'" + std::string(text.substr(0, longest)) + "...' (" + std::to_string(text.size()) +
+           " characters)";
+}
 
 // "# penwick WORD ARGUMENT": the capture's lines about what happened between
 // samples. False for any other comment.
@@ -60,7 +71,7 @@ bool ParseDirective(std::string_view comment, TraceEvent& event, const std::stri
 }  // namespace
 
 TraceReader::TraceReader(std::istream& in, std::string fileName)
-    : in_(in), fileName_(std::move(fileName)), buffer_(kBlockBytes + kLongestLine) {}
+    : in_(in), fileName_(std::move(fileName)), buffer_(kFirstBlockBytes) {}
 
 bool TraceReader::ReadLine(const char*& begin, const char*& end) {
     for (;;) {
@@ -85,8 +96,14 @@ bool TraceReader::ReadLine(const char*& begin, const char*& end) {
         memmove(buffer_.data(), data + start_, end_ - start_);
         end_ -= start_;
         start_ = 0;
+        // A long trace, or a long line, is read in ever larger blocks, up to
+        // the largest.
+        if (end_ * 2 > buffer_.size() || bytesRead_ > buffer_.size()) {
+            buffer_.resize(std::min(buffer_.size() * 4, kBlockBytes + kLongestLine));
+        }
         in_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
         end_ += static_cast<size_t>(in_.gcount());
+        bytesRead_ += static_cast<size_t>(in_.gcount());
         if (in_.bad()) {
             throw InputError(fileName_, 0, "cannot read");
         }
@@ -187,7 +204,7 @@ std::vector<TraceSample> ParseTrace(const std::string& text, const std::string& 
     return samples;
 }
 
-std::string FormatTrace(const std::vector<TraceSample>& samples, const std::string& comment) {
+std::string FormatTraceEvents(const std::vector<TraceEvent>& events, const std::string& comment) {
     std::string out;
     std::istringstream lines(comment);
     std::string line;
@@ -196,13 +213,35 @@ std::string FormatTrace(const std::vector<TraceSample>& samples, const std::stri
     }
     out += "flags,x,y,truth\n";
     char buffer[64];
-    for (const TraceSample& s : samples) {
-        snprintf(buffer, sizeof buffer, "0x%02X,%d,%d", s.flags, s.x, s.y);
-        out += buffer;
-        if (s.truth != Truth::Unknown) {
-            out += s.truth == Truth::Ok ? ",ok" : ",fault";
+    for (const TraceEvent& event : events) {
+        switch (event.kind) {
+        case TraceEvent::Sample: {
+            const TraceSample& s = event.sample;
+            snprintf(buffer, sizeof buffer, "0x%02X,%d,%d%s\n", s.flags, s.x, s.y,
+                     s.truth == Truth::Ok ? ",ok" : s.truth == Truth::Fault ? ",fault" : "");
+            break;
         }
-        out += "\n";
+        case TraceEvent::Boot: snprintf(buffer, sizeof buffer, "# penwick boot\n"); break;
+        case TraceEvent::EnableScreen:
+        case TraceEvent::Screen:
+            snprintf(buffer, sizeof buffer, "# penwick %s %dx%d\n",
+                     event.kind == TraceEvent::Screen ? "screen" : "enable-screen", event.width,
+                     event.height);
+            break;
+        case TraceEvent::Dropped:
+            snprintf(buffer, sizeof buffer, "# penwick dropped %lld\n", static_cast<long long>(event.dropped));
+            break;
+        }
+        out += buffer;
     }
     return out;
+}
+
+std::string FormatTrace(const std::vector<TraceSample>& samples, const std::string& comment) {
+    std::vector<TraceEvent> events(samples.size());
+    for (size_t i = 0; i < samples.size(); i++) {
+        events[i].kind = TraceEvent::Sample;
+        events[i].sample = samples[i];
+    }
+    return FormatTraceEvents(events, comment);
 }

@@ -65,6 +65,7 @@ private:
     std::vector<char> buffer_;
     size_t start_ = 0;  // unread data is buffer_[start_, end_)
     size_t end_ = 0;
+    size_t bytesRead_ = 0;
     bool atEnd_ = false;
     int line_ = 0;
     bool seenContent_ = false;
@@ -76,7 +77,9 @@ std::vector<TraceEvent> ParseTraceEvents(const std::string& text, const std::str
 // Only the samples of a trace in memory; throws InputError.
 std::vector<TraceSample> ParseTrace(const std::string& text, const std::string& fileName);
 
-// Writes a trace in the same format, with a header.
+// Writes a trace in the same format: `comment` as '#' lines, a header, and
+// a line for each sample and each capture event.
 std::string FormatTrace(const std::vector<TraceSample>& samples, const std::string& comment);
+std::string FormatTraceEvents(const std::vector<TraceEvent>& events, const std::string& comment);
 
 #endif

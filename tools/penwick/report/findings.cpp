@@ -10,7 +10,7 @@ std::string FormatFinding(const ConfigurationFinding& finding) {
     }
     std::u16string value = finding.value;
     if (finding.kind == FindingPenwickKeyMissing) {
-        value = u"The key HKEY_LOCAL_MACHINE\\" + value;
+        value = u"the key HKEY_LOCAL_MACHINE\\" + value;
     }
     return PrintableName(value) + " " + phrase;
 }

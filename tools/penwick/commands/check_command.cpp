@@ -1,0 +1,62 @@
+// penwick check: what the driver will do with a settings file on a device,
+// and whether it would leave the device without touch input or without
+// filtering (exit status 1).
+#include <iostream>
+#include <memory>
+
+#include "commands/commands.h"
+#include "engine/replay.h"
+#include "engine/settings_check.h"
+#include "files/input.h"
+#include "files/reg_file.h"
+#include "proxy/configuration.h"
+#include "proxy/configuration_check.h"
+#include "report/findings.h"
+#include "report/format.h"
+#include "report/summary.h"
+
+namespace {
+
+void RunCheck(const std::string& path) {
+    RegFile file = ParseRegFile(ReadInputFile(path), path);
+    ReplayStart start;
+    std::vector<ConfigurationFinding> findings = CheckRegFile(file, &start);
+    int errors = 0, warnings = 0;
+    for (const ConfigurationFinding& finding : findings) {
+        std::cout << path << ": " << (finding.error ? "error: " : "warning: ")
+                  << FormatFinding(finding) << "\n";
+        (finding.error ? errors : warnings)++;
+    }
+    bool loaded = true;
+    for (const ConfigurationFinding& finding : findings) {
+        loaded = loaded && finding.kind != FindingTouchDriverNotPenwick;
+    }
+    std::string settings = FormatSettings(start);
+    std::cout << path << ": at boot, " << (loaded ? "the host loads Penwick.dll: " : "if Penwick were loaded: ")
+              << settings.substr(0, settings.find('\n')) << "\n";
+    std::cout << path << ": "
+              << (errors > 0 ? Format("%d errors, %d warnings: the device would be left without "
+                                      "touch input or without filtering", errors, warnings)
+                             : Format("no errors, %d warnings", warnings))
+              << "\n";
+    if (errors > 0) {
+        throw CommandStatus{1};
+    }
+}
+
+}  // namespace
+
+void AddCheckCommand(CLI::App& app) {
+    auto path = std::make_shared<std::string>();
+    CLI::App* command = app.add_subcommand(
+        "check", "say what the driver will do with a .reg file on a device; exit 1 if it would "
+                 "leave the device without touch input or without filtering");
+    command->add_option("FILE", *path, "the .reg file to import on the device")->required();
+    command->footer(R"(
+The file is judged as the whole of the two keys it writes: the touch key's
+DriverName, which must name Penwick.dll, and Penwick's own key with
+OrigDriverName and the eight settings, each a REG_DWORD. Errors are what
+would leave the device without touch input or without filtering; warnings
+are settings that are legal but cannot do what they seem to.)");
+    command->callback([path] { RunCheck(*path); });
+}

@@ -1,0 +1,225 @@
+// penwick tune: the settings that keep the most labelled faults from the
+// host while losing at most a given share of the good samples, found by
+// replaying the traces through the driver's own code, and written as a .reg
+// file ready to install.
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <memory>
+
+#include "commands/commands.h"
+#include "engine/settings_check.h"
+#include "engine/tune.h"
+#include "files/input.h"
+#include "files/output_file.h"
+#include "files/recommended_settings.h"
+#include "files/reg_file.h"
+#include "proxy/configuration.h"
+#include "report/findings.h"
+#include "report/format.h"
+
+namespace {
+
+struct TuneArguments {
+    std::vector<std::string> traces;
+    std::vector<std::string> heldOut;
+    std::string settingsFile;
+    double maxLoss = 5;
+    std::string out;
+};
+
+// The day the file is made, or the one SOURCE_DATE_EPOCH names, so that a
+// file can be made again byte for byte.
+std::string Today() {
+    time_t now = time(nullptr);
+    if (const char* epoch = getenv("SOURCE_DATE_EPOCH")) {
+        now = static_cast<time_t>(strtoll(epoch, nullptr, 10));
+    }
+    char text[16];
+    struct tm day;
+    gmtime_r(&now, &day);
+    strftime(text, sizeof text, "%Y-%m-%d", &day);
+    return text;
+}
+
+std::string SettingsText(const FilterSettings& settings) {
+    std::string text;
+    for (const ConfigurationSetting& setting : kConfigurationSettings) {
+        text += Format("%s%s %d", text.empty() ? "" : ", ", PrintableName(setting.name).c_str(),
+                       settings.*setting.field);
+    }
+    return text;
+}
+
+std::string TradeOffTable(const TuneOutcome& outcome) {
+    std::string table = "loss at most  faults kept  good lost  settings\n";
+    for (size_t i = 0; i < outcome.losses.size(); i++) {
+        const TuneScore& score = outcome.tradeOff[i];
+        table += Format("%11.1f%%  ", outcome.losses[i]);
+        table += outcome.tradeOffFound[i]
+                     ? Format("%10.1f%%  %8.1f%%  %s\n", score.KeptPercent(), score.LossPercent(),
+                              SettingsText(score.settings).c_str())
+                     : "        none: nothing loses so little\n";
+    }
+    return table;
+}
+
+// Labelled traces, whole; a trace without labels is refused.
+std::vector<TuneTrace> ReadLabelledTraces(const std::vector<std::string>& paths) {
+    std::vector<TuneTrace> traces;
+    for (const std::string& path : paths) {
+        traces.push_back(MakeTuneTrace(path, ParseTraceEvents(ReadInputFile(path), path)));
+        if (traces.back().faults + traces.back().good == 0) {
+            throw InputError(path, 0, "has no labels (ok or fault): run penwick label " + path +
+                                          " first, and check its marks");
+        }
+    }
+    return traces;
+}
+
+// Stops with the check's errors when the file would not do on a device.
+void RequireInstallable(const RegFile& file, const std::string& baseName) {
+    ReplayStart start;
+    std::vector<ConfigurationFinding> findings = CheckRegFile(file, &start);
+    bool errors = false;
+    for (const ConfigurationFinding& finding : findings) {
+        if (finding.error) {
+            std::cerr << "penwick: " << baseName << ": " << FormatFinding(finding)
+                      << " (the tuned file would fail penwick check)\n";
+            errors = true;
+        }
+    }
+    if (errors) {
+        throw CommandStatus{1};
+    }
+}
+
+void RunTune(const TuneArguments& a) {
+    std::vector<NamedPath> inputs;
+    for (const std::string& trace : a.traces) {
+        inputs.push_back({"a trace", trace});
+    }
+    for (const std::string& trace : a.heldOut) {
+        inputs.push_back({"--held-out", trace});
+    }
+    if (!a.settingsFile.empty()) {
+        inputs.push_back({"--settings", a.settingsFile});
+    }
+    if (!a.out.empty()) {
+        CheckOutputPaths(inputs, {{"--out", a.out}});
+    }
+    std::string baseName = a.settingsFile.empty() ? "recommended settings" : a.settingsFile;
+    RegFile base = a.settingsFile.empty() ? ParseRegFile(kRecommendedSettings, baseName)
+                                          : ParseRegFile(ReadInputFile(a.settingsFile), baseName);
+    // An install file always makes the host load Penwick.
+    if (RegKeyFind(base.touch, kTouchDriverValue) == nullptr) {
+        RegValue driver{kTouchDriverValue, kSystemRegistryString, {}};
+        for (char16_t c : std::u16string(u"Penwick.dll")) {
+            driver.data.push_back(static_cast<uint8_t>(c));
+            driver.data.push_back(0);
+        }
+        driver.data.insert(driver.data.end(), {0, 0});
+        RegKeySet(base.touch, driver);
+    }
+    FilterSettings recommended = SettingsOf(ParseRegFile(kRecommendedSettings, "recommended"), {});
+    FilterSettings baseSettings = SettingsOf(base, recommended);
+    RequireInstallable(WithSettings(base, baseSettings), baseName);
+
+    std::vector<TuneTrace> traces = ReadLabelledTraces(a.traces);
+    std::vector<TuneTrace> heldOut = ReadLabelledTraces(a.heldOut);
+    long long faults = 0, samples = 0;
+    for (const TuneTrace& trace : traces) {
+        faults += trace.faults;
+        samples += trace.faults + trace.good;
+    }
+
+    std::string sources;
+    for (const TuneTrace& trace : traces) {
+        sources += Format("  %s: %lld labelled samples, %lld faults\n", trace.name.c_str(),
+                          trace.faults + trace.good, trace.faults);
+    }
+    if (faults == 0) {
+        std::cerr << "penwick: the traces have no faults, so there is nothing to learn: the "
+                     "base settings are kept\n";
+        if (!a.out.empty()) {
+            WriteOutputFiles({{a.out, FormatRegFile(WithSettings(base, baseSettings),
+                                                    "penwick tune found no faults to learn from in:\n" +
+                                                        sources + "so these are the settings of " + baseName)}});
+        }
+        return;
+    }
+
+    bool terminal = isatty(STDERR_FILENO);
+    TuneProgress progress = [&](long long replays, const TuneScore& best) {
+        if (terminal && replays % 10 == 0) {
+            std::cerr << Format("\rtune: %lld settings replayed; the best within %.1f%% loss keeps "
+                                "%.1f%% of the faults, loses %.1f%%   ",
+                                replays, a.maxLoss, best.KeptPercent(), best.LossPercent());
+        }
+    };
+    TuneOutcome outcome =
+        Tune(traces, base, {baseSettings, recommended}, a.maxLoss, progress);
+    if (terminal) {
+        std::cerr << "\r" << std::string(100, ' ') << "\r";
+    }
+    std::cout << Format("%lld labelled samples, %lld faults, %zu traces; %lld settings replayed\n",
+                        samples, faults, traces.size(), outcome.replays)
+              << TradeOffTable(outcome);
+    if (!outcome.found) {
+        throw InputError("--max-loss", 0,
+                         Format("no settings lose at most %.1f%% of the good samples; the fewest "
+                                "lose %.1f%%", a.maxLoss, outcome.best.LossPercent()));
+    }
+    const TuneScore& best = outcome.best;
+    std::cout << Format("chosen, within %.1f%% loss: %s\n", a.maxLoss, SettingsText(best.settings).c_str());
+    if (!heldOut.empty()) {
+        // Traces the search never saw: how the choice and the base do there.
+        TuneScore chosen = ScoreSettings(heldOut, base, best.settings);
+        TuneScore before = ScoreSettings(heldOut, base, baseSettings);
+        std::cout << Format("held-out traces: chosen keeps %.1f%% of the faults and loses %.1f%% "
+                            "of the good samples; %s keeps %.1f%% and loses %.1f%%\n",
+                            chosen.KeptPercent(), chosen.LossPercent(), baseName.c_str(),
+                            before.KeptPercent(), before.LossPercent());
+    }
+    if (a.out.empty()) {
+        return;
+    }
+    std::string comment = Format(
+        "Made by penwick tune on %s from these labelled traces:\n%s"
+        "Allowed to lose at most %.1f%% of the good samples, these settings keep\n"
+        "%lld of %lld faults from the host (%.1f%%) and lose %lld of %lld good samples (%.1f%%).\n"
+        "The other values are those of %s. OrigDriverName must name the\n"
+        "device's own touch driver, the DriverName it had before Penwick. Check the\n"
+        "file with penwick check before importing it on the device, then reboot.\n"
+        "See README.md.\n"
+        "\n"
+        "Units: coordinates are calibrated units, 4 to a screen pixel. LowSpeed,\n"
+        "MinDirSpeed and HighSpeed are step lengths per sample (squared by the\n"
+        "driver), MaxSpeedDiff and MaxSpeedDiff2 changes of step length, MaxDirDiff\n"
+        "degrees, ErrorDelay and MaxErrorDelay samples.",
+        Today().c_str(), sources.c_str(), a.maxLoss, best.faultsKept, best.faults, best.KeptPercent(),
+        best.goodLost, best.good, best.LossPercent(), baseName.c_str());
+    WriteOutputFiles({{a.out, FormatRegFile(WithSettings(base, best.settings), comment)}});
+}
+
+}  // namespace
+
+void AddTuneCommand(CLI::App& app) {
+    auto a = std::make_shared<TuneArguments>();
+    CLI::App* command = app.add_subcommand(
+        "tune", "find the settings that keep the most labelled faults from the host within a loss "
+                "of good samples");
+    command->option_defaults()->always_capture_default();
+    command->add_option("TRACE", a->traces, "labelled traces (see penwick label)")->required();
+    command->add_option("--settings", a->settingsFile,
+                        "the .reg file whose other values (OrigDriverName...) the result keeps "
+                        "(default: the recommended settings)");
+    command->add_option("--max-loss", a->maxLoss, "the most good samples to lose, in percent")
+        ->check(CLI::Range(0.0, 100.0));
+    command->add_option("--out", a->out, "the tuned .reg file, ready to install");
+    command->add_option("--held-out", a->heldOut,
+                        "labelled traces not to tune on, to compare the choice with the base on");
+    command->callback([a] { RunTune(*a); });
+}
