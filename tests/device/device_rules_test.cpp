@@ -122,12 +122,32 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
         {"a relocation of another type",
          [](TestImageSpec& s) { s.relocations = {{0x2010, 3}, {0x1000, 5}}; },
          {{"relocations", "0x10001000 has type 5"}}},
+        {"movw and movt under the relocation of their address",
+         [](TestImageSpec& s) {
+             s.code = {0xF240, 0x0000, 0xF2C1, 0x0000};
+             s.relocations = {{0x1000, 7}};
+         },
+         {{"relocations", "0x10001000 has type 7"},
+          {"instructions", "0x10001000: f240 0000"},
+          {"instructions", "0x10001004: f2c1 0000"}}},
         {"a Thumb-2 instruction",
          [](TestImageSpec& s) { s.code = {0xB580, 0xBD80, 0xF240, 0x0C00}; },
          {{"instructions", "0x10001004: f240 0c00"}}},
     };
     ModuleDefinition exports = Definition(kExportsDef);
     ModuleDefinition imports = Definition(kImportsDef);
+    {
+        SCOPED_TRACE("an export list numbered 1 and 3");
+        ModuleDefinition gap = Definition("EXPORTS\n  Alpha @1\n  Beta @3\n");
+        PeImage image;
+        std::string error;
+        TestImageSpec spec = FitImage();
+        spec.exports[1].ordinal = 3;
+        ASSERT_TRUE(PeRead(TestImage(spec), &image, &error)) << error;
+        std::vector<DeviceFinding> found = DeviceCheck(image, gap, imports);
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_EQ(found[0].what, "the export list's ordinals are not 1 to 2");
+    }
     for (const RuleRow& row : rows) {
         SCOPED_TRACE(row.name);
         TestImageSpec spec = FitImage();

@@ -30,6 +30,9 @@ bool IsThumbCode(const PeImage& image, uint32_t rva) {
 
 uint32_t Address(const PeImage& image, uint32_t rva) { return image.imageBase + rva; }
 
+const int kAbsolute = 0;  // padding at the end of a block
+const int kHighLow = 3;   // a 32-bit address
+
 }  // namespace
 
 bool ModuleDefinitionParse(const std::string& text, ModuleDefinition* definition,
@@ -104,6 +107,16 @@ std::vector<DeviceFinding> DeviceCheckExports(const PeImage& image,
                                               const std::vector<PeExport>& exports,
                                               const ModuleDefinition& expected) {
     std::vector<DeviceFinding> findings;
+    // The export list itself numbers its names 1 to N.
+    std::set<uint32_t> ordinals;
+    for (const auto& wanted : expected.names) {
+        ordinals.insert(wanted.second);
+    }
+    if (ordinals.size() != expected.names.size() || *ordinals.begin() != 1 ||
+        *ordinals.rbegin() != expected.names.size()) {
+        findings.push_back({"exports", "the export list's ordinals are not 1 to " +
+                                           std::to_string(expected.names.size())});
+    }
     std::set<std::string> seen;
     for (const PeExport& e : exports) {
         if (e.name.empty()) {
@@ -154,7 +167,6 @@ std::vector<DeviceFinding> DeviceCheckImports(const std::vector<PeImport>& impor
 
 std::vector<DeviceFinding> DeviceCheckRelocations(const PeImage& image,
                                                   const std::vector<PeRelocation>& relocations) {
-    const int kAbsolute = 0, kHighLow = 3;
     std::vector<DeviceFinding> findings;
     for (const PeRelocation& r : relocations) {
         if (r.type != kAbsolute && r.type != kHighLow) {
@@ -168,9 +180,10 @@ std::vector<DeviceFinding> DeviceCheckRelocations(const PeImage& image,
 std::vector<DeviceFinding> DeviceCheckInstructions(const PeImage& image,
                                                    const std::vector<PeRelocation>& relocations) {
     std::vector<DeviceFinding> findings;
+    // A HIGHLOW relocation covers a 32-bit address: data, not code.
     std::set<uint32_t> relocated;
     for (const PeRelocation& r : relocations) {
-        if (r.type != 0) {
+        if (r.type == kHighLow) {
             relocated.insert(Address(image, r.rva));
         }
     }

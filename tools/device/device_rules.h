@@ -6,7 +6,7 @@
 //   header        machine THUMB, subsystem Windows CE GUI, OS and subsystem
 //                 version 5.00, the entry point in Thumb code
 //   exports       exactly the names of the module's .def, each under its
-//                 ordinal there, each address odd (Thumb) and in code
+//                 ordinal there (1 to N), each address odd (Thumb) and in code
 //   imports       only from the library of the imports .def, only its names
 //   relocations   base relocations of type HIGHLOW (and padding) only
 //   instructions  every instruction of every code section runs on ARMv5TE
