@@ -153,7 +153,11 @@ penwick_ensure_builtins_source() {
     [ -f "$dest/builtins/divsf3.c" ] && return 0
     penwick_ensure_deb_src || return 1
     local download
-    download=$(mktemp -d) && chmod 755 "$download" || return 1  # apt downloads as _apt
+    download=$(mktemp -d) || return 1
+    # As root, apt downloads as its own user _apt, which must own the folder.
+    if [ "$(id -u)" -eq 0 ]; then
+        chown _apt "$download" 2>/dev/null
+    fi
     echo "fetching llvm-toolchain-14's source for compiler-rt's builtins" >&2
     if ! (cd "$download" && apt-get source --download-only -qq llvm-toolchain-14 >&2); then
         rm -rf "$download"
