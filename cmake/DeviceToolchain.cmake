@@ -19,9 +19,10 @@
 
 set(PENWICK_DEVICE_TRIPLE thumbv5te-unknown-windows-gnu)
 
-# One line naming what to install, and stop.
-function(penwick_device_missing what package)
-    message(FATAL_ERROR "device build: ${what}; install Debian's ${package} (apt-get install ${package})")
+# One line naming what to install, and stop (the leading space keeps CMake
+# from wrapping it).
+function(penwick_device_missing what packages)
+    message(FATAL_ERROR " device build: ${what}: apt-get install ${packages}")
 endfunction()
 
 # Finds `program` and checks that `--version` says version 14.
@@ -66,7 +67,7 @@ if(NOT EXISTS ${PENWICK_DEVICE_BUILTINS_SOURCE}/divsf3.c)
     execute_process(COMMAND bash -c "source '${PROJECT_SOURCE_DIR}/scripts/lib.sh' && penwick_ensure_builtins_source \"$1\""
                             bash ${CMAKE_BINARY_DIR}/_deps/compiler-rt)
     if(NOT EXISTS ${PENWICK_DEVICE_BUILTINS_SOURCE}/divsf3.c)
-        message(FATAL_ERROR "device build: compiler-rt's builtins are missing from ${PENWICK_DEVICE_BUILTINS_SOURCE} and could not be fetched; run scripts/test (it adds a deb-src entry as root and runs apt-get source llvm-toolchain-14)")
+        message(FATAL_ERROR " device build: compiler-rt's builtins are missing from ${PENWICK_DEVICE_BUILTINS_SOURCE} and could not be fetched from the llvm-toolchain-14 source package (needs root or sudo for a deb-src entry)")
     endif()
 endif()
 

@@ -21,7 +21,7 @@ typedef HANDLE HMODULE;
 typedef HANDLE HKEY;
 typedef int BOOL;
 typedef long LONG;
-typedef unsigned long DWORD;
+typedef uint32_t DWORD;
 typedef void (*FARPROC)(void);
 
 // UTF-16 strings, as the device's wide-character interface takes them
@@ -67,13 +67,7 @@ int32_t SystemOpenRegistryKey(const char16_t* subKey, SystemKey* key) {
 
 int32_t SystemQueryRegistryValue(SystemKey key, const char16_t* name, uint32_t* type, void* data,
                                  uint32_t* size) {
-    DWORD valueType = *type;
-    DWORD length = *size;
-    LONG result = coredllRegQueryValueExW(key, name, nullptr, &valueType,
-                                          static_cast<unsigned char*>(data), &length);
-    *type = valueType;
-    *size = length;
-    return result;
+    return coredllRegQueryValueExW(key, name, nullptr, type, static_cast<unsigned char*>(data), size);
 }
 
 void SystemCloseRegistryKey(SystemKey key) { coredllRegCloseKey(key); }
