@@ -54,11 +54,12 @@ find_path(PENWICK_DEVICE_C_HEADERS math.h PATHS /usr/share/mingw-w64/include NO_
 if(NOT PENWICK_DEVICE_C_HEADERS)
     penwick_device_missing("mingw-w64's C headers are missing" mingw-w64-common)
 endif()
-file(GLOB PENWICK_DEVICE_CXX_HEADERS /usr/lib/gcc/i686-w64-mingw32/*/include/c++)
-list(GET PENWICK_DEVICE_CXX_HEADERS 0 PENWICK_DEVICE_CXX_HEADERS)
-if(NOT EXISTS "${PENWICK_DEVICE_CXX_HEADERS}/cmath")
+file(GLOB cmath /usr/lib/gcc/i686-w64-mingw32/*/include/c++/cmath)
+if(NOT cmath)
     penwick_device_missing("mingw-w64's C++ headers are missing" g++-mingw-w64-i686-posix)
 endif()
+list(GET cmath 0 cmath)
+get_filename_component(PENWICK_DEVICE_CXX_HEADERS ${cmath} DIRECTORY)
 
 # LLVM's compiler helpers (compiler-rt's builtins), from Debian's
 # llvm-toolchain-14 source package, fetched once into the build folder.
