@@ -65,10 +65,13 @@ get_filename_component(PENWICK_DEVICE_CXX_HEADERS ${cmath} DIRECTORY)
 # llvm-toolchain-14 source package, fetched once into the build folder.
 set(PENWICK_DEVICE_BUILTINS_SOURCE ${CMAKE_BINARY_DIR}/_deps/compiler-rt/builtins)
 if(NOT EXISTS ${PENWICK_DEVICE_BUILTINS_SOURCE}/divsf3.c)
-    execute_process(COMMAND bash -c "source '${PROJECT_SOURCE_DIR}/scripts/lib.sh' && penwick_ensure_builtins_source \"$1\""
-                            bash ${CMAKE_BINARY_DIR}/_deps/compiler-rt)
+    execute_process(
+        COMMAND bash -c "source '${PROJECT_SOURCE_DIR}/scripts/lib.sh' && penwick_ensure_builtins_source \"$1\""
+                bash ${CMAKE_BINARY_DIR}/_deps/compiler-rt)
     if(NOT EXISTS ${PENWICK_DEVICE_BUILTINS_SOURCE}/divsf3.c)
-        message(FATAL_ERROR " device build: compiler-rt's builtins are missing from ${PENWICK_DEVICE_BUILTINS_SOURCE} and could not be fetched from the llvm-toolchain-14 source package (needs root or sudo for a deb-src entry)")
+        message(FATAL_ERROR " device build: compiler-rt's builtins could not be fetched into "
+                            "${PENWICK_DEVICE_BUILTINS_SOURCE} from Debian's llvm-toolchain-14 "
+                            "source package (a deb-src entry needs root or sudo)")
     endif()
 endif()
 
@@ -82,10 +85,12 @@ endif()
 set(PENWICK_DEVICE_CC1
     ${PENWICK_DEVICE_CLANG} -cc1 -triple ${PENWICK_DEVICE_TRIPLE} -target-cpu arm926ej-s
     -target-feature +soft-float -target-feature -vfp2 -msoft-float -mfloat-abi soft
-    -fms-extensions -fgnuc-version=4.2.1 -O2 -ffp-contract=off -fno-jump-tables -ffunction-sections
+    -fms-extensions -fgnuc-version=4.2.1 -O2 -ffp-contract=off -fno-jump-tables
+    -ffunction-sections
     -fvisibility hidden -fapply-global-visibility-to-externs -emit-obj)
 set(PENWICK_DEVICE_C_INCLUDES
-    -internal-isystem ${PENWICK_DEVICE_RESOURCES}/include -internal-isystem ${PENWICK_DEVICE_C_HEADERS})
+    -internal-isystem ${PENWICK_DEVICE_RESOURCES}/include
+    -internal-isystem ${PENWICK_DEVICE_C_HEADERS})
 # The driver's own code: C++17 without exceptions (cc1's default) or RTTI,
 # warnings as errors, and no variable that would need a constructor or
 # destructor run (nothing runs them: there is no C run-time start-up code).

@@ -67,7 +67,8 @@ int32_t SystemOpenRegistryKey(const char16_t* subKey, SystemKey* key) {
 
 int32_t SystemQueryRegistryValue(SystemKey key, const char16_t* name, uint32_t* type, void* data,
                                  uint32_t* size) {
-    return coredllRegQueryValueExW(key, name, nullptr, type, static_cast<unsigned char*>(data), size);
+    return coredllRegQueryValueExW(key, name, nullptr, type, static_cast<unsigned char*>(data),
+                                   size);
 }
 
 void SystemCloseRegistryKey(SystemKey key) { coredllRegCloseKey(key); }
@@ -85,6 +86,4 @@ void SystemStopThreadNotifications(SystemModule self) { coredllDisableThreadLibr
 
 // The library's entry point: the loader calls it with the module and a
 // reason, and nothing runs before it (no C run-time start-up code).
-extern "C" BOOL DllMain(HANDLE module, DWORD reason, void*) {
-    return LibraryEntry(module, reason);
-}
+extern "C" BOOL DllMain(HANDLE module, DWORD reason, void*) { return LibraryEntry(module, reason); }

@@ -1,8 +1,8 @@
 // The device's integer division helpers, called as the device compiler calls
 // them: divisor first, quotient in the low word and remainder in the high.
-#include <gtest/gtest.h>
-
 #include "platform/device_division.h"
+
+#include <gtest/gtest.h>
 
 // compiler-rt's unsigned division stands behind the helpers on the device;
 // the ARM builds take it from their own run-time library, and this stands in

@@ -31,7 +31,9 @@ void Expect(bool good, const std::string& what) {
     }
 }
 
-uint32_t Read32(const uint8_t* at) { return at[0] | at[1] << 8 | at[2] << 16 | uint32_t(at[3]) << 24; }
+uint32_t Read32(const uint8_t* at) {
+    return at[0] | at[1] << 8 | at[2] << 16 | uint32_t(at[3]) << 24;
+}
 uint16_t Read16(const uint8_t* at) { return uint16_t(at[0] | at[1] << 8); }
 
 std::string Narrow(const char16_t* text) {
@@ -49,23 +51,31 @@ void* const kPenwickKey = reinterpret_cast<void*>(0x4B4559);
 void* const kTouchModule = reinterpret_cast<void*>(0x70756368);
 
 std::map<std::string, std::vector<uint8_t>> g_registry;  // values of Penwick's key
-std::vector<std::string> g_calls;                         // what the DLL asked for, in order
+std::vector<std::string> g_calls;                        // what the DLL asked for, in order
 int g_screenWidth = 240, g_screenHeight = 320;
 
-std::vector<uint8_t> Dword(uint32_t value) { return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)}; }
+std::vector<uint8_t> Dword(uint32_t value) {
+    return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+}
 
-int GetSystemMetrics(int index) { return index == 0 ? g_screenWidth : index == 1 ? g_screenHeight : 0; }
+int GetSystemMetrics(int index) {
+    return index == 0 ? g_screenWidth : index == 1 ? g_screenHeight : 0;
+}
 
-long RegOpenKeyExW(void* root, const char16_t* subKey, uint32_t options, uint32_t access, void** key) {
-    g_calls.push_back("RegOpenKeyExW " + Narrow(subKey) + " " + std::to_string(options) + " " + std::to_string(access));
-    if (reinterpret_cast<uintptr_t>(root) != kLocalMachine || Narrow(subKey) != "HARDWARE\\DEVICEMAP\\TOUCH\\Penwick") {
+long RegOpenKeyExW(void* root, const char16_t* subKey, uint32_t options, uint32_t access,
+                   void** key) {
+    g_calls.push_back("RegOpenKeyExW " + Narrow(subKey) + " " + std::to_string(options) + " " +
+                      std::to_string(access));
+    if (reinterpret_cast<uintptr_t>(root) != kLocalMachine ||
+        Narrow(subKey) != "HARDWARE\\DEVICEMAP\\TOUCH\\Penwick") {
         return 2;
     }
     *key = kPenwickKey;
     return 0;
 }
 
-long RegQueryValueExW(void* key, const char16_t* name, uint32_t*, uint32_t* type, uint8_t* data, uint32_t* size) {
+long RegQueryValueExW(void* key, const char16_t* name, uint32_t*, uint32_t* type, uint8_t* data,
+                      uint32_t* size) {
     auto value = g_registry.find(Narrow(name));
     if (key != kPenwickKey || value == g_registry.end()) {
         return 2;
@@ -90,7 +100,8 @@ void* LoadLibraryW(const char16_t* name) {
 }
 
 int FreeLibrary(void* module) {
-    g_calls.push_back(module == kTouchModule ? "FreeLibrary touch.dll" : "FreeLibrary of another module");
+    g_calls.push_back(module == kTouchModule ? "FreeLibrary touch.dll"
+                                             : "FreeLibrary of another module");
     return 1;
 }
 
@@ -161,7 +172,8 @@ bool Load(const std::vector<uint8_t>& file, Module* module) {
     const uint8_t* optional = &file[pe + 24];
     uint32_t imageSize = Read32(optional + 56);
     uint32_t preferred = Read32(optional + 28);
-    void* mapped = mmap(nullptr, imageSize, PROT_READ | PROT_WRITE | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* mapped = mmap(nullptr, imageSize, PROT_READ | PROT_WRITE | PROT_EXEC,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) {
         return false;
     }
@@ -184,15 +196,18 @@ bool Load(const std::vector<uint8_t>& file, Module* module) {
                 uint32_t moved = Read32(word) + delta;
                 memcpy(word, &moved, 4);
             } else {
-                Expect(entry >> 12 == 0, "a base relocation of type " + std::to_string(entry >> 12));
+                Expect(entry >> 12 == 0,
+                       "a base relocation of type " + std::to_string(entry >> 12));
             }
         }
         at += size;
     }
 
     for (uint8_t* d = base + directory(1); Read32(d + 12) != 0; d += 20) {
-        Expect(strcmp(reinterpret_cast<char*>(base + Read32(d + 12)), "coredll.dll") == 0, "imports from coredll.dll only");
-        for (uint32_t slot = Read32(d + 16), name = Read32(d); Read32(base + name) != 0; slot += 4, name += 4) {
+        Expect(strcmp(reinterpret_cast<char*>(base + Read32(d + 12)), "coredll.dll") == 0,
+               "imports from coredll.dll only");
+        for (uint32_t slot = Read32(d + 16), name = Read32(d); Read32(base + name) != 0;
+             slot += 4, name += 4) {
             std::string imported = reinterpret_cast<char*>(base + Read32(base + name) + 2);
             auto function = kCoredll.find(imported);
             if (function == kCoredll.end()) {
@@ -205,7 +220,8 @@ bool Load(const std::vector<uint8_t>& file, Module* module) {
 
     const uint8_t* exports = base + directory(0);
     for (uint32_t i = 0; i < Read32(exports + 24); i++) {
-        std::string name = reinterpret_cast<char*>(base + Read32(base + Read32(exports + 32) + 4 * i));
+        std::string name =
+            reinterpret_cast<char*>(base + Read32(base + Read32(exports + 32) + 4 * i));
         uint16_t index = Read16(base + Read32(exports + 36) + 2 * i);
         module->exports[name] = base + Read32(base + Read32(exports + 28) + 4 * index);
     }
@@ -241,7 +257,8 @@ void ExpectSample(const Sample& in, bool delivered, const Sample& out, const std
     int result = g_interceptor(in.flags, in.x, in.y);
     Expect(result == (delivered ? 1 : 0), step + ": returns " + std::to_string(result));
     Expect(g_received.size() == (delivered ? 1u : 0u) && (!delivered || g_received[0] == out),
-           step + ": the host receives " + (g_received.empty() ? "nothing" : Describe(g_received[0])) +
+           step + ": the host receives " +
+               (g_received.empty() ? "nothing" : Describe(g_received[0])) +
                (delivered ? ", not " + Describe(out) : ", not nothing"));
 }
 
@@ -253,7 +270,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::ifstream in(argv[1], std::ios::binary);
-    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
     Module penwick;
     if (file.size() < 0x40 || !Load(file, &penwick)) {
         fprintf(stderr, "%s: cannot load\n", argv[1]);
@@ -266,19 +284,26 @@ int main(int argc, char** argv) {
     typedef uint32_t (*TwoWords)(uint32_t, uint32_t);
 
     // The settings of the worked stroke, and no OrigDriverName: touch.dll.
-    const char* names[] = {"LowSpeed", "MinDirSpeed", "HighSpeed", "MaxSpeedDiff", "MaxSpeedDiff2", "MaxDirDiff", "ErrorDelay", "MaxErrorDelay"};
+    const char* names[] = {"LowSpeed",      "MinDirSpeed", "HighSpeed",  "MaxSpeedDiff",
+                           "MaxSpeedDiff2", "MaxDirDiff",  "ErrorDelay", "MaxErrorDelay"};
     const uint32_t values[] = {3, 5, 20, 4, 10, 60, 2, 3};
     for (int i = 0; i < 8; i++) {
         g_registry[names[i]] = Dword(values[i]);
     }
-    Expect(reinterpret_cast<DllMain>(penwick.entry)(penwick.base, 1, nullptr) == 1, "process attach succeeds");
-    const std::vector<std::string> attach = {"DisableThreadLibraryCalls", "RegOpenKeyExW HARDWARE\\DEVICEMAP\\TOUCH\\Penwick 0 0",
-                                             "RegCloseKey", "LoadLibraryW touch.dll"};
-    Expect(g_calls == attach, "attach stops thread notifications, reads the key opened with options 0 and access 0, loads touch.dll");
+    Expect(reinterpret_cast<DllMain>(penwick.entry)(penwick.base, 1, nullptr) == 1,
+           "process attach succeeds");
+    const std::vector<std::string> attach = {
+        "DisableThreadLibraryCalls", "RegOpenKeyExW HARDWARE\\DEVICEMAP\\TOUCH\\Penwick 0 0",
+        "RegCloseKey", "LoadLibraryW touch.dll"};
+    Expect(g_calls == attach,
+           "attach stops thread notifications, reads the key opened with options 0 and access 0, "
+           "loads touch.dll");
 
-    Expect(reinterpret_cast<Enable>(penwick.exports["TouchPanelEnable"])(HostCallback) == 1, "TouchPanelEnable returns the original's result");
-    Expect(g_interceptor != nullptr && g_interceptor != reinterpret_cast<SampleCallback>(HostCallback),
-           "the original driver is enabled with the interceptor");
+    Expect(reinterpret_cast<Enable>(penwick.exports["TouchPanelEnable"])(HostCallback) == 1,
+           "TouchPanelEnable returns the original's result");
+    Expect(
+        g_interceptor != nullptr && g_interceptor != reinterpret_cast<SampleCallback>(HostCallback),
+        "the original driver is enabled with the interceptor");
     if (g_interceptor == nullptr) {
         return 1;
     }
@@ -291,15 +316,16 @@ int main(int argc, char** argv) {
         Sample out;
     };
     const Step stroke[] = {
-        {{0x07, 100, 100}, false, {}},         {{0x0F, 101, 101}, true, {0x07, 101, 101}},
-        {{0x0F, 109, 100}, false, {}},         {{0x0F, 117, 101}, true, {0x0F, 117, 101}},
-        {{0x0F, 160, 140}, false, {}},         {{0x0F, 125, 102}, false, {}},
-        {{0x0F, 133, 103}, false, {}},         {{0x0F, 141, 104}, false, {}},
-        {{0x0F, 149, 105}, false, {}},         {{0x0D, 150, 105}, true, {0x0D, 117, 101}},
+        {{0x07, 100, 100}, false, {}}, {{0x0F, 101, 101}, true, {0x07, 101, 101}},
+        {{0x0F, 109, 100}, false, {}}, {{0x0F, 117, 101}, true, {0x0F, 117, 101}},
+        {{0x0F, 160, 140}, false, {}}, {{0x0F, 125, 102}, false, {}},
+        {{0x0F, 133, 103}, false, {}}, {{0x0F, 141, 104}, false, {}},
+        {{0x0F, 149, 105}, false, {}}, {{0x0D, 150, 105}, true, {0x0D, 117, 101}},
         {{0x05, 150, 105}, false, {}},
     };
     for (size_t i = 0; i < sizeof stroke / sizeof stroke[0]; i++) {
-        ExpectSample(stroke[i].in, stroke[i].delivered, stroke[i].out, "worked stroke sample " + std::to_string(i + 1));
+        ExpectSample(stroke[i].in, stroke[i].delivered, stroke[i].out,
+                     "worked stroke sample " + std::to_string(i + 1));
     }
 
     // A screen twice the size it had at enable: the filter halves every
@@ -316,16 +342,24 @@ int main(int argc, char** argv) {
     // Forwarders: five argument words reach the original driver, results
     // come back, a missing optional entry point gives 0.
     reinterpret_cast<FiveWords>(penwick.exports["TouchPanelSetCalibration"])(1, 2, 3, 4, 5);
-    Expect(g_calibration == std::vector<uint32_t>{1, 2, 3, 4, 5}, "TouchPanelSetCalibration passes all five words");
-    Expect(reinterpret_cast<ThreeWords>(penwick.exports["TouchPanelGetDeviceCaps"])(0, 0, 0) == 7, "TouchPanelGetDeviceCaps returns the original's result");
-    Expect(reinterpret_cast<TwoWords>(penwick.exports["TouchGetFocusWnd"])(0, 0) == 0, "TouchGetFocusWnd without the original's gives 0");
+    Expect(g_calibration == std::vector<uint32_t>{1, 2, 3, 4, 5},
+           "TouchPanelSetCalibration passes all five words");
+    Expect(reinterpret_cast<ThreeWords>(penwick.exports["TouchPanelGetDeviceCaps"])(0, 0, 0) == 7,
+           "TouchPanelGetDeviceCaps returns the original's result");
+    Expect(reinterpret_cast<TwoWords>(penwick.exports["TouchGetFocusWnd"])(0, 0) == 0,
+           "TouchGetFocusWnd without the original's gives 0");
 
     g_calls.clear();
-    Expect(reinterpret_cast<DllMain>(penwick.entry)(penwick.base, 0, nullptr) == 1, "process detach succeeds");
-    Expect(g_calls == std::vector<std::string>{"FreeLibrary touch.dll"}, "detach releases touch.dll once");
+    Expect(reinterpret_cast<DllMain>(penwick.entry)(penwick.base, 0, nullptr) == 1,
+           "process detach succeeds");
+    Expect(g_calls == std::vector<std::string>{"FreeLibrary touch.dll"},
+           "detach releases touch.dll once");
 
     if (g_failures == 0) {
-        printf("%s ran on an ARMv5TE: attach, the worked stroke, rescaling, forwarders and detach as expected\n", argv[1]);
+        printf(
+            "%s ran on an ARMv5TE: attach, the worked stroke, rescaling, forwarders and detach as "
+            "expected\n",
+            argv[1]);
     }
     return g_failures == 0 ? 0 : 1;
 }

@@ -1,8 +1,9 @@
+#include "device_rules.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "device_rules.h"
 #include "test_image.h"
 
 namespace {
@@ -88,12 +89,18 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
              s.relocations = {{0x1004, 3}};
          },
          {}},
-        {"desktop ARM machine", [](TestImageSpec& s) { s.machine = 0x1C4; }, {{"header", "machine is 0x1C4"}}},
-        {"desktop subsystem", [](TestImageSpec& s) { s.subsystem = 2; }, {{"header", "subsystem is 2"}}},
+        {"desktop ARM machine",
+         [](TestImageSpec& s) { s.machine = 0x1C4; },
+         {{"header", "machine is 0x1C4"}}},
+        {"desktop subsystem",
+         [](TestImageSpec& s) { s.subsystem = 2; },
+         {{"header", "subsystem is 2"}}},
         {"version 6.00",
          [](TestImageSpec& s) { s.version = 6; },
          {{"header", "OS version is 6.00"}, {"header", "subsystem version is 6.00"}}},
-        {"entry point in ARM state", [](TestImageSpec& s) { s.entryPoint = 0x1000; }, {{"header", "entry point 0x10001000"}}},
+        {"entry point in ARM state",
+         [](TestImageSpec& s) { s.entryPoint = 0x1000; },
+         {{"header", "entry point 0x10001000"}}},
         {"an export in ARM state",
          [](TestImageSpec& s) { s.exports[1].rva = 0x1004; },
          {{"exports", "Beta at 0x10001004"}}},
@@ -104,23 +111,37 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
          [](TestImageSpec& s) { s.exports[1].ordinal = 3; },
          {{"exports", "Beta has ordinal 3, not 2"}}},
         {"an export more",
-         [](TestImageSpec& s) { s.exports.push_back({"Gamma", 3, 0x1001}); },
+         [](TestImageSpec& s) {
+             s.exports.push_back({"Gamma", 3, 0x1001});
+         },
          {{"exports", "Gamma is not in the module's export list"}}},
-        {"an export missing", [](TestImageSpec& s) { s.exports.pop_back(); }, {{"exports", "Beta is missing"}}},
+        {"an export missing",
+         [](TestImageSpec& s) { s.exports.pop_back(); },
+         {{"exports", "Beta is missing"}}},
         {"an export by ordinal only",
-         [](TestImageSpec& s) { s.exports.push_back({"", 3, 0x1001}); },
+         [](TestImageSpec& s) {
+             s.exports.push_back({"", 3, 0x1001});
+         },
          {{"exports", "ordinal 3 is exported without a name"}}},
         {"an import from another library",
-         [](TestImageSpec& s) { s.imports.push_back({"kernel32.dll", "Sleep", 0}); },
+         [](TestImageSpec& s) {
+             s.imports.push_back({"kernel32.dll", "Sleep", 0});
+         },
          {{"imports", "kernel32.dll!Sleep: only coredll.dll"}}},
         {"an import not in the list",
-         [](TestImageSpec& s) { s.imports.push_back({"COREDLL.DLL", "malloc", 0}); },
+         [](TestImageSpec& s) {
+             s.imports.push_back({"COREDLL.DLL", "malloc", 0});
+         },
          {{"imports", "COREDLL.DLL!malloc is not in the list"}}},
         {"an import by ordinal",
-         [](TestImageSpec& s) { s.imports.push_back({"coredll.dll", "", 1013}); },
+         [](TestImageSpec& s) {
+             s.imports.push_back({"coredll.dll", "", 1013});
+         },
          {{"imports", "coredll.dll!#1013 is imported by ordinal"}}},
         {"a relocation of another type",
-         [](TestImageSpec& s) { s.relocations = {{0x2010, 3}, {0x1000, 5}}; },
+         [](TestImageSpec& s) {
+             s.relocations = {{0x2010, 3}, {0x1000, 5}};
+         },
          {{"relocations", "0x10001000 has type 5"}}},
         {"movw and movt under the relocation of their address",
          [](TestImageSpec& s) {
@@ -131,7 +152,9 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
           {"instructions", "0x10001000: f240 0000"},
           {"instructions", "0x10001004: f2c1 0000"}}},
         {"a Thumb-2 instruction",
-         [](TestImageSpec& s) { s.code = {0xB580, 0xBD80, 0xF240, 0x0C00}; },
+         [](TestImageSpec& s) {
+             s.code = {0xB580, 0xBD80, 0xF240, 0x0C00};
+         },
          {{"instructions", "0x10001004: f240 0c00"}}},
     };
     ModuleDefinition exports = Definition(kExportsDef);
@@ -159,7 +182,8 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
         ASSERT_EQ(found.size(), row.findings.size());
         for (size_t i = 0; i < found.size(); i++) {
             EXPECT_EQ(found[i].rule, row.findings[i].first);
-            EXPECT_NE(found[i].what.find(row.findings[i].second), std::string::npos) << found[i].what;
+            EXPECT_NE(found[i].what.find(row.findings[i].second), std::string::npos)
+                << found[i].what;
         }
     }
 }

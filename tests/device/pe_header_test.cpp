@@ -14,12 +14,14 @@ std::string PeHeaderCommand(const std::string& arguments) {
 }
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(file)),
+                                std::istreambuf_iterator<char>());
 }
 
 TEST(PeHeaderTest, sets_the_fields_the_device_loader_checks_and_nothing_else) {
@@ -33,10 +35,10 @@ TEST(PeHeaderTest, sets_the_fields_the_device_loader_checks_and_nothing_else) {
     ASSERT_EQ(patched.size(), linked.size());
     // Offset from the PE signature (0x40 here) -> value now there.
     const std::map<uint32_t, uint8_t> changed = {
-        {4, 0xC2},  {5, 0x01},             // machine THUMB 0x1C2
-        {64, 5},    {65, 0},  {66, 0}, {67, 0},  // OS version 5.00
-        {72, 5},    {73, 0},  {74, 0}, {75, 0},  // subsystem version 5.00
-        {92, 9},    {93, 0},                 // subsystem Windows CE GUI
+        {4, 0xC2}, {5, 0x01},                    // machine THUMB 0x1C2
+        {64, 5},   {65, 0},   {66, 0}, {67, 0},  // OS version 5.00
+        {72, 5},   {73, 0},   {74, 0}, {75, 0},  // subsystem version 5.00
+        {92, 9},   {93, 0},                      // subsystem Windows CE GUI
     };
     for (size_t i = 0; i < patched.size(); i++) {
         auto field = changed.find(static_cast<uint32_t>(i) - 0x40);

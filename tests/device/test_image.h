@@ -49,7 +49,9 @@ inline std::vector<uint8_t> TestImage(const TestImageSpec& spec) {
     std::vector<uint8_t> b(0x800, 0);
     auto put16 = [&](uint32_t at, uint32_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); };
     auto put32 = [&](uint32_t at, uint32_t v) { put16(at, v & 0xFFFF), put16(at + 2, v >> 16); };
-    auto putText = [&](uint32_t at, const std::string& s) { memcpy(&b[at], s.c_str(), s.size() + 1); };
+    auto putText = [&](uint32_t at, const std::string& s) {
+        memcpy(&b[at], s.c_str(), s.size() + 1);
+    };
     const uint32_t pe = 0x40, opt = pe + 24, sections = opt + 224;
     b[0] = 'M', b[1] = 'Z';
     put32(0x3C, pe);
@@ -160,8 +162,10 @@ inline std::vector<uint8_t> TestImage(const TestImageSpec& spec) {
         uint32_t at = kTestRelocRva;
         for (size_t i = 0; i < spec.relocations.size();) {
             uint32_t page = spec.relocations[i].rva & ~0xFFFu, entries = 0;
-            for (; i < spec.relocations.size() && (spec.relocations[i].rva & ~0xFFFu) == page; i++, entries++) {
-                put16(file(at) + 8 + 2 * entries, uint32_t(spec.relocations[i].type) << 12 | (spec.relocations[i].rva & 0xFFF));
+            for (; i < spec.relocations.size() && (spec.relocations[i].rva & ~0xFFFu) == page;
+                 i++, entries++) {
+                put16(file(at) + 8 + 2 * entries,
+                      uint32_t(spec.relocations[i].type) << 12 | (spec.relocations[i].rva & 0xFFF));
             }
             uint32_t size = 8 + 2 * (entries + (entries & 1));
             put32(file(at), page);

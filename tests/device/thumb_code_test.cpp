@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "thumb_code.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -49,7 +49,10 @@ TEST(ThumbCodeTest, reports_exactly_what_an_armv5te_does_not_execute) {
          {0x4800, 0x4770, 0xFFFF, 0x7FFF},  // ldr r0, [pc, #0]; bx lr; .word 0x7FFFFFFF
          {},
          {}},
-        {"the same words with no load pointing at them", {0x2000, 0x4770, 0xFFFF, 0x7FFF}, {}, {{4, k32}}},
+        {"the same words with no load pointing at them",
+         {0x2000, 0x4770, 0xFFFF, 0x7FFF},
+         {},
+         {{4, k32}}},
         {"a load from a halfword-aligned address reads the word-aligned pool",
          {0x2000, 0x4801, 0x4770, 0x46C0, 0xF240, 0x0C00},  // ldr r0, [pc, #4] at +2 reads +8
          {},

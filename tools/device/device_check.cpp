@@ -54,7 +54,9 @@ int main(int argc, char** argv) {
     if (!findings.empty()) {
         return 1;
     }
-    printf("%s: fit for the device: %zu exports, imports only from %s, HIGHLOW relocations, ARMv5TE Thumb code\n",
-           argv[1], exports.names.size(), imports.library.c_str());
+    printf(
+        "%s: fit for the device: %zu exports, imports only from %s, HIGHLOW relocations, ARMv5TE "
+        "Thumb code\n",
+        argv[1], exports.names.size(), imports.library.c_str());
     return 0;
 }

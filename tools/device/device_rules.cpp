@@ -25,7 +25,8 @@ std::string Version(const uint16_t version[2]) {
 
 bool IsThumbCode(const PeImage& image, uint32_t rva) {
     const PeSection* section = PeSectionAt(image, rva & ~1u);
-    return (rva & 1) != 0 && section != nullptr && (section->characteristics & kPeSectionExecutable);
+    return (rva & 1) != 0 && section != nullptr &&
+           (section->characteristics & kPeSectionExecutable);
 }
 
 uint32_t Address(const PeImage& image, uint32_t rva) { return image.imageBase + rva; }
@@ -65,7 +66,8 @@ bool ModuleDefinitionParse(const std::string& text, ModuleDefinition* definition
             if (word == "DATA") {
                 continue;
             }
-            good = word.size() > 1 && word[0] == '@' && sscanf(word.c_str() + 1, "%lu%c", &value, &end) == 1;
+            good = word.size() > 1 && word[0] == '@' &&
+                   sscanf(word.c_str() + 1, "%lu%c", &value, &end) == 1;
             ordinal = static_cast<uint32_t>(value);
         }
         if (!good || definition->names.count(name) != 0) {
@@ -80,12 +82,13 @@ bool ModuleDefinitionParse(const std::string& text, ModuleDefinition* definition
 std::vector<DeviceFinding> DeviceCheckHeader(const PeImage& image) {
     std::vector<DeviceFinding> findings;
     if (image.machine != kDeviceMachine) {
-        findings.push_back({"header", "machine is " + Hex(image.machine) + ", not THUMB " +
-                                          Hex(kDeviceMachine)});
+        findings.push_back(
+            {"header", "machine is " + Hex(image.machine) + ", not THUMB " + Hex(kDeviceMachine)});
     }
     if (image.subsystem != kDeviceSubsystem) {
         findings.push_back({"header", "subsystem is " + std::to_string(image.subsystem) +
-                                          ", not Windows CE GUI " + std::to_string(kDeviceSubsystem)});
+                                          ", not Windows CE GUI " +
+                                          std::to_string(kDeviceSubsystem)});
     }
     const uint16_t wanted[2] = {kDeviceMajorVersion, kDeviceMinorVersion};
     const char* names[2] = {"OS version", "subsystem version"};
@@ -152,14 +155,16 @@ std::vector<DeviceFinding> DeviceCheckImports(const std::vector<PeImport>& impor
     std::vector<DeviceFinding> findings;
     for (const PeImport& i : imports) {
         if (strcasecmp(i.library.c_str(), allowed.library.c_str()) != 0) {
-            findings.push_back({"imports", i.library + "!" + (i.name.empty() ? "#" + std::to_string(i.ordinal) : i.name) +
-                                               ": only " + allowed.library + " may be imported from"});
+            findings.push_back(
+                {"imports", i.library + "!" +
+                                (i.name.empty() ? "#" + std::to_string(i.ordinal) : i.name) +
+                                ": only " + allowed.library + " may be imported from"});
         } else if (i.name.empty()) {
             findings.push_back({"imports", i.library + "!#" + std::to_string(i.ordinal) +
                                                " is imported by ordinal"});
         } else if (allowed.names.count(i.name) == 0) {
-            findings.push_back({"imports", i.library + "!" + i.name +
-                                               " is not in the list of allowed imports"});
+            findings.push_back(
+                {"imports", i.library + "!" + i.name + " is not in the list of allowed imports"});
         }
     }
     return findings;
@@ -191,13 +196,14 @@ std::vector<DeviceFinding> DeviceCheckInstructions(const PeImage& image,
         if (!(section.characteristics & (kPeSectionExecutable | kPeSectionCode))) {
             continue;
         }
-        uint32_t size = section.virtualSize < section.rawSize ? section.virtualSize : section.rawSize;
+        uint32_t size =
+            section.virtualSize < section.rawSize ? section.virtualSize : section.rawSize;
         const uint8_t* code = PeAt(image, section.virtualAddress, size);
         if (code == nullptr) {
             continue;
         }
-        for (const ThumbFinding& f : ThumbCheckArmv5te(code, size, Address(image, section.virtualAddress),
-                                                       relocated)) {
+        for (const ThumbFinding& f :
+             ThumbCheckArmv5te(code, size, Address(image, section.virtualAddress), relocated)) {
             findings.push_back({"instructions", Hex(f.address) + ": " + f.what});
         }
     }

@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
 
     std::string temporary = std::string(argv[2]) + ".part";
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out || rename(temporary.c_str(), argv[2]) != 0) {
         remove(temporary.c_str());

@@ -78,15 +78,16 @@ bool PeRead(std::vector<uint8_t> bytes, PeImage* image, std::string* error) {
     image->subsystemVersion[1] = PeRead16(&b[pe + kPeSubsystemVersionOffset + 2]);
     image->subsystem = PeRead16(&b[pe + kPeSubsystemOffset]);
     for (uint32_t i = 0; i < directoryCount; i++) {
-        image->directories.push_back({PeRead32(optional + 96 + 8 * i),
-                                      PeRead32(optional + 100 + 8 * i)});
+        image->directories.push_back(
+            {PeRead32(optional + 96 + 8 * i), PeRead32(optional + 100 + 8 * i)});
     }
     image->directories.resize(16, PeDirectory{0, 0});
     const uint8_t* table = optional + optionalSize;
     for (uint16_t i = 0; i < sectionCount; i++) {
         const uint8_t* s = table + 40 * i;
         PeSection section;
-        section.name.assign(reinterpret_cast<const char*>(s), strnlen(reinterpret_cast<const char*>(s), 8));
+        section.name.assign(reinterpret_cast<const char*>(s),
+                            strnlen(reinterpret_cast<const char*>(s), 8));
         section.virtualSize = PeRead32(s + 8);
         section.virtualAddress = PeRead32(s + 12);
         section.rawSize = PeRead32(s + 16);
@@ -105,7 +106,8 @@ bool PeLoadFile(const std::string& path, PeImage* image, std::string* error) {
     if (!file.is_open()) {
         return Fail(error, "cannot open " + path);
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)),
+                               std::istreambuf_iterator<char>());
     if (file.bad()) {
         return Fail(error, "cannot read " + path);
     }
@@ -114,7 +116,8 @@ bool PeLoadFile(const std::string& path, PeImage* image, std::string* error) {
 
 const PeSection* PeSectionAt(const PeImage& image, uint32_t rva) {
     for (const PeSection& section : image.sections) {
-        uint32_t extent = section.virtualSize > section.rawSize ? section.virtualSize : section.rawSize;
+        uint32_t extent =
+            section.virtualSize > section.rawSize ? section.virtualSize : section.rawSize;
         if (rva >= section.virtualAddress && rva - section.virtualAddress < extent) {
             return &section;
         }

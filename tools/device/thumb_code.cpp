@@ -55,7 +55,8 @@ const char* Armv5teProblem(uint16_t h) {
         int op = (h >> 8) & 3;
         bool bothLow = (h & 0xC0) == 0;
         if (op != 3 && bothLow) {
-            return "high-register ADD, CMP or MOV between two low registers (unpredictable before ARMv6)";
+            return "high-register ADD, CMP or MOV between two low registers (unpredictable before "
+                   "ARMv6)";
         }
         if (op == 3 && ((h & 7) != 0 || (h & 0xF8) == 0xF8)) {
             return "BX/BLX with nonzero low bits or BLX PC (unpredictable)";
@@ -97,15 +98,17 @@ std::vector<ThumbFinding> ThumbCheckArmv5te(const uint8_t* code, size_t size, ui
                 i++;
                 continue;
             }
-            findings.push_back({here, Halfwords(h, paired ? 2 : 1, next) +
-                                          ": 32-bit Thumb-2 encoding (only BL/BLX pairs run on ARMv5TE)"});
+            findings.push_back(
+                {here, Halfwords(h, paired ? 2 : 1, next) +
+                           ": 32-bit Thumb-2 encoding (only BL/BLX pairs run on ARMv5TE)"});
             i += paired ? 1 : 0;
             continue;
         }
         if (top == 0x1D || top == 0x1F) {
             bool whole = i + 1 < count;
-            findings.push_back({here, Halfwords(h, whole ? 2 : 1, whole ? at(i + 1) : 0) +
-                                          ": 32-bit Thumb-2 encoding (only BL/BLX pairs run on ARMv5TE)"});
+            findings.push_back(
+                {here, Halfwords(h, whole ? 2 : 1, whole ? at(i + 1) : 0) +
+                           ": 32-bit Thumb-2 encoding (only BL/BLX pairs run on ARMv5TE)"});
             i += whole ? 1 : 0;
             continue;
         }
