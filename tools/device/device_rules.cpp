@@ -1,6 +1,5 @@
 #include "device_rules.h"
 
-#include <ctype.h>
 #include <stdio.h>
 #include <strings.h>
 
@@ -10,12 +9,6 @@
 #include "thumb_code.h"
 
 namespace {
-
-std::string Hex(uint32_t value) {
-    char text[16];
-    snprintf(text, sizeof text, "0x%X", value);
-    return text;
-}
 
 std::string Version(const uint16_t version[2]) {
     char text[16];
@@ -82,8 +75,8 @@ bool ModuleDefinitionParse(const std::string& text, ModuleDefinition* definition
 std::vector<DeviceFinding> DeviceCheckHeader(const PeImage& image) {
     std::vector<DeviceFinding> findings;
     if (image.machine != kDeviceMachine) {
-        findings.push_back(
-            {"header", "machine is " + Hex(image.machine) + ", not THUMB " + Hex(kDeviceMachine)});
+        findings.push_back({"header", "machine is " + PeHex(image.machine) + ", not THUMB " +
+                                          PeHex(kDeviceMachine)});
     }
     if (image.subsystem != kDeviceSubsystem) {
         findings.push_back({"header", "subsystem is " + std::to_string(image.subsystem) +
@@ -100,7 +93,7 @@ std::vector<DeviceFinding> DeviceCheckHeader(const PeImage& image) {
         }
     }
     if (!IsThumbCode(image, image.entryPoint)) {
-        findings.push_back({"header", "entry point " + Hex(Address(image, image.entryPoint)) +
+        findings.push_back({"header", "entry point " + PeHex(Address(image, image.entryPoint)) +
                                           " is not Thumb code (odd, in a code section)"});
     }
     return findings;
@@ -115,8 +108,8 @@ std::vector<DeviceFinding> DeviceCheckExports(const PeImage& image,
     for (const auto& wanted : expected.names) {
         ordinals.insert(wanted.second);
     }
-    if (ordinals.size() != expected.names.size() || *ordinals.begin() != 1 ||
-        *ordinals.rbegin() != expected.names.size()) {
+    if (!ordinals.empty() && (ordinals.size() != expected.names.size() || *ordinals.begin() != 1 ||
+                              *ordinals.rbegin() != expected.names.size())) {
         findings.push_back({"exports", "the export list's ordinals are not 1 to " +
                                            std::to_string(expected.names.size())});
     }
@@ -138,7 +131,7 @@ std::vector<DeviceFinding> DeviceCheckExports(const PeImage& image,
                                                ", not " + std::to_string(wanted->second)});
         }
         if (!IsThumbCode(image, e.rva)) {
-            findings.push_back({"exports", e.name + " at " + Hex(Address(image, e.rva)) +
+            findings.push_back({"exports", e.name + " at " + PeHex(Address(image, e.rva)) +
                                                " is not Thumb code (odd, in a code section)"});
         }
     }
@@ -175,7 +168,7 @@ std::vector<DeviceFinding> DeviceCheckRelocations(const PeImage& image,
     std::vector<DeviceFinding> findings;
     for (const PeRelocation& r : relocations) {
         if (r.type != kAbsolute && r.type != kHighLow) {
-            findings.push_back({"relocations", Hex(Address(image, r.rva)) + " has type " +
+            findings.push_back({"relocations", PeHex(Address(image, r.rva)) + " has type " +
                                                    std::to_string(r.type) + ", not HIGHLOW (3)"});
         }
     }
@@ -204,7 +197,7 @@ std::vector<DeviceFinding> DeviceCheckInstructions(const PeImage& image,
         }
         for (const ThumbFinding& f :
              ThumbCheckArmv5te(code, size, Address(image, section.virtualAddress), relocated)) {
-            findings.push_back({"instructions", Hex(f.address) + ": " + f.what});
+            findings.push_back({"instructions", PeHex(f.address) + ": " + f.what});
         }
     }
     return findings;

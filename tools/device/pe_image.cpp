@@ -1,5 +1,6 @@
 #include "pe_image.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include <fstream>
@@ -37,13 +38,13 @@ bool StringAt(const PeImage& image, uint32_t rva, std::string* text) {
     return true;
 }
 
-std::string Hex(uint32_t value) {
+}  // namespace
+
+std::string PeHex(uint32_t value) {
     char text[16];
     snprintf(text, sizeof text, "0x%X", value);
     return text;
 }
-
-}  // namespace
 
 bool PeRead(std::vector<uint8_t> bytes, PeImage* image, std::string* error) {
     *image = PeImage();
@@ -150,6 +151,9 @@ bool PeReadExports(const PeImage& image, std::vector<PeExport>* exports, std::st
     uint32_t base = PeRead32(d + 16);
     uint32_t functionCount = PeRead32(d + 20);
     uint32_t nameCount = PeRead32(d + 24);
+    if (functionCount > 0xFFFF || nameCount > functionCount) {  // ordinals are 16 bits
+        return Fail(error, "export directory counts are broken");
+    }
     const uint8_t* functions = PeAt(image, PeRead32(d + 28), 4 * functionCount);
     const uint8_t* names = PeAt(image, PeRead32(d + 32), 4 * nameCount);
     const uint8_t* nameOrdinals = PeAt(image, PeRead32(d + 36), 2 * nameCount);
@@ -195,7 +199,7 @@ bool PeReadImports(const PeImage& image, std::vector<PeImport>* imports, std::st
         }
         std::string library;
         if (!StringAt(image, nameRva, &library)) {
-            return Fail(error, "import library name at " + Hex(nameRva) + " is broken");
+            return Fail(error, "import library name at " + PeHex(nameRva) + " is broken");
         }
         for (uint32_t entry = lookup != 0 ? lookup : slots;; entry += 4) {
             const uint8_t* e = PeAt(image, entry, 4);
@@ -212,7 +216,7 @@ bool PeReadImports(const PeImage& image, std::vector<PeImport>* imports, std::st
             }
             std::string name;
             if (!StringAt(image, value + 2, &name)) {
-                return Fail(error, "import name at " + Hex(value) + " is broken");
+                return Fail(error, "import name at " + PeHex(value) + " is broken");
             }
             imports->push_back({library, name, 0});
         }
@@ -229,7 +233,7 @@ bool PeReadRelocations(const PeImage& image, std::vector<PeRelocation>* relocati
         const uint8_t* block = PeAt(image, at, 8);
         uint32_t blockSize = block != nullptr ? PeRead32(block + 4) : 0;
         if (blockSize < 8 || blockSize > end - at || PeAt(image, at, blockSize) == nullptr) {
-            return Fail(error, "base relocation block at " + Hex(at) + " is broken");
+            return Fail(error, "base relocation block at " + PeHex(at) + " is broken");
         }
         uint32_t page = PeRead32(block);
         for (uint32_t i = 8; i + 2 <= blockSize; i += 2) {

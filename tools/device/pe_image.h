@@ -100,6 +100,9 @@ bool PeReadImports(const PeImage& image, std::vector<PeImport>* imports, std::st
 bool PeReadRelocations(const PeImage& image, std::vector<PeRelocation>* relocations,
                        std::string* error);
 
+// "0x1C2": how the tools write addresses and header values.
+std::string PeHex(uint32_t value);
+
 uint16_t PeRead16(const uint8_t* at);
 uint32_t PeRead32(const uint8_t* at);
 
