@@ -15,16 +15,16 @@ const char kImportsDef[] =
 
 // Fit for the device: Thumb code with two exports, imports from coredll.dll,
 // one relocated word (the entry 0 that pads the block is type 0).
-TestImageSpec FitImage() {
-    TestImageSpec spec;
-    spec.machine = 0x1C2;
-    spec.subsystem = 9;
-    spec.version = 5;
-    spec.code = {0xB580, 0xBD80, 0xB580, 0xBD80};
-    spec.exports = {{"Alpha", 1, 0x1001}, {"Beta", 2, 0x1005}};
-    spec.imports = {{"coredll.dll", "atan2", 0}, {"coredll.dll", "sqrt", 0}};
-    spec.relocations = {{0x2010, 3}};
-    return spec;
+TestImageContents FitImage() {
+    TestImageContents contents;
+    contents.machine = 0x1C2;
+    contents.subsystem = 9;
+    contents.version = 5;
+    contents.code = {0xB580, 0xBD80, 0xB580, 0xBD80};
+    contents.exports = {{"Alpha", 1, 0x1001}, {"Beta", 2, 0x1005}};
+    contents.imports = {{"coredll.dll", "atan2", 0}, {"coredll.dll", "sqrt", 0}};
+    contents.relocations = {{0x2010, 3}};
+    return contents;
 }
 
 ModuleDefinition Definition(const char* text) {
@@ -73,87 +73,87 @@ TEST(DeviceRulesTest, the_tables_read_back_as_written) {
 
 struct RuleRow {
     const char* name;
-    std::function<void(TestImageSpec&)> change;
+    std::function<void(TestImageContents&)> change;
     std::vector<std::pair<std::string, std::string>> findings;  // rule, part of the text
 };
 
 TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
     const RuleRow rows[] = {
-        {"fit for the device", [](TestImageSpec&) {}, {}},
+        {"fit for the device", [](TestImageContents&) {}, {}},
         {"an empty ordinal slot, as the linker leaves ordinal 0",
-         [](TestImageSpec& s) { s.exportBase = 0; },
+         [](TestImageContents& c) { c.exportBase = 0; },
          {}},
         {"a relocated word in the code that looks like Thumb-2",
-         [](TestImageSpec& s) {
-             s.code = {0xB580, 0xBD80, 0xF240, 0x0C00};
-             s.relocations = {{0x1004, 3}};
+         [](TestImageContents& c) {
+             c.code = {0xB580, 0xBD80, 0xF240, 0x0C00};
+             c.relocations = {{0x1004, 3}};
          },
          {}},
         {"desktop ARM machine",
-         [](TestImageSpec& s) { s.machine = 0x1C4; },
+         [](TestImageContents& c) { c.machine = 0x1C4; },
          {{"header", "machine is 0x1C4"}}},
         {"desktop subsystem",
-         [](TestImageSpec& s) { s.subsystem = 2; },
+         [](TestImageContents& c) { c.subsystem = 2; },
          {{"header", "subsystem is 2"}}},
         {"version 6.00",
-         [](TestImageSpec& s) { s.version = 6; },
+         [](TestImageContents& c) { c.version = 6; },
          {{"header", "OS version is 6.00"}, {"header", "subsystem version is 6.00"}}},
         {"entry point in ARM state",
-         [](TestImageSpec& s) { s.entryPoint = 0x1000; },
+         [](TestImageContents& c) { c.entryPoint = 0x1000; },
          {{"header", "entry point 0x10001000"}}},
         {"an export in ARM state",
-         [](TestImageSpec& s) { s.exports[1].rva = 0x1004; },
+         [](TestImageContents& c) { c.exports[1].rva = 0x1004; },
          {{"exports", "Beta at 0x10001004"}}},
         {"an export outside the code",
-         [](TestImageSpec& s) { s.exports[1].rva = 0x2001; },
+         [](TestImageContents& c) { c.exports[1].rva = 0x2001; },
          {{"exports", "Beta at 0x10002001"}}},
         {"an export under another ordinal",
-         [](TestImageSpec& s) { s.exports[1].ordinal = 3; },
+         [](TestImageContents& c) { c.exports[1].ordinal = 3; },
          {{"exports", "Beta has ordinal 3, not 2"}}},
         {"an export more",
-         [](TestImageSpec& s) {
-             s.exports.push_back({"Gamma", 3, 0x1001});
+         [](TestImageContents& c) {
+             c.exports.push_back({"Gamma", 3, 0x1001});
          },
          {{"exports", "Gamma is not in the module's export list"}}},
         {"an export missing",
-         [](TestImageSpec& s) { s.exports.pop_back(); },
+         [](TestImageContents& c) { c.exports.pop_back(); },
          {{"exports", "Beta is missing"}}},
         {"an export by ordinal only",
-         [](TestImageSpec& s) {
-             s.exports.push_back({"", 3, 0x1001});
+         [](TestImageContents& c) {
+             c.exports.push_back({"", 3, 0x1001});
          },
          {{"exports", "ordinal 3 is exported without a name"}}},
         {"an import from another library",
-         [](TestImageSpec& s) {
-             s.imports.push_back({"kernel32.dll", "Sleep", 0});
+         [](TestImageContents& c) {
+             c.imports.push_back({"kernel32.dll", "Sleep", 0});
          },
          {{"imports", "kernel32.dll!Sleep: only coredll.dll"}}},
         {"an import not in the list",
-         [](TestImageSpec& s) {
-             s.imports.push_back({"COREDLL.DLL", "malloc", 0});
+         [](TestImageContents& c) {
+             c.imports.push_back({"COREDLL.DLL", "malloc", 0});
          },
          {{"imports", "COREDLL.DLL!malloc is not in the list"}}},
         {"an import by ordinal",
-         [](TestImageSpec& s) {
-             s.imports.push_back({"coredll.dll", "", 1013});
+         [](TestImageContents& c) {
+             c.imports.push_back({"coredll.dll", "", 1013});
          },
          {{"imports", "coredll.dll!#1013 is imported by ordinal"}}},
         {"a relocation of another type",
-         [](TestImageSpec& s) {
-             s.relocations = {{0x2010, 3}, {0x1000, 5}};
+         [](TestImageContents& c) {
+             c.relocations = {{0x2010, 3}, {0x1000, 5}};
          },
          {{"relocations", "0x10001000 has type 5"}}},
         {"movw and movt under the relocation of their address",
-         [](TestImageSpec& s) {
-             s.code = {0xF240, 0x0000, 0xF2C1, 0x0000};
-             s.relocations = {{0x1000, 7}};
+         [](TestImageContents& c) {
+             c.code = {0xF240, 0x0000, 0xF2C1, 0x0000};
+             c.relocations = {{0x1000, 7}};
          },
          {{"relocations", "0x10001000 has type 7"},
           {"instructions", "0x10001000: f240 0000"},
           {"instructions", "0x10001004: f2c1 0000"}}},
         {"a Thumb-2 instruction",
-         [](TestImageSpec& s) {
-             s.code = {0xB580, 0xBD80, 0xF240, 0x0C00};
+         [](TestImageContents& c) {
+             c.code = {0xB580, 0xBD80, 0xF240, 0x0C00};
          },
          {{"instructions", "0x10001004: f240 0c00"}}},
     };
@@ -164,20 +164,20 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
         ModuleDefinition gap = Definition("EXPORTS\n  Alpha @1\n  Beta @3\n");
         PeImage image;
         std::string error;
-        TestImageSpec spec = FitImage();
-        spec.exports[1].ordinal = 3;
-        ASSERT_TRUE(PeRead(TestImage(spec), &image, &error)) << error;
+        TestImageContents contents = FitImage();
+        contents.exports[1].ordinal = 3;
+        ASSERT_TRUE(PeRead(TestImage(contents), &image, &error)) << error;
         std::vector<DeviceFinding> found = DeviceCheck(image, gap, imports);
         ASSERT_EQ(found.size(), 1u);
         EXPECT_EQ(found[0].what, "the export list's ordinals are not 1 to 2");
     }
     for (const RuleRow& row : rows) {
         SCOPED_TRACE(row.name);
-        TestImageSpec spec = FitImage();
-        row.change(spec);
+        TestImageContents contents = FitImage();
+        row.change(contents);
         PeImage image;
         std::string error;
-        ASSERT_TRUE(PeRead(TestImage(spec), &image, &error)) << error;
+        ASSERT_TRUE(PeRead(TestImage(contents), &image, &error)) << error;
         std::vector<DeviceFinding> found = DeviceCheck(image, exports, imports);
         ASSERT_EQ(found.size(), row.findings.size());
         for (size_t i = 0; i < found.size(); i++) {

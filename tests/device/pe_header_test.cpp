@@ -27,7 +27,7 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 TEST(PeHeaderTest, sets_the_fields_the_device_loader_checks_and_nothing_else) {
     std::string input = testing::TempDir() + "pe_header_in.dll";
     std::string output = testing::TempDir() + "pe_header_out.dll";
-    std::vector<uint8_t> linked = TestImage(TestImageSpec());
+    std::vector<uint8_t> linked = TestImage(TestImageContents());
     WriteFile(input, linked);
     ASSERT_EQ(system(PeHeaderCommand(input + " " + output).c_str()), 0);
 

@@ -28,7 +28,7 @@ struct TestRelocation {
 };
 
 // As lld-link leaves the device DLL: ARMNT, desktop GUI subsystem, 6.00.
-struct TestImageSpec {
+struct TestImageContents {
     uint16_t machine = 0x1C4;
     uint16_t subsystem = 2;
     uint16_t version = 6;
@@ -45,7 +45,7 @@ const uint32_t kTestCodeRva = 0x1000;  // .text, 0x200 bytes at file offset 0x20
 const uint32_t kTestDataRva = 0x2000;  // .rdata: the export and import tables
 const uint32_t kTestRelocRva = 0x3000;
 
-inline std::vector<uint8_t> TestImage(const TestImageSpec& spec) {
+inline std::vector<uint8_t> TestImage(const TestImageContents& contents) {
     std::vector<uint8_t> b(0x800, 0);
     auto put16 = [&](uint32_t at, uint32_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); };
     auto put32 = [&](uint32_t at, uint32_t v) { put16(at, v & 0xFFFF), put16(at + 2, v >> 16); };
@@ -56,20 +56,20 @@ inline std::vector<uint8_t> TestImage(const TestImageSpec& spec) {
     b[0] = 'M', b[1] = 'Z';
     put32(0x3C, pe);
     memcpy(&b[pe], "PE\0\0", 4);
-    put16(pe + 4, spec.machine);
+    put16(pe + 4, contents.machine);
     put16(pe + 6, 3);
     put16(pe + 20, 224);
     put16(pe + 22, 0x2102);
     put16(opt, 0x10B);
-    put32(opt + 16, spec.entryPoint);
+    put32(opt + 16, contents.entryPoint);
     put32(opt + 28, kTestImageBase);
     put32(opt + 32, 0x1000);
     put32(opt + 36, 0x200);
-    put16(opt + 40, spec.version);
-    put16(opt + 48, spec.version);
+    put16(opt + 40, contents.version);
+    put16(opt + 48, contents.version);
     put32(opt + 56, 0x4000);
     put32(opt + 60, 0x200);
-    put16(opt + 68, spec.subsystem);
+    put16(opt + 68, contents.subsystem);
     put32(opt + 92, 16);
     const char* names[3] = {".text", ".rdata", ".reloc"};
     const uint32_t flags[3] = {0x60000020, 0x40000040, 0x42000040};
@@ -84,8 +84,8 @@ inline std::vector<uint8_t> TestImage(const TestImageSpec& spec) {
     }
     // Section n (1 to 3) sits at RVA 0x1000 n and file offset 0x200 n.
     auto file = [](uint32_t rva) { return (rva >> 12) * 0x200 + (rva & 0xFFF); };
-    for (size_t i = 0; i < spec.code.size(); i++) {
-        put16(file(kTestCodeRva) + 2 * static_cast<uint32_t>(i), spec.code[i]);
+    for (size_t i = 0; i < contents.code.size(); i++) {
+        put16(file(kTestCodeRva) + 2 * static_cast<uint32_t>(i), contents.code[i]);
     }
 
     // .rdata: export directory at 0x2000, its tables from 0x2028, its names
@@ -105,24 +105,24 @@ inline std::vector<uint8_t> TestImage(const TestImageSpec& spec) {
         string(s);
         return at;
     };
-    if (!spec.exports.empty()) {
+    if (!contents.exports.empty()) {
         uint32_t count = 0;
-        for (const TestExport& e : spec.exports) {
-            count = std::max(count, e.ordinal - spec.exportBase + 1);
+        for (const TestExport& e : contents.exports) {
+            count = std::max(count, e.ordinal - contents.exportBase + 1);
         }
         uint32_t functions = 0x2028, nameTable = functions + 4 * count;
-        uint32_t ordinals = nameTable + 4 * uint32_t(spec.exports.size());
+        uint32_t ordinals = nameTable + 4 * uint32_t(contents.exports.size());
         uint32_t named = 0;
-        put32(file(0x2000) + 16, spec.exportBase);
+        put32(file(0x2000) + 16, contents.exportBase);
         put32(file(0x2000) + 20, count);
         put32(file(0x2000) + 28, functions);
         put32(file(0x2000) + 32, nameTable);
         put32(file(0x2000) + 36, ordinals);
-        for (const TestExport& e : spec.exports) {
-            put32(file(functions) + 4 * (e.ordinal - spec.exportBase), e.rva);
+        for (const TestExport& e : contents.exports) {
+            put32(file(functions) + 4 * (e.ordinal - contents.exportBase), e.rva);
             if (!e.name.empty()) {
                 put32(file(nameTable) + 4 * named, string(e.name));
-                put16(file(ordinals) + 2 * named, e.ordinal - spec.exportBase);
+                put16(file(ordinals) + 2 * named, e.ordinal - contents.exportBase);
                 named++;
             }
         }
@@ -130,10 +130,10 @@ inline std::vector<uint8_t> TestImage(const TestImageSpec& spec) {
         put32(opt + 96, 0x2000);
         put32(opt + 100, 40);
     }
-    if (!spec.imports.empty()) {
+    if (!contents.imports.empty()) {
         // One descriptor per library, in order of first appearance.
         std::vector<std::string> libraries;
-        for (const TestImport& i : spec.imports) {
+        for (const TestImport& i : contents.imports) {
             if (std::find(libraries.begin(), libraries.end(), i.library) == libraries.end()) {
                 libraries.push_back(i.library);
             }
@@ -144,7 +144,7 @@ inline std::vector<uint8_t> TestImage(const TestImageSpec& spec) {
             put32(file(descriptor), table);
             put32(file(descriptor) + 12, string(library));
             put32(file(descriptor) + 16, table);
-            for (const TestImport& i : spec.imports) {
+            for (const TestImport& i : contents.imports) {
                 if (i.library == library) {
                     uint32_t entry = i.name.empty() ? (0x80000000u | i.ordinal) : hintName(i.name);
                     put32(file(table), entry);
@@ -157,15 +157,16 @@ inline std::vector<uint8_t> TestImage(const TestImageSpec& spec) {
         put32(opt + 104, 0x2100);
         put32(opt + 108, 20 * uint32_t(libraries.size() + 1));
     }
-    if (!spec.relocations.empty()) {
+    if (!contents.relocations.empty()) {
         // One block per 4 KB page, in order.
         uint32_t at = kTestRelocRva;
-        for (size_t i = 0; i < spec.relocations.size();) {
-            uint32_t page = spec.relocations[i].rva & ~0xFFFu, entries = 0;
-            for (; i < spec.relocations.size() && (spec.relocations[i].rva & ~0xFFFu) == page;
+        for (size_t i = 0; i < contents.relocations.size();) {
+            uint32_t page = contents.relocations[i].rva & ~0xFFFu, entries = 0;
+            for (;
+                 i < contents.relocations.size() && (contents.relocations[i].rva & ~0xFFFu) == page;
                  i++, entries++) {
-                put16(file(at) + 8 + 2 * entries,
-                      uint32_t(spec.relocations[i].type) << 12 | (spec.relocations[i].rva & 0xFFF));
+                put16(file(at) + 8 + 2 * entries, uint32_t(contents.relocations[i].type) << 12 |
+                                                      (contents.relocations[i].rva & 0xFFF));
             }
             uint32_t size = 8 + 2 * (entries + (entries & 1));
             put32(file(at), page);
