@@ -5,12 +5,16 @@
 set(PENWICK_SIGN_PKCS12 "" CACHE FILEPATH "PKCS#12 certificate to sign Penwick.dll with")
 set(PENWICK_SIGN_PASSWORD "" CACHE STRING "Password of the PKCS#12 certificate")
 
-add_custom_target(sign
-    COMMAND ${CMAKE_COMMAND}
-            -DPKCS12=${PENWICK_SIGN_PKCS12}
-            -DPASSWORD=${PENWICK_SIGN_PASSWORD}
-            -DINPUT=$<TARGET_FILE:Penwick>
-            -DOUTPUT=${CMAKE_BINARY_DIR}/bin/signed/Penwick.dll
-            -P ${PROJECT_SOURCE_DIR}/cmake/SignModule.cmake
-    DEPENDS Penwick
-    VERBATIM)
+# penwick_sign_target(TARGET FILE): the `sign` target for the module FILE
+# that TARGET builds.
+function(penwick_sign_target target file)
+    add_custom_target(sign
+        COMMAND ${CMAKE_COMMAND}
+                -DPKCS12=${PENWICK_SIGN_PKCS12}
+                -DPASSWORD=${PENWICK_SIGN_PASSWORD}
+                -DINPUT=${file}
+                -DOUTPUT=${CMAKE_BINARY_DIR}/bin/signed/Penwick.dll
+                -P ${PROJECT_SOURCE_DIR}/cmake/SignModule.cmake
+        DEPENDS ${target}
+        VERBATIM)
+endfunction()

@@ -2,9 +2,10 @@
 //
 // The filter, the interception, the configuration and the binding call only
 // these functions. Which implementation they reach is decided by what goes on
-// the link line: system_services_windows.cpp on the device and on desktop
-// Windows, system_services_host.cpp (a controllable fake) on the build
-// machine. Callers contain no #ifdef.
+// the link line: system_services_device.cpp on the device (Windows CE),
+// system_services_windows.cpp on desktop Windows and Wine, and
+// system_services_host.cpp (a controllable fake) on the build machine.
+// Callers contain no #ifdef.
 //
 // Names and paths are UTF-16 on every build, as the device's wide-character
 // interface takes them.

@@ -1,6 +1,6 @@
-// The system services on Windows: the device's Windows CE, where everything
-// is in coredll.dll, and desktop Windows (and Wine), where the driver is
-// tested. The two differ in a few places, each marked below.
+// The system services on desktop Windows (and Wine), where the driver is
+// tested under a real loader and registry. The device's own are in
+// system_services_device.cpp; the two differ where marked below.
 #include <windows.h>
 
 #include "platform/system_services.h"
@@ -22,11 +22,8 @@ int32_t SystemScreenWidth(void) { return GetSystemMetrics(SM_CXSCREEN); }
 int32_t SystemScreenHeight(void) { return GetSystemMetrics(SM_CYSCREEN); }
 
 int32_t SystemOpenRegistryKey(const char16_t* subKey, SystemKey* key) {
-#ifdef _WIN32_WCE
-    const REGSAM access = 0;  // Windows CE requires 0 here.
-#else
-    const REGSAM access = KEY_QUERY_VALUE;  // desktop: with 0 every query is refused
-#endif
+    // The device opens with access 0; here every query would then be refused.
+    const REGSAM access = KEY_QUERY_VALUE;
     HKEY opened;
     LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(subKey), 0, access, &opened);
     if (result == ERROR_SUCCESS) {
@@ -51,12 +48,8 @@ void SystemCloseRegistryKey(SystemKey key) { RegCloseKey(static_cast<HKEY>(key))
 SystemModule SystemLoadLibrary(const char16_t* fileName) { return LoadLibraryW(Wide(fileName)); }
 
 SystemProc SystemResolveEntryPoint(SystemModule module, const char16_t* name) {
-#ifdef _WIN32_WCE
-    // Windows CE looks entry points up by UTF-16 name.
-    FARPROC entry = GetProcAddressW(static_cast<HMODULE>(module), Wide(name));
-#else
-    // The desktop looks them up by narrow name; the touch driver interface's
-    // names are ASCII and short.
+    // The desktop looks entry points up by narrow name (the device by UTF-16
+    // name); the touch driver interface's names are ASCII and short.
     char narrow[64];
     int i = 0;
     for (; name[i] != 0 && i < static_cast<int>(sizeof narrow) - 1; i++) {
@@ -64,7 +57,6 @@ SystemProc SystemResolveEntryPoint(SystemModule module, const char16_t* name) {
     }
     narrow[i] = 0;
     FARPROC entry = GetProcAddress(static_cast<HMODULE>(module), narrow);
-#endif
     return reinterpret_cast<SystemProc>(entry);
 }
 
@@ -88,12 +80,6 @@ double atan2(double y, double x) { return msvcrtAtan2(y, x); }
 float sqrtf(float value) { return static_cast<float>(msvcrtSqrt(value)); }
 }
 
-#ifdef _WIN32_WCE
-typedef HANDLE DllModule;  // Windows CE passes the module as a HANDLE
-#else
-typedef HINSTANCE DllModule;
-#endif
-
-extern "C" BOOL WINAPI DllMain(DllModule module, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
     return LibraryEntry(module, reason);
 }

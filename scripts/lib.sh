@@ -113,3 +113,66 @@ penwick_i386_stop() {
         penwick_i386_mounted=
     fi
 }
+
+# --- Source of LLVM's compiler helpers for the device build -------------------
+#
+# The device DLL links LLVM's compiler-rt builtins (software floating point,
+# integer division), compiled by the device compiler from Debian's
+# llvm-toolchain-14 source package. Only compiler-rt/lib/builtins is kept.
+
+PENWICK_SOURCES_LIST=/etc/apt/sources.list.d/penwick-sources.sources
+
+# Adds a deb-src entry for Debian's main component of this release, from the
+# same mirror as the machine's own deb entry, unless apt has one already.
+penwick_ensure_deb_src() {
+    if grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        return 0
+    fi
+    local uri suite keyring
+    # deb822 entries first (Debian 12's default), then one-line ones.
+    uri=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/*.sources 2>/dev/null |
+        grep -v security | head -n 1)
+    [ -n "$uri" ] || uri=$(sed -n 's/^deb \(\[[^]]*\] \)\{0,1\}\([^ ]*\) .*/\2/p' \
+        /etc/apt/sources.list 2>/dev/null | grep -v security | head -n 1)
+    suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+    if [ -z "$uri" ] || [ -z "$suite" ]; then
+        echo "no Debian package source found to add a deb-src entry for" >&2
+        return 1
+    fi
+    penwick_as_root sh -c 'printf "%s\n" "Types: deb-src" "URIs: $1" "Suites: $2" \
+        "Components: main" "Signed-By: $3" >"$4"' sh "$uri" "$suite" "$keyring" \
+        "$PENWICK_SOURCES_LIST" &&
+        penwick_as_root apt-get update -qq
+}
+
+# Makes DEST/builtins hold compiler-rt's builtins from llvm-toolchain-14,
+# fetching the source package once; a later call finds them and does nothing.
+penwick_ensure_builtins_source() {
+    local dest=$1
+    [ -f "$dest/builtins/divsf3.c" ] && return 0
+    penwick_ensure_deb_src || return 1
+    local download
+    download=$(mktemp -d) || return 1
+    # As root, apt downloads as its own user _apt, which must own the folder.
+    if [ "$(id -u)" -eq 0 ]; then
+        chown _apt "$download" 2>/dev/null
+    fi
+    echo "fetching llvm-toolchain-14's source for compiler-rt's builtins" >&2
+    if ! (cd "$download" && apt-get source --download-only -qq llvm-toolchain-14 >&2); then
+        rm -rf "$download"
+        echo "apt-get source llvm-toolchain-14 failed" >&2
+        return 1
+    fi
+    local tarball top
+    tarball=$(ls "$download"/llvm-toolchain-14_*.orig.tar.xz 2>/dev/null | head -n 1)
+    # The tarball's one folder bears its name: llvm-toolchain-14_14.0.6.
+    top=$(basename "$tarball" .orig.tar.xz)
+    mkdir -p "$dest" &&
+        tar -xJf "$tarball" -C "$download" --wildcards "$top/compiler-rt/lib/builtins/*" &&
+        rm -rf "$dest/builtins" &&
+        mv "$download/$top/compiler-rt/lib/builtins" "$dest/builtins"
+    local status=$?
+    rm -rf "$download"
+    return $status
+}

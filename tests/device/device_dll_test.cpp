@@ -1,0 +1,365 @@
+// device_dll_test Penwick.dll: runs the device's Penwick.dll on an emulated
+// ARM926 (qemu-arm, an ARMv5TE), as a Windows CE loader would run it.
+//
+// This ARM Linux program plays the loader, coredll.dll and the host: it maps
+// the image, applies its base relocations, fills its import address slots
+// with stand-ins for the coredll functions it imports (the arc tangent and
+// square root are this program's C library's), calls DllMain, and then drives
+// the exports. The code that runs is the DLL's own, byte for byte: the
+// compiler's calls of its helpers, the registry reads, the forwarders and the
+// filter's arithmetic. Prints each difference and exits 1 if there was any.
+#include <math.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/mman.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+int g_failures = 0;
+
+void Expect(bool good, const std::string& what) {
+    if (!good) {
+        fprintf(stderr, "FAILED: %s\n", what.c_str());
+        g_failures++;
+    }
+}
+
+uint32_t Read32(const uint8_t* at) {
+    return at[0] | at[1] << 8 | at[2] << 16 | uint32_t(at[3]) << 24;
+}
+uint16_t Read16(const uint8_t* at) { return uint16_t(at[0] | at[1] << 8); }
+
+std::string Narrow(const char16_t* text) {
+    std::string narrow;
+    for (; *text != 0; text++) {
+        narrow += static_cast<char>(*text);
+    }
+    return narrow;
+}
+
+// --- coredll.dll, as far as Penwick uses it ---------------------------------
+
+const uintptr_t kLocalMachine = 0x80000002;
+void* const kPenwickKey = reinterpret_cast<void*>(0x4B4559);
+void* const kTouchModule = reinterpret_cast<void*>(0x70756368);
+
+std::map<std::string, std::vector<uint8_t>> g_registry;  // values of Penwick's key
+std::vector<std::string> g_calls;                        // what the DLL asked for, in order
+int g_screenWidth = 240, g_screenHeight = 320;
+
+std::vector<uint8_t> Dword(uint32_t value) {
+    return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+}
+
+int GetSystemMetrics(int index) {
+    return index == 0 ? g_screenWidth : index == 1 ? g_screenHeight : 0;
+}
+
+long RegOpenKeyExW(void* root, const char16_t* subKey, uint32_t options, uint32_t access,
+                   void** key) {
+    g_calls.push_back("RegOpenKeyExW " + Narrow(subKey) + " " + std::to_string(options) + " " +
+                      std::to_string(access));
+    if (reinterpret_cast<uintptr_t>(root) != kLocalMachine ||
+        Narrow(subKey) != "HARDWARE\\DEVICEMAP\\TOUCH\\Penwick") {
+        return 2;
+    }
+    *key = kPenwickKey;
+    return 0;
+}
+
+long RegQueryValueExW(void* key, const char16_t* name, uint32_t*, uint32_t* type, uint8_t* data,
+                      uint32_t* size) {
+    auto value = g_registry.find(Narrow(name));
+    if (key != kPenwickKey || value == g_registry.end()) {
+        return 2;
+    }
+    if (value->second.size() > *size) {
+        return 234;
+    }
+    memcpy(data, value->second.data(), value->second.size());
+    *size = static_cast<uint32_t>(value->second.size());
+    *type = 4;
+    return 0;
+}
+
+long RegCloseKey(void* key) {
+    g_calls.push_back(key == kPenwickKey ? "RegCloseKey" : "RegCloseKey of another key");
+    return 0;
+}
+
+void* LoadLibraryW(const char16_t* name) {
+    g_calls.push_back("LoadLibraryW " + Narrow(name));
+    return Narrow(name) == "touch.dll" ? kTouchModule : nullptr;
+}
+
+int FreeLibrary(void* module) {
+    g_calls.push_back(module == kTouchModule ? "FreeLibrary touch.dll"
+                                             : "FreeLibrary of another module");
+    return 1;
+}
+
+int DisableThreadLibraryCalls(void*) {
+    g_calls.push_back("DisableThreadLibraryCalls");
+    return 1;
+}
+
+// --- the original driver: the nine required entry points --------------------
+
+typedef int (*SampleCallback)(uint32_t, int32_t, int32_t);
+SampleCallback g_interceptor;
+std::vector<uint32_t> g_calibration;
+
+int OriginalEnable(SampleCallback callback) {
+    g_interceptor = callback;
+    return 1;
+}
+int OriginalThreeWords(uint32_t, uint32_t, uint32_t) { return 7; }
+int OriginalSetCalibration(uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t e) {
+    g_calibration = {a, b, c, d, e};
+    return 0;
+}
+int OriginalCalibrateAPoint(uint32_t, uint32_t, uint32_t, uint32_t) { return 0; }
+
+void (*GetProcAddressW(void* module, const char16_t* name))(void) {
+    typedef void (*Proc)(void);
+    const std::map<std::string, Proc> entries = {
+        {"TouchPanelGetDeviceCaps", Proc(OriginalThreeWords)},
+        {"TouchPanelSetMode", Proc(OriginalThreeWords)},
+        {"TouchPanelPowerHandler", Proc(OriginalThreeWords)},
+        {"TouchPanelEnable", Proc(OriginalEnable)},
+        {"TouchPanelDisable", Proc(OriginalThreeWords)},
+        {"TouchPanelReadCalibrationPoint", Proc(OriginalThreeWords)},
+        {"TouchPanelReadCalibrationAbort", Proc(OriginalThreeWords)},
+        {"TouchPanelSetCalibration", Proc(OriginalSetCalibration)},
+        {"TouchPanelCalibrateAPoint", Proc(OriginalCalibrateAPoint)},
+    };
+    auto entry = entries.find(Narrow(name));
+    return module == kTouchModule && entry != entries.end() ? entry->second : nullptr;
+}
+
+const std::map<std::string, void*> kCoredll = {
+    {"GetSystemMetrics", reinterpret_cast<void*>(GetSystemMetrics)},
+    {"RegOpenKeyExW", reinterpret_cast<void*>(RegOpenKeyExW)},
+    {"RegQueryValueExW", reinterpret_cast<void*>(RegQueryValueExW)},
+    {"RegCloseKey", reinterpret_cast<void*>(RegCloseKey)},
+    {"LoadLibraryW", reinterpret_cast<void*>(LoadLibraryW)},
+    {"GetProcAddressW", reinterpret_cast<void*>(GetProcAddressW)},
+    {"FreeLibrary", reinterpret_cast<void*>(FreeLibrary)},
+    {"DisableThreadLibraryCalls", reinterpret_cast<void*>(DisableThreadLibraryCalls)},
+    {"atan2", reinterpret_cast<void*>(static_cast<double (*)(double, double)>(atan2))},
+    {"sqrt", reinterpret_cast<void*>(static_cast<double (*)(double)>(sqrt))},
+};
+
+// --- the loader ---------------------------------------------------------------
+
+struct Module {
+    uint8_t* base = nullptr;
+    std::map<std::string, void*> exports;
+    void* entry = nullptr;
+};
+
+// Maps the image at whatever address the system gives, as a Windows CE
+// loader may: every absolute address in it is moved by its relocation.
+bool Load(const std::vector<uint8_t>& file, Module* module) {
+    uint32_t pe = Read32(&file[0x3C]);
+    const uint8_t* optional = &file[pe + 24];
+    uint32_t imageSize = Read32(optional + 56);
+    uint32_t preferred = Read32(optional + 28);
+    void* mapped = mmap(nullptr, imageSize, PROT_READ | PROT_WRITE | PROT_EXEC,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) {
+        return false;
+    }
+    uint8_t* base = static_cast<uint8_t*>(mapped);
+    memcpy(base, file.data(), Read32(optional + 60));
+    const uint8_t* section = optional + Read16(&file[pe + 20]);
+    for (int i = 0; i < Read16(&file[pe + 6]); i++, section += 40) {
+        memcpy(base + Read32(section + 12), &file[Read32(section + 20)], Read32(section + 16));
+    }
+    auto directory = [&](int index) { return Read32(optional + 96 + 8 * index); };
+    auto directorySize = [&](int index) { return Read32(optional + 100 + 8 * index); };
+
+    uint32_t delta = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(base)) - preferred;
+    for (uint32_t at = directory(5); at < directory(5) + directorySize(5);) {
+        uint32_t page = Read32(base + at), size = Read32(base + at + 4);
+        for (uint32_t i = 8; i < size; i += 2) {
+            uint16_t entry = Read16(base + at + i);
+            if (entry >> 12 == 3) {
+                uint8_t* word = base + page + (entry & 0xFFF);
+                uint32_t moved = Read32(word) + delta;
+                memcpy(word, &moved, 4);
+            } else {
+                Expect(entry >> 12 == 0,
+                       "a base relocation of type " + std::to_string(entry >> 12));
+            }
+        }
+        at += size;
+    }
+
+    for (uint8_t* d = base + directory(1); Read32(d + 12) != 0; d += 20) {
+        Expect(strcmp(reinterpret_cast<char*>(base + Read32(d + 12)), "coredll.dll") == 0,
+               "imports from coredll.dll only");
+        for (uint32_t slot = Read32(d + 16), name = Read32(d); Read32(base + name) != 0;
+             slot += 4, name += 4) {
+            std::string imported = reinterpret_cast<char*>(base + Read32(base + name) + 2);
+            auto function = kCoredll.find(imported);
+            if (function == kCoredll.end()) {
+                Expect(false, "coredll.dll has no " + imported + " here");
+                continue;
+            }
+            memcpy(base + slot, &function->second, 4);
+        }
+    }
+
+    const uint8_t* exports = base + directory(0);
+    for (uint32_t i = 0; i < Read32(exports + 24); i++) {
+        std::string name =
+            reinterpret_cast<char*>(base + Read32(base + Read32(exports + 32) + 4 * i));
+        uint16_t index = Read16(base + Read32(exports + 36) + 2 * i);
+        module->exports[name] = base + Read32(base + Read32(exports + 28) + 4 * index);
+    }
+    module->entry = base + Read32(optional + 16);
+    module->base = base;
+    return true;
+}
+
+// --- the host -------------------------------------------------------------------
+
+struct Sample {
+    uint32_t flags;
+    int32_t x, y;
+    bool operator==(const Sample& o) const { return flags == o.flags && x == o.x && y == o.y; }
+};
+std::vector<Sample> g_received;
+
+int HostCallback(uint32_t flags, int32_t x, int32_t y) {
+    g_received.push_back({flags, x, y});
+    return 1;
+}
+
+std::string Describe(const Sample& s) {
+    char text[48];
+    snprintf(text, sizeof text, "{0x%02X, %d, %d}", s.flags, s.x, s.y);
+    return text;
+}
+
+// One sample through the DLL's interceptor: what it returns, and what the
+// host receives (nothing when `delivered` is false).
+void ExpectSample(const Sample& in, bool delivered, const Sample& out, const std::string& step) {
+    g_received.clear();
+    int result = g_interceptor(in.flags, in.x, in.y);
+    Expect(result == (delivered ? 1 : 0), step + ": returns " + std::to_string(result));
+    Expect(g_received.size() == (delivered ? 1u : 0u) && (!delivered || g_received[0] == out),
+           step + ": the host receives " +
+               (g_received.empty() ? "nothing" : Describe(g_received[0])) +
+               (delivered ? ", not " + Describe(out) : ", not nothing"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        fprintf(stderr, "usage: device_dll_test Penwick.dll\n");
+        return 2;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+    Module penwick;
+    if (file.size() < 0x40 || !Load(file, &penwick)) {
+        fprintf(stderr, "%s: cannot load\n", argv[1]);
+        return 1;
+    }
+    typedef int (*DllMain)(void*, uint32_t, void*);
+    typedef int (*Enable)(SampleCallback);
+    typedef uint32_t (*FiveWords)(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t);
+    typedef uint32_t (*ThreeWords)(uint32_t, uint32_t, uint32_t);
+    typedef uint32_t (*TwoWords)(uint32_t, uint32_t);
+
+    // The settings of the worked stroke, and no OrigDriverName: touch.dll.
+    const char* names[] = {"LowSpeed",      "MinDirSpeed", "HighSpeed",  "MaxSpeedDiff",
+                           "MaxSpeedDiff2", "MaxDirDiff",  "ErrorDelay", "MaxErrorDelay"};
+    const uint32_t values[] = {3, 5, 20, 4, 10, 60, 2, 3};
+    for (int i = 0; i < 8; i++) {
+        g_registry[names[i]] = Dword(values[i]);
+    }
+    Expect(reinterpret_cast<DllMain>(penwick.entry)(penwick.base, 1, nullptr) == 1,
+           "process attach succeeds");
+    const std::vector<std::string> attach = {
+        "DisableThreadLibraryCalls", "RegOpenKeyExW HARDWARE\\DEVICEMAP\\TOUCH\\Penwick 0 0",
+        "RegCloseKey", "LoadLibraryW touch.dll"};
+    Expect(g_calls == attach,
+           "attach stops thread notifications, reads the key opened with options 0 and access 0, "
+           "loads touch.dll");
+
+    Expect(reinterpret_cast<Enable>(penwick.exports["TouchPanelEnable"])(HostCallback) == 1,
+           "TouchPanelEnable returns the original's result");
+    Expect(
+        g_interceptor != nullptr && g_interceptor != reinterpret_cast<SampleCallback>(HostCallback),
+        "the original driver is enabled with the interceptor");
+    if (g_interceptor == nullptr) {
+        return 1;
+    }
+
+    // The worked stroke: every rule's arithmetic, the arc tangent and the
+    // square roots, as the device computes them.
+    struct Step {
+        Sample in;
+        bool delivered;
+        Sample out;
+    };
+    const Step stroke[] = {
+        {{0x07, 100, 100}, false, {}}, {{0x0F, 101, 101}, true, {0x07, 101, 101}},
+        {{0x0F, 109, 100}, false, {}}, {{0x0F, 117, 101}, true, {0x0F, 117, 101}},
+        {{0x0F, 160, 140}, false, {}}, {{0x0F, 125, 102}, false, {}},
+        {{0x0F, 133, 103}, false, {}}, {{0x0F, 141, 104}, false, {}},
+        {{0x0F, 149, 105}, false, {}}, {{0x0D, 150, 105}, true, {0x0D, 117, 101}},
+        {{0x05, 150, 105}, false, {}},
+    };
+    for (size_t i = 0; i < sizeof stroke / sizeof stroke[0]; i++) {
+        ExpectSample(stroke[i].in, stroke[i].delivered, stroke[i].out,
+                     "worked stroke sample " + std::to_string(i + 1));
+    }
+
+    // A screen twice the size it had at enable: the filter halves every
+    // coordinate (240 x / 480, a division by the device's helper, divisor
+    // first). A step of 4 is then 2, shorter than LowSpeed 3, and accepted;
+    // the next step of 20 is 10, gets as far as rule f and is withheld. With
+    // the division's arguments or results swapped, both would become 0 and be
+    // accepted.
+    g_screenWidth = 480, g_screenHeight = 640;
+    ExpectSample({0x07, 0, 0}, false, {}, "rescaled stroke start");
+    ExpectSample({0x0F, 4, 0}, true, {0x07, 4, 0}, "rescaled step of 4");
+    ExpectSample({0x0F, 24, 0}, false, {}, "rescaled step of 20");
+
+    // Forwarders: five argument words reach the original driver, results
+    // come back, a missing optional entry point gives 0.
+    reinterpret_cast<FiveWords>(penwick.exports["TouchPanelSetCalibration"])(1, 2, 3, 4, 5);
+    Expect(g_calibration == std::vector<uint32_t>{1, 2, 3, 4, 5},
+           "TouchPanelSetCalibration passes all five words");
+    Expect(reinterpret_cast<ThreeWords>(penwick.exports["TouchPanelGetDeviceCaps"])(0, 0, 0) == 7,
+           "TouchPanelGetDeviceCaps returns the original's result");
+    Expect(reinterpret_cast<TwoWords>(penwick.exports["TouchGetFocusWnd"])(0, 0) == 0,
+           "TouchGetFocusWnd without the original's gives 0");
+
+    g_calls.clear();
+    Expect(reinterpret_cast<DllMain>(penwick.entry)(penwick.base, 0, nullptr) == 1,
+           "process detach succeeds");
+    Expect(g_calls == std::vector<std::string>{"FreeLibrary touch.dll"},
+           "detach releases touch.dll once");
+
+    if (g_failures == 0) {
+        printf(
+            "%s ran on an ARMv5TE: attach, the worked stroke, rescaling, forwarders and detach as "
+            "expected\n",
+            argv[1]);
+    }
+    return g_failures == 0 ? 0 : 1;
+}

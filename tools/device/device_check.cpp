@@ -1,0 +1,62 @@
+// device_check MODULE EXPORTS.def IMPORTS.def
+//
+// Checks that a module built for the device can be loaded and run there:
+// the header, the exports against EXPORTS.def, the imports against
+// IMPORTS.def, the base relocations and every instruction (see
+// device_rules.h). Prints one line per finding, "MODULE: rule: what", and
+// exits 1 if there was any; prints one summary line and exits 0 otherwise.
+#include <stdio.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "device_rules.h"
+
+namespace {
+
+bool ReadDefinition(const char* path, ModuleDefinition* definition) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    std::string error;
+    if (!file.is_open()) {
+        fprintf(stderr, "%s: cannot open\n", path);
+        return false;
+    }
+    if (!ModuleDefinitionParse(text.str(), definition, &error)) {
+        fprintf(stderr, "%s: %s\n", path, error.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        fprintf(stderr, "usage: device_check MODULE EXPORTS.def IMPORTS.def\n");
+        return 2;
+    }
+    PeImage image;
+    std::string error;
+    ModuleDefinition exports, imports;
+    if (!PeLoadFile(argv[1], &image, &error)) {
+        fprintf(stderr, "%s: %s\n", argv[1], error.c_str());
+        return 1;
+    }
+    if (!ReadDefinition(argv[2], &exports) || !ReadDefinition(argv[3], &imports)) {
+        return 2;
+    }
+    std::vector<DeviceFinding> findings = DeviceCheck(image, exports, imports);
+    for (const DeviceFinding& f : findings) {
+        fprintf(stderr, "%s: %s: %s\n", argv[1], f.rule.c_str(), f.what.c_str());
+    }
+    if (!findings.empty()) {
+        return 1;
+    }
+    printf(
+        "%s: fit for the device: %zu exports, imports only from %s, HIGHLOW relocations, ARMv5TE "
+        "Thumb code\n",
+        argv[1], exports.names.size(), imports.library.c_str());
+    return 0;
+}

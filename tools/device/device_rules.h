@@ -1,0 +1,56 @@
+// What a module needs to be loaded and run by the device (Windows CE 5 on an
+// ARMv5TE), as rules over a PE image. Each rule yields findings, each naming
+// the rule and the offending address or name; a module fit for the device
+// yields none.
+//
+//   header        machine THUMB, subsystem Windows CE GUI, OS and subsystem
+//                 version 5.00, the entry point in Thumb code
+//   exports       exactly the names of the module's .def, each under its
+//                 ordinal there (1 to N), each address odd (Thumb) and in code
+//   imports       only from the library of the imports .def, only its names
+//   relocations   base relocations of type HIGHLOW (and padding) only
+//   instructions  every instruction of every code section runs on ARMv5TE
+#ifndef PENWICK_TOOLS_DEVICE_DEVICE_RULES_H
+#define PENWICK_TOOLS_DEVICE_DEVICE_RULES_H
+
+#include <stdint.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "pe_image.h"
+
+// A module definition (.def): the library it names and its exports, each
+// with its ordinal (0 when the line gives none).
+struct ModuleDefinition {
+    std::string library;
+    std::map<std::string, uint32_t> names;
+};
+
+// Parses a .def: LIBRARY, EXPORTS, then "Name [@N] [DATA]" lines; ';' starts
+// a comment. False with *error on a line it cannot read.
+bool ModuleDefinitionParse(const std::string& text, ModuleDefinition* definition,
+                           std::string* error);
+
+struct DeviceFinding {
+    std::string rule;
+    std::string what;  // the offending address or name, and what is wrong
+};
+
+std::vector<DeviceFinding> DeviceCheckHeader(const PeImage& image);
+std::vector<DeviceFinding> DeviceCheckExports(const PeImage& image,
+                                              const std::vector<PeExport>& exports,
+                                              const ModuleDefinition& expected);
+std::vector<DeviceFinding> DeviceCheckImports(const std::vector<PeImport>& imports,
+                                              const ModuleDefinition& allowed);
+std::vector<DeviceFinding> DeviceCheckRelocations(const PeImage& image,
+                                                  const std::vector<PeRelocation>& relocations);
+std::vector<DeviceFinding> DeviceCheckInstructions(const PeImage& image,
+                                                   const std::vector<PeRelocation>& relocations);
+
+// All rules, reading the tables from the image.
+std::vector<DeviceFinding> DeviceCheck(const PeImage& image, const ModuleDefinition& exports,
+                                       const ModuleDefinition& imports);
+
+#endif
