@@ -6,7 +6,10 @@
 
 #include <stdint.h>
 
+#include <cstddef>
+
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,6 +28,14 @@ struct HostLibrary {
     int releases = 0;  // SystemReleaseLibrary calls
 };
 
+// A thread the fake started: it runs when something waits for it, or when
+// a test runs it.
+struct HostThread {
+    SystemThreadProc proc;
+    void* argument;
+    bool ran = false;
+};
+
 struct HostSystem {
     // Every call of the seam, by name, in order, while recordCalls is set
     // (the replay tool leaves it off: it makes millions of calls).
@@ -40,6 +51,19 @@ struct HostSystem {
     std::deque<HostLibrary> libraries;  // a deque: references stay valid
     std::vector<std::u16string> loadRequests;   // every file name asked for
     std::vector<SystemModule> threadNotificationStops;
+
+    // Files by full path, and what can go wrong with them.
+    std::map<std::u16string, std::string> files;
+    bool fileOpenFails = false;
+    size_t storeRoom = SIZE_MAX;  // bytes the store can still take
+    int flushes = 0;
+    // Threads, the clock and sleeping.
+    bool threadStartFails = false;
+    std::deque<HostThread> threads;
+    uint32_t tickCount = 0;      // moved on by every sleep
+    std::function<void()> onSleep;  // called by every sleep, when set
+    bool bootTimeKnown = true;
+    SystemDateTime bootTime = {2026, 12, 8, 9, 30, 5};
 };
 
 extern HostSystem g_hostSystem;
@@ -62,5 +86,8 @@ HostLibrary& HostAddLibrary(const std::u16string& fileName,
                             std::map<std::u16string, SystemProc> entryPoints);
 // The library with that file name, or null.
 HostLibrary* HostFindLibrary(const std::u16string& fileName);
+
+// Runs a started thread now, if it has not run.
+void HostRunThread(SystemThread thread);
 
 #endif

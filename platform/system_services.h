@@ -63,4 +63,50 @@ void SystemReleaseLibrary(SystemModule module);
 // detach; `self` is this library's own module handle.
 void SystemStopThreadNotifications(SystemModule self);
 
+// --- For the opt-in capture of samples to a file --------------------------
+// Only the capture's writer thread and its start and stop call these; the
+// sample path never does.
+
+// An open file; null means none.
+typedef void* SystemFile;
+// A running thread; null means none.
+typedef void* SystemThread;
+// What a thread runs; its result is the thread's exit code.
+typedef uint32_t (*SystemThreadProc)(void* argument);
+
+// Opens the file at a full path for appending, creating it when it does not
+// exist, with its present size in *size; null on failure.
+SystemFile SystemOpenFileForAppend(const char16_t* path, uint32_t* size);
+
+// Appends size bytes; nonzero when all of them were written.
+int32_t SystemWriteFile(SystemFile file, const void* data, uint32_t size);
+
+// Writes what the file system holds back out to the store; nonzero on success.
+int32_t SystemFlushFile(SystemFile file);
+
+void SystemCloseFile(SystemFile file);
+
+// Starts proc(argument) on a thread of its own at the lowest priority;
+// null when no thread could be started.
+SystemThread SystemStartThread(SystemThreadProc proc, void* argument);
+
+// Waits at most `milliseconds` for the thread to end; nonzero when it has.
+int32_t SystemWaitForThread(SystemThread thread, uint32_t milliseconds);
+
+// Lets go of a thread (ended or not).
+void SystemCloseThread(SystemThread thread);
+
+void SystemSleep(uint32_t milliseconds);
+
+// Milliseconds since the device started, wrapping at 32 bits.
+uint32_t SystemTickCount(void);
+
+// A date and time of the device's clock.
+struct SystemDateTime {
+    uint16_t year, month, day, hour, minute, second;
+};
+
+// When the device started, by its clock; zero when that is not known.
+int32_t SystemBootTime(SystemDateTime* time);
+
 #endif

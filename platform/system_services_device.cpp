@@ -28,7 +28,26 @@ typedef void (*FARPROC)(void);
 // (wchar_t is 16 bits wide on Windows targets).
 typedef const char16_t* LPCWSTR;
 
+typedef unsigned short WORD;
+
+struct SYSTEMTIME {
+    WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+};
+struct FILETIME {
+    DWORD dwLowDateTime, dwHighDateTime;
+};
+typedef DWORD (*LPTHREAD_START_ROUTINE)(void* argument);
+
 HKEY const kHkeyLocalMachine = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002));
+HANDLE const kInvalidHandleValue = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(-1));
+const DWORD kGenericWrite = 0x40000000;
+const DWORD kFileShareRead = 0x00000001;
+const DWORD kOpenAlways = 4;
+const DWORD kFileAttributeNormal = 0x00000080;
+const DWORD kFileEnd = 2;
+const DWORD kInvalidSetFilePointer = 0xFFFFFFFF;
+const int kThreadPriorityIdle = 7;  // Windows CE's lowest of its eight levels
+const DWORD kWaitObject0 = 0;
 const int kSmCxScreen = 0;
 const int kSmCyScreen = 1;
 const LONG kErrorSuccess = 0;
@@ -49,6 +68,29 @@ extern FARPROC (*const coredllGetProcAddressW)(HMODULE module,
 extern BOOL (*const coredllFreeLibrary)(HMODULE module) __asm__("__imp_FreeLibrary");
 extern BOOL (*const coredllDisableThreadLibraryCalls)(HMODULE module) __asm__(
     "__imp_DisableThreadLibraryCalls");
+extern HANDLE (*const coredllCreateFileW)(LPCWSTR name, DWORD access, DWORD share, void* security,
+                                          DWORD disposition, DWORD attributes,
+                                          HANDLE templateFile) __asm__("__imp_CreateFileW");
+extern DWORD (*const coredllSetFilePointer)(HANDLE file, LONG distance, LONG* distanceHigh,
+                                            DWORD method) __asm__("__imp_SetFilePointer");
+extern BOOL (*const coredllWriteFile)(HANDLE file, const void* data, DWORD size, DWORD* written,
+                                      void* overlapped) __asm__("__imp_WriteFile");
+extern BOOL (*const coredllFlushFileBuffers)(HANDLE file) __asm__("__imp_FlushFileBuffers");
+extern BOOL (*const coredllCloseHandle)(HANDLE handle) __asm__("__imp_CloseHandle");
+extern HANDLE (*const coredllCreateThread)(void* security, DWORD stackSize,
+                                           LPTHREAD_START_ROUTINE start, void* argument,
+                                           DWORD flags, DWORD* threadId) __asm__("__imp_CreateThread");
+extern BOOL (*const coredllSetThreadPriority)(HANDLE thread,
+                                              int priority) __asm__("__imp_SetThreadPriority");
+extern DWORD (*const coredllWaitForSingleObject)(HANDLE handle,
+                                                 DWORD milliseconds) __asm__("__imp_WaitForSingleObject");
+extern void (*const coredllSleep)(DWORD milliseconds) __asm__("__imp_Sleep");
+extern DWORD (*const coredllGetTickCount)(void) __asm__("__imp_GetTickCount");
+extern void (*const coredllGetLocalTime)(SYSTEMTIME* time) __asm__("__imp_GetLocalTime");
+extern BOOL (*const coredllSystemTimeToFileTime)(const SYSTEMTIME* time,
+                                                 FILETIME* file) __asm__("__imp_SystemTimeToFileTime");
+extern BOOL (*const coredllFileTimeToSystemTime)(const FILETIME* file,
+                                                 SYSTEMTIME* time) __asm__("__imp_FileTimeToSystemTime");
 }
 
 int32_t SystemScreenWidth(void) { return coredllGetSystemMetrics(kSmCxScreen); }
@@ -83,6 +125,76 @@ SystemProc SystemResolveEntryPoint(SystemModule module, const char16_t* name) {
 void SystemReleaseLibrary(SystemModule module) { coredllFreeLibrary(module); }
 
 void SystemStopThreadNotifications(SystemModule self) { coredllDisableThreadLibraryCalls(self); }
+
+SystemFile SystemOpenFileForAppend(const char16_t* path, uint32_t* size) {
+    HANDLE file = coredllCreateFileW(path, kGenericWrite, kFileShareRead, nullptr, kOpenAlways,
+                                     kFileAttributeNormal, nullptr);
+    if (file == kInvalidHandleValue) {
+        return nullptr;
+    }
+    DWORD end = coredllSetFilePointer(file, 0, nullptr, kFileEnd);
+    if (end == kInvalidSetFilePointer) {
+        coredllCloseHandle(file);
+        return nullptr;
+    }
+    *size = end;
+    return file;
+}
+
+int32_t SystemWriteFile(SystemFile file, const void* data, uint32_t size) {
+    DWORD written = 0;
+    return coredllWriteFile(file, data, size, &written, nullptr) && written == size;
+}
+
+int32_t SystemFlushFile(SystemFile file) { return coredllFlushFileBuffers(file); }
+
+void SystemCloseFile(SystemFile file) { coredllCloseHandle(file); }
+
+SystemThread SystemStartThread(SystemThreadProc proc, void* argument) {
+    // A thread's start takes its argument and returns its exit code in
+    // registers, as the seam's does.
+    HANDLE thread = coredllCreateThread(nullptr, 0, proc, argument, 0, nullptr);
+    if (thread != nullptr) {
+        coredllSetThreadPriority(thread, kThreadPriorityIdle);
+    }
+    return thread;
+}
+
+int32_t SystemWaitForThread(SystemThread thread, uint32_t milliseconds) {
+    return coredllWaitForSingleObject(thread, milliseconds) == kWaitObject0;
+}
+
+void SystemCloseThread(SystemThread thread) { coredllCloseHandle(thread); }
+
+void SystemSleep(uint32_t milliseconds) { coredllSleep(milliseconds); }
+
+uint32_t SystemTickCount(void) { return coredllGetTickCount(); }
+
+int32_t SystemBootTime(SystemDateTime* time) {
+    // The clock now, less the time since the device started, in the file
+    // system's 100-nanosecond units.
+    SYSTEMTIME now;
+    coredllGetLocalTime(&now);
+    FILETIME file;
+    if (!coredllSystemTimeToFileTime(&now, &file)) {
+        return 0;
+    }
+    uint64_t units = (static_cast<uint64_t>(file.dwHighDateTime) << 32 | file.dwLowDateTime) -
+                     static_cast<uint64_t>(coredllGetTickCount()) * 10000;
+    file.dwLowDateTime = static_cast<DWORD>(units);
+    file.dwHighDateTime = static_cast<DWORD>(units >> 32);
+    SYSTEMTIME boot;
+    if (!coredllFileTimeToSystemTime(&file, &boot)) {
+        return 0;
+    }
+    time->year = boot.wYear;
+    time->month = boot.wMonth;
+    time->day = boot.wDay;
+    time->hour = boot.wHour;
+    time->minute = boot.wMinute;
+    time->second = boot.wSecond;
+    return 1;
+}
 
 // The library's entry point: the loader calls it with the module and a
 // reason, and nothing runs before it (no C run-time start-up code).

@@ -30,12 +30,15 @@ void HostRecordCall(const char* name) {
 
 // Registry keys are handed out as 1-based indexes into this list of paths.
 std::vector<std::u16string> g_openedKeys;
+// Files likewise, into this list of paths.
+std::vector<std::u16string> g_openedFiles;
 
 }  // namespace
 
 void HostSystemReset() {
     g_hostSystem = HostSystem();
     g_openedKeys.clear();
+    g_openedFiles.clear();
 }
 
 void HostSetRegistryValue(const std::u16string& key, const std::u16string& name, uint32_t type,
@@ -174,4 +177,72 @@ void SystemReleaseLibrary(SystemModule module) {
 void SystemStopThreadNotifications(SystemModule self) {
     HostRecordCall("SystemStopThreadNotifications");
     g_hostSystem.threadNotificationStops.push_back(self);
+}
+
+SystemFile SystemOpenFileForAppend(const char16_t* path, uint32_t* size) {
+    HostRecordCall("SystemOpenFileForAppend");
+    if (g_hostSystem.fileOpenFails) {
+        return nullptr;
+    }
+    *size = static_cast<uint32_t>(g_hostSystem.files[path].size());
+    g_openedFiles.push_back(path);
+    return reinterpret_cast<SystemFile>(g_openedFiles.size());
+}
+
+int32_t SystemWriteFile(SystemFile file, const void* data, uint32_t size) {
+    HostRecordCall("SystemWriteFile");
+    if (size > g_hostSystem.storeRoom) {
+        return 0;
+    }
+    g_hostSystem.storeRoom -= size;
+    const std::u16string& path = g_openedFiles.at(reinterpret_cast<size_t>(file) - 1);
+    g_hostSystem.files[path].append(static_cast<const char*>(data), size);
+    return 1;
+}
+
+int32_t SystemFlushFile(SystemFile) {
+    HostRecordCall("SystemFlushFile");
+    g_hostSystem.flushes++;
+    return 1;
+}
+
+void SystemCloseFile(SystemFile) { HostRecordCall("SystemCloseFile"); }
+
+// Threads are handed out as 1-based indexes into the list of threads.
+SystemThread SystemStartThread(SystemThreadProc proc, void* argument) {
+    HostRecordCall("SystemStartThread");
+    if (g_hostSystem.threadStartFails) {
+        return nullptr;
+    }
+    g_hostSystem.threads.push_back({proc, argument});
+    return reinterpret_cast<SystemThread>(g_hostSystem.threads.size());
+}
+
+void HostRunThread(SystemThread thread) {
+    HostThread& host = g_hostSystem.threads.at(reinterpret_cast<size_t>(thread) - 1);
+    if (!host.ran) {
+        host.ran = true;
+        host.proc(host.argument);
+    }
+}
+
+int32_t SystemWaitForThread(SystemThread thread, uint32_t) {
+    HostRunThread(thread);
+    return 1;
+}
+
+void SystemCloseThread(SystemThread) { HostRecordCall("SystemCloseThread"); }
+
+void SystemSleep(uint32_t milliseconds) {
+    g_hostSystem.tickCount += milliseconds;
+    if (g_hostSystem.onSleep) {
+        g_hostSystem.onSleep();
+    }
+}
+
+uint32_t SystemTickCount(void) { return g_hostSystem.tickCount; }
+
+int32_t SystemBootTime(SystemDateTime* time) {
+    *time = g_hostSystem.bootTime;
+    return g_hostSystem.bootTimeKnown ? 1 : 0;
 }

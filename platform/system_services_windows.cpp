@@ -66,6 +66,83 @@ void SystemStopThreadNotifications(SystemModule self) {
     DisableThreadLibraryCalls(static_cast<HMODULE>(self));
 }
 
+SystemFile SystemOpenFileForAppend(const char16_t* path, uint32_t* size) {
+    HANDLE file = CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    DWORD end = SetFilePointer(file, 0, nullptr, FILE_END);
+    if (end == INVALID_SET_FILE_POINTER) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    *size = end;
+    return file;
+}
+
+int32_t SystemWriteFile(SystemFile file, const void* data, uint32_t size) {
+    DWORD written = 0;
+    return WriteFile(static_cast<HANDLE>(file), data, size, &written, nullptr) && written == size;
+}
+
+int32_t SystemFlushFile(SystemFile file) { return FlushFileBuffers(static_cast<HANDLE>(file)); }
+
+void SystemCloseFile(SystemFile file) { CloseHandle(static_cast<HANDLE>(file)); }
+
+namespace {
+
+// The thread's work: the system calls its start with the platform's calling
+// convention, which on the desktop's x86 is not the seam's. One thread at a
+// time is started.
+SystemThreadProc g_threadProc;
+void* g_threadArgument;
+
+DWORD WINAPI ThreadStart(LPVOID) { return g_threadProc(g_threadArgument); }
+
+}  // namespace
+
+SystemThread SystemStartThread(SystemThreadProc proc, void* argument) {
+    g_threadProc = proc;
+    g_threadArgument = argument;
+    HANDLE thread = CreateThread(nullptr, 0, ThreadStart, nullptr, 0, nullptr);
+    if (thread != nullptr) {
+        SetThreadPriority(thread, THREAD_PRIORITY_IDLE);
+    }
+    return thread;
+}
+
+int32_t SystemWaitForThread(SystemThread thread, uint32_t milliseconds) {
+    return WaitForSingleObject(static_cast<HANDLE>(thread), milliseconds) == WAIT_OBJECT_0;
+}
+
+void SystemCloseThread(SystemThread thread) { CloseHandle(static_cast<HANDLE>(thread)); }
+
+void SystemSleep(uint32_t milliseconds) { Sleep(milliseconds); }
+
+uint32_t SystemTickCount(void) { return GetTickCount(); }
+
+int32_t SystemBootTime(SystemDateTime* time) {
+    // The clock now, less the time since the device started, in the file
+    // system's 100-nanosecond units.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FILETIME file;
+    if (!SystemTimeToFileTime(&now, &file)) {
+        return 0;
+    }
+    uint64_t units = (static_cast<uint64_t>(file.dwHighDateTime) << 32 | file.dwLowDateTime) -
+                     static_cast<uint64_t>(GetTickCount()) * 10000;
+    file.dwLowDateTime = static_cast<DWORD>(units);
+    file.dwHighDateTime = static_cast<DWORD>(units >> 32);
+    SYSTEMTIME boot;
+    if (!FileTimeToSystemTime(&file, &boot)) {
+        return 0;
+    }
+    *time = {boot.wYear, boot.wMonth, boot.wDay, boot.wHour, boot.wMinute, boot.wSecond};
+    return 1;
+}
+
 // The run-time library's functions that the filter uses, taken from the
 // system's msvcrt.dll as the device takes them from coredll.dll: the DLL has
 // no C run-time library of its own. mingw-w64 offers only their import slots.

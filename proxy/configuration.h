@@ -18,8 +18,19 @@ const int kDriverNameUnits = 64;
 // The key below HKEY_LOCAL_MACHINE that holds Penwick's values.
 const char16_t kConfigurationKey[] = u"HARDWARE\\DEVICEMAP\\TOUCH\\Penwick";
 
+// The capture's file: the longest full path, with its terminator.
+const int kCaptureFileUnits = 260;
+// The most bytes a capture file may reach when CaptureLimit does not say,
+// and the most it may say.
+const uint32_t kCaptureDefaultLimit = 1u << 20;
+const uint32_t kCaptureLargestLimit = 64u << 20;
+
 struct Configuration {
     bool filteringEnabled;  // the key exists and all eight settings were read
+    // The opt-in capture of samples: CaptureFile, a terminated full path, or
+    // empty when capture is off; CaptureLimit in bytes.
+    char16_t captureFile[kCaptureFileUnits];
+    uint32_t captureLimit;
 };
 
 extern Configuration g_configuration;
@@ -45,7 +56,8 @@ const ConfigurationSetting kConfigurationSettings[kConfigurationSettingCount] = 
 };
 
 // Sets nameBuffer to "touch.dll", then fills it, the filter settings and the
-// filtering-enabled flag from the registry.
+// filtering-enabled flag from the registry; then reads the capture's two
+// values, which never take part in whether filtering is enabled.
 void LoadConfiguration(char16_t nameBuffer[kDriverNameUnits]);
 
 #endif

@@ -1,5 +1,7 @@
 #include "proxy/forwarders.h"
 
+#include "proxy/sample_capture.h"
+
 namespace {
 
 ArgWord ForwardOptional(TwoWordEntry entry, ArgWord a, ArgWord b) {
@@ -23,8 +25,12 @@ ArgWord TouchPanelPowerHandler(ArgWord a, ArgWord b, ArgWord c) {
     return g_originalDriver.TouchPanelPowerHandler(a, b, c);
 }
 
+// Once the original driver delivers no more samples, the capture writes out
+// what is left and its writer ends.
 ArgWord TouchPanelDisable(ArgWord a, ArgWord b, ArgWord c) {
-    return g_originalDriver.TouchPanelDisable(a, b, c);
+    ArgWord result = g_originalDriver.TouchPanelDisable(a, b, c);
+    CaptureStop();
+    return result;
 }
 
 ArgWord TouchPanelReadCalibrationPoint(ArgWord a, ArgWord b, ArgWord c) {

@@ -1,6 +1,7 @@
 // The touch driver interface that Penwick exports, all but TouchPanelEnable
 // (the interception's): each forwards its argument words to the original
 // driver's entry point of the same name and hands back its result unchanged.
+// TouchPanelDisable then also stops the opt-in capture of samples.
 // The optional Touch* entry points are carried as two-word calls; when the
 // original driver lacks one, its forwarder returns 0 and calls nothing.
 #ifndef PENWICK_PROXY_FORWARDERS_H

@@ -2,6 +2,7 @@
 
 #include "filter/sample_filter.h"
 #include "proxy/configuration.h"
+#include "proxy/sample_capture.h"
 #include "proxy/sample_interception.h"
 
 OriginalDriver g_originalDriver;
@@ -80,14 +81,18 @@ void LibraryResetToLoadTime(void) {
     g_filterState = FilterState();
     g_deliveryState = DeliveryState();
     g_originalDriver = OriginalDriver();
+    g_capture = CaptureState();
 }
 
 int32_t LibraryEntry(SystemModule self, uint32_t reason) {
     if (reason == kLibraryProcessAttach) {
         return OriginalDriverAttach(self);
     }
-    if (reason == kLibraryProcessDetach && g_originalDriver.module != nullptr) {
-        SystemReleaseLibrary(g_originalDriver.module);
+    if (reason == kLibraryProcessDetach) {
+        CaptureStop();
+        if (g_originalDriver.module != nullptr) {
+            SystemReleaseLibrary(g_originalDriver.module);
+        }
     }
     return 1;
 }

@@ -2,11 +2,15 @@
 
 #include "filter/sample_filter.h"
 #include "proxy/configuration.h"
+#include "proxy/sample_capture.h"
 
 DeliveryState g_deliveryState;
 
 int32_t InterceptSample(uint32_t flags, int32_t x, int32_t y) {
     DeliveryState& delivery = g_deliveryState;
+    if (g_capture.active) {
+        CaptureRecordSample(flags, x, y);
+    }
 
     if (!g_configuration.filteringEnabled || !(flags & TouchSampleIsCalibratedFlag)) {
         delivery.lastVerdict = InterceptPassedThrough;
@@ -55,5 +59,6 @@ int32_t InterceptSample(uint32_t flags, int32_t x, int32_t y) {
 int32_t TouchPanelEnable(SampleCallback callback) {
     g_deliveryState.hostCallback = callback;
     RecordScreenSize();
+    CaptureEnable();
     return g_originalDriver.TouchPanelEnable(InterceptSample);
 }

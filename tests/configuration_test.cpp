@@ -138,14 +138,73 @@ TEST_F(DriverTest, configuration_queries_every_value_in_order_whatever_fails) {
     char16_t name[kDriverNameUnits];
     LoadConfiguration(name);
     // Spelled out here, not taken from the driver's table: this is the order
-    // the table must have.
+    // the table must have. The capture's two values come after the nine.
     std::vector<std::u16string> expected = {
         u"OrigDriverName", u"LowSpeed",      u"MinDirSpeed", u"HighSpeed",    u"MaxSpeedDiff",
-        u"MaxSpeedDiff2",  u"MaxDirDiff",    u"ErrorDelay",  u"MaxErrorDelay"};
+        u"MaxSpeedDiff2",  u"MaxDirDiff",    u"ErrorDelay",  u"MaxErrorDelay", u"CaptureFile",
+        u"CaptureLimit"};
     EXPECT_EQ(g_hostSystem.queriedValues, expected);
     EXPECT_EQ(g_filterSettings.MaxSpeedDiff, 4);
     EXPECT_FALSE(g_configuration.filteringEnabled);
 }
+
+// The capture's values: what turns capture on, and the limit it keeps to.
+// None of them takes part in whether filtering is enabled.
+struct CaptureValues {
+    const char* name;
+    std::vector<StoredValue> values;
+    std::u16string expectedFile;  // empty: capture off
+    uint32_t expectedLimit;
+};
+
+void PrintTo(const CaptureValues& c, std::ostream* out) { *out << c.name; }
+
+class CaptureConfigurationTest : public DriverTest, public ::testing::WithParamInterface<CaptureValues> {};
+
+TEST_P(CaptureConfigurationTest, capture_values_give_file_and_limit_and_never_filtering) {
+    const CaptureValues& c = GetParam();
+    for (const StoredValue& value : With(Settings(), c.values)) {
+        HostSetRegistryValue(kKey, value.name, value.type, value.bytes);
+    }
+    char16_t name[kDriverNameUnits];
+    LoadConfiguration(name);
+    EXPECT_EQ(std::u16string(g_configuration.captureFile), c.expectedFile);
+    EXPECT_EQ(g_configuration.captureLimit, c.expectedLimit);
+    EXPECT_TRUE(g_configuration.filteringEnabled);
+}
+
+const std::u16string kCapturePath = u"\\My Documents\\capture.csv";
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, CaptureConfigurationTest,
+    ::testing::Values(
+        CaptureValues{"none", {}, u"", kCaptureDefaultLimit},
+        CaptureValues{"file_and_limit",
+                      {{u"CaptureFile", kSystemRegistryString, Name(kCapturePath)},
+                       {u"CaptureLimit", kSystemRegistryDword, Dword(4096)}},
+                      kCapturePath, 4096},
+        CaptureValues{"drive_path_zero_limit",
+                      {{u"CaptureFile", kSystemRegistryString, Name(u"C:\\t\\c.csv")},
+                       {u"CaptureLimit", kSystemRegistryDword, Dword(0)}},
+                      u"C:\\t\\c.csv", kCaptureDefaultLimit},
+        CaptureValues{"limit_above_the_largest",
+                      {{u"CaptureLimit", kSystemRegistryDword, Dword(kCaptureLargestLimit + 1)}}, u"",
+                      kCaptureLargestLimit},
+        CaptureValues{"limit_of_two_bytes", {{u"CaptureLimit", kRegistryBinary, {1, 2}}}, u"",
+                      kCaptureDefaultLimit},
+        CaptureValues{"file_not_a_string",
+                      {{u"CaptureFile", kRegistryBinary, Name(kCapturePath)}}, u"", kCaptureDefaultLimit},
+        CaptureValues{"file_empty", {{u"CaptureFile", kSystemRegistryString, Name(u"")}}, u"",
+                      kCaptureDefaultLimit},
+        CaptureValues{"file_relative", {{u"CaptureFile", kSystemRegistryString, Name(u"capture.csv")}},
+                      u"", kCaptureDefaultLimit},
+        CaptureValues{"file_unterminated",
+                      {{u"CaptureFile", kSystemRegistryString, Name(kCapturePath, false)}}, u"",
+                      kCaptureDefaultLimit},
+        CaptureValues{"file_longer_than_a_path",
+                      {{u"CaptureFile", kSystemRegistryString, Name(u"\\" + std::u16string(259, u'c'))}},
+                      u"", kCaptureDefaultLimit}),
+    [](const ::testing::TestParamInfo<CaptureValues>& info) { return info.param.name; });
 
 TEST_F(DriverTest, configuration_name_buffer_holds_the_default_then_zeros) {
     char16_t name[kDriverNameUnits];

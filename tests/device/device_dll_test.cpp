@@ -12,7 +12,10 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
+#include <pthread.h>
 #include <sys/mman.h>
+#include <time.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -50,7 +53,11 @@ const uintptr_t kLocalMachine = 0x80000002;
 void* const kPenwickKey = reinterpret_cast<void*>(0x4B4559);
 void* const kTouchModule = reinterpret_cast<void*>(0x70756368);
 
-std::map<std::string, std::vector<uint8_t>> g_registry;  // values of Penwick's key
+struct Value {
+    uint32_t type;
+    std::vector<uint8_t> data;
+};
+std::map<std::string, Value> g_registry;  // values of Penwick's key
 std::vector<std::string> g_calls;                        // what the DLL asked for, in order
 int g_screenWidth = 240, g_screenHeight = 320;
 
@@ -80,12 +87,13 @@ long RegQueryValueExW(void* key, const char16_t* name, uint32_t*, uint32_t* type
     if (key != kPenwickKey || value == g_registry.end()) {
         return 2;
     }
-    if (value->second.size() > *size) {
+    const std::vector<uint8_t>& bytes = value->second.data;
+    if (bytes.size() > *size) {
         return 234;
     }
-    memcpy(data, value->second.data(), value->second.size());
-    *size = static_cast<uint32_t>(value->second.size());
-    *type = 4;
+    memcpy(data, bytes.data(), bytes.size());
+    *size = static_cast<uint32_t>(bytes.size());
+    *type = value->second.type;
     return 0;
 }
 
@@ -107,6 +115,105 @@ int FreeLibrary(void* module) {
 
 int DisableThreadLibraryCalls(void*) {
     g_calls.push_back("DisableThreadLibraryCalls");
+    return 1;
+}
+
+// The capture's file, threads and clock. The clock stands still an hour
+// after the device started, at 10:00, so the time of boot is 09:00.
+
+void* const kCaptureFile = reinterpret_cast<void*>(0x46494C45);
+std::string g_capturePath;
+std::string g_captureFile;
+const uint32_t g_ticks = 3600000;
+
+void* CreateFileW(const char16_t* name, uint32_t, uint32_t, void*, uint32_t disposition, uint32_t,
+                  void*) {
+    g_capturePath = Narrow(name);
+    return disposition == 4 ? kCaptureFile : reinterpret_cast<void*>(-1);  // OPEN_ALWAYS
+}
+uint32_t SetFilePointer(void* file, long, long*, uint32_t method) {
+    return file == kCaptureFile && method == 2 ? static_cast<uint32_t>(g_captureFile.size())
+                                               : 0xFFFFFFFF;
+}
+int WriteFile(void* file, const void* data, uint32_t size, uint32_t* written, void*) {
+    if (file != kCaptureFile) {
+        return 0;
+    }
+    g_captureFile.append(static_cast<const char*>(data), size);
+    *written = size;
+    return 1;
+}
+int FlushFileBuffers(void* file) { return file == kCaptureFile; }
+int CloseHandle(void*) { return 1; }
+
+struct Thread {
+    uint32_t (*start)(void*);
+    void* argument;
+    pthread_t thread;
+    volatile bool ended;
+    int priority;
+};
+Thread g_writer;
+
+void* RunThread(void* thread) {
+    Thread* t = static_cast<Thread*>(thread);
+    t->start(t->argument);
+    t->ended = true;
+    return nullptr;
+}
+void* CreateThread(void*, uint32_t, uint32_t (*start)(void*), void* argument, uint32_t, uint32_t*) {
+    g_writer.start = start;
+    g_writer.argument = argument;
+    g_writer.ended = false;
+    return pthread_create(&g_writer.thread, nullptr, RunThread, &g_writer) == 0 ? &g_writer : nullptr;
+}
+int SetThreadPriority(void* thread, int priority) {
+    static_cast<Thread*>(thread)->priority = priority;
+    return 1;
+}
+void Sleep(uint32_t milliseconds) { usleep(milliseconds * 1000); }
+uint32_t WaitForSingleObject(void* thread, uint32_t milliseconds) {
+    for (uint32_t waited = 0; !static_cast<Thread*>(thread)->ended && waited < milliseconds; waited++) {
+        usleep(1000);
+    }
+    return static_cast<Thread*>(thread)->ended ? 0 : 0x102;  // WAIT_OBJECT_0, WAIT_TIMEOUT
+}
+uint32_t GetTickCount() { return g_ticks; }
+
+struct SystemTime {
+    uint16_t year, month, dayOfWeek, day, hour, minute, second, milliseconds;
+};
+// 100-nanosecond units from 1601 to 1970.
+const uint64_t kUnixEpoch = 116444736000000000ULL;
+void GetLocalTime(SystemTime* time) {
+    uint32_t ticks = g_ticks;
+    time_t now = 1796720400 + ticks / 1000;  // the device started at 2026-12-08 09:00:00
+    struct tm day;
+    gmtime_r(&now, &day);
+    *time = {uint16_t(day.tm_year + 1900), uint16_t(day.tm_mon + 1), uint16_t(day.tm_wday),
+             uint16_t(day.tm_mday), uint16_t(day.tm_hour), uint16_t(day.tm_min),
+             uint16_t(day.tm_sec), uint16_t(ticks % 1000)};
+}
+int SystemTimeToFileTime(const SystemTime* time, uint32_t* file) {
+    struct tm day = {};
+    day.tm_year = time->year - 1900;
+    day.tm_mon = time->month - 1;
+    day.tm_mday = time->day;
+    day.tm_hour = time->hour;
+    day.tm_min = time->minute;
+    day.tm_sec = time->second;
+    uint64_t units = (uint64_t(timegm(&day)) * 1000 + time->milliseconds) * 10000 + kUnixEpoch;
+    file[0] = uint32_t(units);
+    file[1] = uint32_t(units >> 32);
+    return 1;
+}
+int FileTimeToSystemTime(const uint32_t* file, SystemTime* time) {
+    time_t seconds = time_t(((uint64_t(file[1]) << 32 | file[0]) - kUnixEpoch) / 10000000);
+    struct tm day;
+    gmtime_r(&seconds, &day);
+    *time = {uint16_t(day.tm_year + 1900), uint16_t(day.tm_mon + 1), uint16_t(day.tm_wday),
+             uint16_t(day.tm_mday), uint16_t(day.tm_hour), uint16_t(day.tm_min),
+             uint16_t(day.tm_sec), 0};
     return 1;
 }
 
@@ -153,6 +260,19 @@ const std::map<std::string, void*> kCoredll = {
     {"GetProcAddressW", reinterpret_cast<void*>(GetProcAddressW)},
     {"FreeLibrary", reinterpret_cast<void*>(FreeLibrary)},
     {"DisableThreadLibraryCalls", reinterpret_cast<void*>(DisableThreadLibraryCalls)},
+    {"CreateFileW", reinterpret_cast<void*>(CreateFileW)},
+    {"SetFilePointer", reinterpret_cast<void*>(SetFilePointer)},
+    {"WriteFile", reinterpret_cast<void*>(WriteFile)},
+    {"FlushFileBuffers", reinterpret_cast<void*>(FlushFileBuffers)},
+    {"CloseHandle", reinterpret_cast<void*>(CloseHandle)},
+    {"CreateThread", reinterpret_cast<void*>(CreateThread)},
+    {"SetThreadPriority", reinterpret_cast<void*>(SetThreadPriority)},
+    {"Sleep", reinterpret_cast<void*>(Sleep)},
+    {"WaitForSingleObject", reinterpret_cast<void*>(WaitForSingleObject)},
+    {"GetTickCount", reinterpret_cast<void*>(GetTickCount)},
+    {"GetLocalTime", reinterpret_cast<void*>(GetLocalTime)},
+    {"SystemTimeToFileTime", reinterpret_cast<void*>(SystemTimeToFileTime)},
+    {"FileTimeToSystemTime", reinterpret_cast<void*>(FileTimeToSystemTime)},
     {"atan2", reinterpret_cast<void*>(static_cast<double (*)(double, double)>(atan2))},
     {"sqrt", reinterpret_cast<void*>(static_cast<double (*)(double)>(sqrt))},
 };
@@ -288,8 +408,15 @@ int main(int argc, char** argv) {
                            "MaxSpeedDiff2", "MaxDirDiff",  "ErrorDelay", "MaxErrorDelay"};
     const uint32_t values[] = {3, 5, 20, 4, 10, 60, 2, 3};
     for (int i = 0; i < 8; i++) {
-        g_registry[names[i]] = Dword(values[i]);
+        g_registry[names[i]] = {4, Dword(values[i])};
     }
+    // And a capture of every sample, into \capture.csv.
+    std::vector<uint8_t> path;
+    for (char c : std::string("\\capture.csv")) {
+        path.insert(path.end(), {uint8_t(c), 0});
+    }
+    path.insert(path.end(), {0, 0});
+    g_registry["CaptureFile"] = {1, path};  // REG_SZ
     Expect(reinterpret_cast<DllMain>(penwick.entry)(penwick.base, 1, nullptr) == 1,
            "process attach succeeds");
     const std::vector<std::string> attach = {
@@ -354,6 +481,27 @@ int main(int argc, char** argv) {
            "process detach succeeds");
     Expect(g_calls == std::vector<std::string>{"FreeLibrary touch.dll"},
            "detach releases touch.dll once");
+
+    // The capture: every sample above, as it arrived, after the boot (the
+    // clock less the time since the start), the settings and the screen at
+    // enable; the turn of
+    // the screen where it came. The writer ran at the lowest priority and
+    // wrote it all out at detach.
+    std::string expected =
+        "# penwick boot 2026-12-08 09:00:00\n"
+        "# penwick settings LowSpeed 3, MinDirSpeed 5, HighSpeed 20, MaxSpeedDiff 4, "
+        "MaxSpeedDiff2 10, MaxDirDiff 60, ErrorDelay 2, MaxErrorDelay 3; filtering on\n"
+        "# penwick enable-screen 240x320\n";
+    for (const Step& step : stroke) {
+        char line[48];
+        snprintf(line, sizeof line, "0x%02X,%d,%d\n", step.in.flags, step.in.x, step.in.y);
+        expected += line;
+    }
+    expected += "# penwick screen 480x640\n0x07,0,0\n0x0F,4,0\n0x0F,24,0\n";
+    pthread_join(g_writer.thread, nullptr);
+    Expect(g_capturePath == "\\capture.csv" && g_writer.priority == 7,
+           "the writer wrote " + g_capturePath + " at priority " + std::to_string(g_writer.priority));
+    Expect(g_captureFile == expected, "the capture holds:\n" + g_captureFile + "not:\n" + expected);
 
     if (g_failures == 0) {
         printf(

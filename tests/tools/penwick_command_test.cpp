@@ -109,6 +109,8 @@ TEST_F(PenwickCommandTest, bad_input_gives_one_line_naming_the_place_and_leaves_
 TEST_F(PenwickCommandTest, what_a_user_asks_for_is_what_they_get) {
     Write("trace.csv", kTrace);
     Write("raw.csv", "0x03,100,100\n0x0B,900,100\n0x09,900,100\n");
+    Write("capture.csv", "# penwick boot 2026-12-08 09:00:00\n# penwick settings as read\n"
+                         "# penwick enable-screen 240x320\n0x07,1,1\n# penwick dropped 7\n0x0D,1,1\n");
     Write("seven.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n"
                        "\"LowSpeed\"=dword:5\n\"MinDirSpeed\"=dword:5\n\"HighSpeed\"=dword:5\n"
                        "\"MaxSpeedDiff\"=dword:5\n\"MaxSpeedDiff2\"=dword:5\n\"ErrorDelay\"=dword:5\n"
@@ -127,6 +129,8 @@ TEST_F(PenwickCommandTest, what_a_user_asks_for_is_what_they_get) {
         {"synth --help", "=400", ""},                               // defaults are shown
         {"replay " + trace + " --out -", "line,flags_in,x_in,y_in,truth,rule", ""},
         {"replay " + trace + " --set LowSpeed=5 --enable-screen 240X320", "\n3,0x0F,101,101,,a,2,,,0,delivered", ""},
+        // A capture as it comes from the device, with samples it lost.
+        {"replay " + Path("capture.csv"), "", "capture: 1 boots; the device dropped 7 samples"},
         // Raw samples pass the filter by, and the summary says so.
         {"replay " + Path("raw.csv"), "", "note: 3 samples lack the calibrated bit 0x04"},
         // Filtering off names what turned it off.

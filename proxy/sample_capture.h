@@ -1,0 +1,103 @@
+// The capture: an opt-in record of every sample the original driver hands
+// the interceptor, as it arrived (flags, x, y), before it is judged, written
+// to a file in the trace format that penwick replay reads. Only the driver
+// sees the original driver's samples with their flags, so only the driver
+// can record them; settings are then tuned on the device's own input.
+//
+// With CaptureFile set, the sample path puts each sample into a fixed buffer
+// of the driver's own and never waits nor touches a file: a writer thread at
+// the lowest priority, started when the host enables the driver, takes the
+// samples out and appends them to the file in blocks, flushing at least every
+// second. Between samples the buffer also carries what the replay needs to
+// know: the device's boot, each enable with its screen size, a turn of the
+// screen, and samples lost while the buffer was full, each written as a
+// "# penwick ..." line. The file may grow to CaptureLimit bytes in all; at
+// the limit, capture stops for the boot after a line saying so. Any failure
+// (a path that cannot be written, a full store, a thread that does not
+// start) turns capture off for the boot; what the host receives never
+// changes. Without CaptureFile nothing is opened, no thread is started, and
+// the sample path tests one flag.
+//
+// The device has one processor: the sample path and the writer share the
+// buffer through two indexes, each written by one side only, and a compiler
+// fence keeps an entry's contents ahead of the index that hands it over.
+#ifndef PENWICK_PROXY_SAMPLE_CAPTURE_H
+#define PENWICK_PROXY_SAMPLE_CAPTURE_H
+
+#include <stdint.h>
+
+#include "platform/system_services.h"
+
+// The buffer's size in entries (a power of two) and the writer's block.
+const uint32_t kCaptureEntries = 4096;
+const uint32_t kCaptureBlockBytes = 4096;
+// How long the writer sleeps between rounds, how often at least it flushes,
+// and how long a stop waits for it to write out what is left.
+const uint32_t kCaptureRoundMs = 100;
+const uint32_t kCaptureFlushMs = 1000;
+const uint32_t kCaptureStopWaitMs = 3000;
+
+enum CaptureEntryKind {
+    CaptureEntrySample,   // flags, x, y
+    CaptureEntryBoot,     // the first enable since the library was loaded
+    CaptureEntryEnable,   // the host enabled the driver; x, y: the screen size
+    CaptureEntryScreen,   // the screen size changed to x by y
+    CaptureEntryDropped,  // flags: samples lost because the buffer was full
+};
+
+struct CaptureEntry {
+    uint32_t kind;
+    uint32_t flags;
+    int32_t x;
+    int32_t y;
+};
+
+struct CaptureState {
+    // The one flag the sample path tests: set while capture runs.
+    volatile bool active;
+    bool off;  // turned off for the rest of the boot by a failure or the limit
+
+    // The buffer: the sample path writes entries at head, the writer takes
+    // them at tail; each index is written by its own side only.
+    CaptureEntry entries[kCaptureEntries];
+    volatile uint32_t head;
+    volatile uint32_t tail;
+    uint32_t dropped;       // samples the full buffer could not take, not yet reported
+    bool booted;            // the boot is in the buffer
+    int32_t screenWidth;    // the screen size last put into the buffer
+    int32_t screenHeight;
+
+    // The writer.
+    SystemThread thread;
+    volatile bool stopRequested;
+    volatile bool writerDone;  // it wrote out what was left and will touch nothing more
+    SystemFile file;
+    uint32_t fileBytes;        // the file's size, what was there before included
+    uint32_t lastFlush;        // tick count
+    char block[kCaptureBlockBytes];
+    uint32_t blockBytes;
+};
+
+extern CaptureState g_capture;
+
+// From TouchPanelEnable, before the original driver is enabled: puts the
+// boot (the first time) and this enable into the buffer and starts the
+// writer when it is not running. Does nothing without CaptureFile.
+void CaptureEnable(void);
+
+// The sample path, only while g_capture.active: records one sample as the
+// original driver delivered it.
+void CaptureRecordSample(uint32_t flags, int32_t x, int32_t y);
+
+// From TouchPanelDisable and process detach: has the writer write out what
+// is left and end, and waits for it a while.
+void CaptureStop(void);
+
+// The writer thread: opens the file, writes out the buffer every round until
+// a stop is asked for, writes out what is left and closes the file.
+uint32_t CaptureWriter(void* unused);
+
+// One round of the writer: every entry in the buffer appended to the file.
+void CaptureWriteOut(void);
+
+#endif

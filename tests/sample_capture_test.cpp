@@ -1,0 +1,228 @@
+#include <string>
+#include <vector>
+
+#include "driver_fixture.h"
+#include "proxy/forwarders.h"
+#include "proxy/sample_capture.h"
+
+namespace {
+
+const std::u16string kKey = u"HARDWARE\\DEVICEMAP\\TOUCH\\Penwick";
+const std::u16string kFile = u"\\My Documents\\capture.csv";
+
+SampleCallback g_interceptor;
+int32_t KeepInterceptor(SampleCallback callback) {
+    g_interceptor = callback;
+    return 1;
+}
+ArgWord Disable(ArgWord, ArgWord, ArgWord) { return 5; }
+
+// The driver loaded with the worked stroke's settings (and a capture file
+// when one is given), bound to an original driver, and enabled by the host.
+class CaptureTest : public DriverTest {
+protected:
+    void Load(const std::u16string& file, uint32_t limit = 0) {
+        const uint32_t settings[] = {3, 5, 20, 4, 10, 60, 2, 3};
+        for (int i = 0; i < kConfigurationSettingCount; i++) {
+            HostSetRegistryDword(kKey, kConfigurationSettings[i].name, settings[i]);
+        }
+        if (!file.empty()) {
+            HostSetRegistryString(kKey, u"CaptureFile", file);
+        }
+        if (limit != 0) {
+            HostSetRegistryDword(kKey, u"CaptureLimit", limit);
+        }
+        HostAddLibrary(u"touch.dll", {{u"TouchPanelGetDeviceCaps", Proc(Disable)},
+                                      {u"TouchPanelSetMode", Proc(Disable)},
+                                      {u"TouchPanelPowerHandler", Proc(Disable)},
+                                      {u"TouchPanelEnable", Proc(KeepInterceptor)},
+                                      {u"TouchPanelDisable", Proc(Disable)},
+                                      {u"TouchPanelReadCalibrationPoint", Proc(Disable)},
+                                      {u"TouchPanelReadCalibrationAbort", Proc(Disable)},
+                                      {u"TouchPanelSetCalibration", Proc(Disable)},
+                                      {u"TouchPanelCalibrateAPoint", Proc(Disable)}});
+        ASSERT_EQ(LibraryEntry(kSelf, kLibraryProcessAttach), 1);
+        ASSERT_EQ(TouchPanelEnable(RecordingHostCallback), 1);
+    }
+
+    template <typename F>
+    static SystemProc Proc(F f) {
+        return reinterpret_cast<SystemProc>(f);
+    }
+
+    static void Emit(uint32_t flags, int32_t x, int32_t y) { g_interceptor(flags, x, y); }
+
+    static std::string File() { return g_hostSystem.files[kFile]; }
+
+    SystemModule const kSelf = reinterpret_cast<SystemModule>(0x5E1F);
+};
+
+// The worked stroke, with an uncalibrated and an invalid sample among it:
+// every one of them is recorded, judged or not.
+const HostSample kStroke[] = {{0x07, 100, 100}, {0x0F, 101, 101}, {0x0B, 900, 900}, {0x0E, 5, 5},
+                              {0x0F, 109, 100}, {0x0F, 117, 101}, {0x0F, 160, 140}, {0x0D, 150, 105}};
+
+const char kHeader[] =
+    "# penwick boot 2026-12-08 09:30:05\n"
+    "# penwick settings LowSpeed 3, MinDirSpeed 5, HighSpeed 20, MaxSpeedDiff 4, MaxSpeedDiff2 10, "
+    "MaxDirDiff 60, ErrorDelay 2, MaxErrorDelay 3; filtering on\n"
+    "# penwick enable-screen 240x320\n";
+
+const char kStrokeLines[] =
+    "0x07,100,100\n0x0F,101,101\n0x0B,900,900\n0x0E,5,5\n0x0F,109,100\n0x0F,117,101\n"
+    "0x0F,160,140\n0x0D,150,105\n";
+
+TEST_F(CaptureTest, without_a_capture_file_nothing_is_opened_nor_started) {
+    Load(u"");
+    g_hostSystem.calls.clear();
+    for (const HostSample& s : kStroke) {
+        Emit(s.flags, s.x, s.y);
+    }
+    TouchPanelDisable(0, 0, 0);
+    LibraryEntry(kSelf, kLibraryProcessDetach);
+    for (const std::string& call : g_hostSystem.calls) {
+        EXPECT_TRUE(call == "SystemScreenWidth" || call == "SystemScreenHeight" ||
+                    call == "SystemReleaseLibrary")
+            << call;
+    }
+    EXPECT_TRUE(g_hostSystem.threads.empty());
+    EXPECT_TRUE(g_hostSystem.files.empty());
+}
+
+TEST_F(CaptureTest, records_every_sample_as_it_arrived_and_the_host_sees_no_difference) {
+    Load(u"");
+    for (const HostSample& s : kStroke) {
+        Emit(s.flags, s.x, s.y);
+    }
+    std::vector<HostSample> withoutCapture = g_hostReceived;
+    SetUp();
+    Load(kFile);
+    for (const HostSample& s : kStroke) {
+        Emit(s.flags, s.x, s.y);
+    }
+    EXPECT_EQ(g_hostReceived, withoutCapture);
+    ASSERT_EQ(g_hostSystem.threads.size(), 1u);
+    EXPECT_FALSE(g_hostSystem.threads[0].ran);  // the writer, not the sample path, writes
+    EXPECT_EQ(TouchPanelDisable(0, 0, 0), 5u);
+    EXPECT_EQ(File(), std::string(kHeader) + kStrokeLines);
+    EXPECT_FALSE(g_capture.active);
+}
+
+TEST_F(CaptureTest, captures_append_and_a_new_enable_and_a_turned_screen_are_lines) {
+    g_hostSystem.files[kFile] = "# an earlier boot\n";
+    Load(kFile);
+    Emit(0x07, 1, 2);
+    g_hostSystem.screenWidth = 320;
+    g_hostSystem.screenHeight = 240;
+    Emit(0x0F, 3, 4);
+    TouchPanelDisable(0, 0, 0);
+    TouchPanelEnable(RecordingHostCallback);  // enabled again: no second boot
+    Emit(0x0D, 5, 6);
+    LibraryEntry(kSelf, kLibraryProcessDetach);
+    EXPECT_EQ(File(), std::string("# an earlier boot\n") + kHeader +
+                          "0x07,1,2\n# penwick screen 320x240\n0x0F,3,4\n"
+                          "# penwick enable-screen 320x240\n0x0D,5,6\n");
+    EXPECT_EQ(g_hostSystem.threads.size(), 2u);
+}
+
+TEST_F(CaptureTest, a_full_buffer_counts_what_it_cannot_take_and_says_so_when_there_is_room) {
+    Load(kFile);
+    // The boot and the enable take two entries: 4094 samples fit.
+    for (int i = 0; i < 4100; i++) {
+        Emit(0x0F, i, 0);
+    }
+    EXPECT_EQ(g_capture.dropped, 6u);
+    // The writer's first round empties the buffer; two more samples follow
+    // before its second, and a stop before its third.
+    int rounds = 0;
+    g_hostSystem.onSleep = [&] {
+        rounds++;
+        if (rounds == 2) {
+            Emit(0x0F, 7000, 0);
+            Emit(0x0D, 7001, 0);
+        }
+        g_capture.stopRequested = rounds == 3;
+    };
+    HostRunThread(g_capture.thread);
+    TouchPanelDisable(0, 0, 0);
+    std::string file = File();
+    EXPECT_NE(file.find("0x0F,4093,0\n# penwick dropped 6\n0x0F,7000,0\n0x0D,7001,0\n"),
+              std::string::npos);
+    EXPECT_EQ(file.find("0x0F,4094,0"), std::string::npos);
+}
+
+TEST_F(CaptureTest, the_limit_holds_for_the_whole_file_and_capture_stops_after_saying_so) {
+    g_hostSystem.files[kFile] = std::string(100, '#') + "\n";
+    Load(kFile, 600);
+    for (int i = 0; i < 40; i++) {
+        Emit(0x0F, 100 + i, 200);
+    }
+    // Its first round meets the limit (a stop after three, should it not).
+    int rounds = 0;
+    g_hostSystem.onSleep = [&] { g_capture.stopRequested = ++rounds > 3; };
+    HostRunThread(g_capture.thread);
+    std::string file = File();
+    EXPECT_LE(file.size(), 600u);
+    const std::string stop = "# penwick stopped: the file reached its limit of 600 bytes\n";
+    ASSERT_GE(file.size(), stop.size());
+    EXPECT_EQ(file.substr(file.size() - stop.size()), stop);
+    EXPECT_NE(file.find("0x0F,100,200\n"), std::string::npos);
+    EXPECT_FALSE(g_capture.active);
+    // Capture is over for this boot: another enable does not start it again.
+    TouchPanelEnable(RecordingHostCallback);
+    EXPECT_FALSE(g_capture.active);
+    EXPECT_EQ(g_hostSystem.threads.size(), 1u);
+}
+
+// Whatever fails, capture stops and the pen goes on as without it.
+struct CaptureFailure {
+    const char* name;
+    void (*arrange)();
+};
+
+void PrintTo(const CaptureFailure& c, std::ostream* out) { *out << c.name; }
+
+class CaptureFailureTest : public CaptureTest, public ::testing::WithParamInterface<CaptureFailure> {};
+
+TEST_P(CaptureFailureTest, turns_capture_off_and_the_host_receives_what_it_would_have) {
+    Load(u"");
+    for (const HostSample& s : kStroke) {
+        Emit(s.flags, s.x, s.y);
+    }
+    std::vector<HostSample> withoutCapture = g_hostReceived;
+    SetUp();
+    GetParam().arrange();
+    Load(kFile);
+    if (!g_hostSystem.threads.empty()) {
+        HostRunThread(g_capture.thread);  // the writer meets the failure
+    }
+    for (const HostSample& s : kStroke) {
+        Emit(s.flags, s.x, s.y);
+    }
+    EXPECT_EQ(g_hostReceived, withoutCapture);
+    EXPECT_FALSE(g_capture.active);
+    TouchPanelDisable(0, 0, 0);
+    LibraryEntry(kSelf, kLibraryProcessDetach);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, CaptureFailureTest,
+    ::testing::Values(CaptureFailure{"path_not_writable", [] { g_hostSystem.fileOpenFails = true; }},
+                      CaptureFailure{"thread_not_started", [] { g_hostSystem.threadStartFails = true; }},
+                      CaptureFailure{"store_full",
+                                     [] {
+                                         g_hostSystem.storeRoom = 10;
+                                         g_hostSystem.onSleep = [] { g_capture.stopRequested = true; };
+                                     }}),
+    [](const ::testing::TestParamInfo<CaptureFailure>& info) { return info.param.name; });
+
+TEST_F(CaptureTest, detach_in_the_middle_of_a_stroke_writes_out_what_is_left) {
+    Load(kFile);
+    Emit(0x07, 100, 100);
+    Emit(0x0F, 101, 101);
+    LibraryEntry(kSelf, kLibraryProcessDetach);
+    EXPECT_EQ(File(), std::string(kHeader) + "0x07,100,100\n0x0F,101,101\n");
+    EXPECT_EQ(g_hostSystem.libraries[0].releases, 1);
+}
+
+}  // namespace
