@@ -27,42 +27,25 @@ bool ConfigurationReadValue(SystemKey key, const char16_t* name, void* destinati
     return true;
 }
 
-// A full path: from the root of the device's file system ("\\My
-// Documents\\..."), or of a drive on the desktop ("C:\\...").
-bool IsFullPath(const char16_t* path) {
-    if (path[0] == u'\\') {
-        return true;
-    }
-    bool letter = (path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z');
-    return letter && path[1] == u':' && path[2] == u'\\';
-}
-
-// CaptureFile: a string of at least one character that ends with its
-// terminator inside the buffer and is a full path. Anything else, and
-// capture stays off.
+// CaptureFile: anything but a usable full path leaves capture off.
 void ConfigurationReadCaptureFile(SystemKey key) {
     char16_t path[kCaptureFileUnits];
     uint32_t type = 0;
     uint32_t size = sizeof(path);
     if (SystemQueryRegistryValue(key, u"CaptureFile", &type, path, &size) != 0 ||
-        type != kSystemRegistryString || size < 2 * sizeof(char16_t) || size % 2 != 0 ||
-        path[size / 2 - 1] != 0 || path[0] == 0 || !IsFullPath(path)) {
+        !ConfigurationCaptureFileUsable(type, path, size)) {
         return;
     }
     memcpy(g_configuration.captureFile, path, size);
 }
 
-// CaptureLimit: a DWORD of bytes; missing, unreadable or zero means the
-// default, more than the largest means the largest.
 void ConfigurationReadCaptureLimit(SystemKey key) {
     uint32_t limit = 0;
     uint32_t type = 0;
     uint32_t size = sizeof(limit);
-    if (SystemQueryRegistryValue(key, u"CaptureLimit", &type, &limit, &size) != 0 ||
-        size != sizeof(limit) || limit == 0) {
-        limit = kCaptureDefaultLimit;
-    }
-    g_configuration.captureLimit = limit > kCaptureLargestLimit ? kCaptureLargestLimit : limit;
+    bool read = SystemQueryRegistryValue(key, u"CaptureLimit", &type, &limit, &size) == 0 &&
+                size == sizeof(limit);
+    g_configuration.captureLimit = ConfigurationCaptureLimit(read, limit);
 }
 
 bool IsTerminated(const char16_t* name) {

@@ -6,11 +6,10 @@
 
 namespace {
 
-// Values are read into a buffer this large, so that their true type and
-// size are seen, not only the first 4 bytes the driver reads.
-const uint32_t kValueBytes = 256;
+const uint32_t kValueBytes = kConfigurationValueBytes;
 
 struct CheckState {
+    const ConfigurationRegistry* registry;
     ConfigurationFindingReport report;  // may be null
     void* context;
     int32_t errors;
@@ -31,23 +30,6 @@ void Report(CheckState& state, ConfigurationFindingKind kind, bool error, const 
 
 char16_t Folded(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
-// Whether a terminated driver name is Penwick's own module, with or without
-// a folder and the ".dll" the loader adds.
-bool NamesPenwick(const char16_t* name) {
-    const char16_t* file = name;
-    for (const char16_t* c = name; *c != 0; c++) {
-        if (*c == u'\\' || *c == u'/') {
-            file = c + 1;
-        }
-    }
-    const char16_t penwick[] = u"penwick.dll";
-    int i = 0;
-    while (file[i] != 0 && penwick[i] != 0 && Folded(file[i]) == penwick[i]) {
-        i++;
-    }
-    return file[i] == 0 && (penwick[i] == 0 || i == 7);
-}
-
 // The value's data as UTF-16 with its terminator within `size` bytes; null
 // when it has none.
 const char16_t* TerminatedName(const uint8_t* data, uint32_t size) {
@@ -61,38 +43,40 @@ const char16_t* TerminatedName(const uint8_t* data, uint32_t size) {
 }
 
 void CheckTouchDriver(CheckState& state) {
+    const ConfigurationRegistry& registry = *state.registry;
     SystemKey key;
     bool names = false;
-    if (SystemOpenRegistryKey(kTouchKey, &key) == 0) {
+    if (registry.open(kTouchKey, &key) == 0) {
         alignas(4) uint8_t data[kValueBytes];
         uint32_t type = 0;
         uint32_t size = kValueBytes;
         const char16_t* name = nullptr;
-        if (SystemQueryRegistryValue(key, kTouchDriverValue, &type, data, &size) == 0 &&
+        if (registry.query(key, kTouchDriverValue, &type, data, &size) == 0 &&
             type == kSystemRegistryString) {
             name = TerminatedName(data, size);
         }
         names = name != nullptr && NamesPenwick(name);
-        SystemCloseRegistryKey(key);
+        registry.close(key);
     }
     if (!names) {
         Report(state, FindingTouchDriverNotPenwick, true, kTouchDriverValue, 0);
     }
 }
 
-void CheckOriginalDriverName(CheckState& state, SystemKey key) {
-    const char16_t* value = u"OrigDriverName";
-    alignas(4) uint8_t data[kValueBytes];
+// Reads a driver name and reports what keeps it from being loaded; returns
+// the name when it is terminated and not empty, whatever its type.
+const char16_t* ReadDriverName(CheckState& state, SystemKey key, const char16_t* value,
+                               uint8_t* data) {
     uint32_t type = 0;
     uint32_t size = kValueBytes;
-    int32_t result = SystemQueryRegistryValue(key, value, &type, data, &size);
+    int32_t result = state.registry->query(key, value, &type, data, &size);
     if (result != 0 && result != kSystemRegistryMoreData) {
         Report(state, FindingDriverNameMissing, true, value, 0);
-        return;
+        return nullptr;
     }
     if (result == kSystemRegistryMoreData || size > kDriverNameUnits * sizeof(char16_t)) {
         Report(state, FindingDriverNameTooLong, true, value, static_cast<int32_t>(size));
-        return;
+        return nullptr;
     }
     if (type != kSystemRegistryString) {
         Report(state, FindingDriverNameNotString, true, value, static_cast<int32_t>(type));
@@ -102,7 +86,16 @@ void CheckOriginalDriverName(CheckState& state, SystemKey key) {
         Report(state, FindingDriverNameUnterminated, true, value, 0);
     } else if (name[0] == 0) {
         Report(state, FindingDriverNameEmpty, true, value, 0);
-    } else if (NamesPenwick(name)) {
+        return nullptr;
+    }
+    return name;
+}
+
+void CheckOriginalDriverName(CheckState& state, SystemKey key) {
+    const char16_t* value = u"OrigDriverName";
+    alignas(4) uint8_t data[kValueBytes];
+    const char16_t* name = ReadDriverName(state, key, value, data);
+    if (name != nullptr && NamesPenwick(name)) {
         Report(state, FindingDriverNameIsPenwick, true, value, 0);
     }
 }
@@ -113,7 +106,7 @@ bool CheckSetting(CheckState& state, SystemKey key, const char16_t* value, int32
     alignas(4) uint8_t data[kValueBytes];
     uint32_t type = 0;
     uint32_t size = kValueBytes;
-    int32_t result = SystemQueryRegistryValue(key, value, &type, data, &size);
+    int32_t result = state.registry->query(key, value, &type, data, &size);
     if (result != 0 && result != kSystemRegistryMoreData) {
         Report(state, FindingSettingMissing, true, value, 0);
         return false;
@@ -185,10 +178,34 @@ void CheckSettingValues(CheckState& state, const FilterSettings& s) {
 
 }  // namespace
 
+bool NamesPenwick(const char16_t* name) {
+    const char16_t* file = name;
+    for (const char16_t* c = name; *c != 0; c++) {
+        if (*c == u'\\' || *c == u'/') {
+            file = c + 1;
+        }
+    }
+    const char16_t penwick[] = u"penwick.dll";
+    int i = 0;
+    while (file[i] != 0 && penwick[i] != 0 && Folded(file[i]) == penwick[i]) {
+        i++;
+    }
+    return file[i] == 0 && (penwick[i] == 0 || i == 7);
+}
+
+int32_t CheckDriverName(const ConfigurationRegistry& registry, SystemKey key,
+                        const char16_t* value, ConfigurationDriverName* driver,
+                        ConfigurationFindingReport report, void* context) {
+    CheckState state = {&registry, report, context, 0, nullptr};
+    const char16_t* name = ReadDriverName(state, key, value, driver->data);
+    driver->name = state.errors == 0 ? name : nullptr;
+    return state.errors;
+}
+
 int32_t CheckFilterSettings(const FilterSettings& settings, ConfigurationFindingReport report,
                             void* context) {
     int32_t warnings = 0;
-    CheckState state = {report, context, 0, &warnings};
+    CheckState state = {nullptr, report, context, 0, &warnings};
     CheckSettingValues(state, settings);
     return warnings;
 }
@@ -233,12 +250,13 @@ const char* ConfigurationFindingPhrase(ConfigurationFindingKind kind) {
     return "";
 }
 
-int32_t CheckConfiguration(ConfigurationFindingReport report, void* context) {
-    CheckState state = {report, context, 0, nullptr};
+int32_t CheckConfigurationIn(const ConfigurationRegistry& registry,
+                             ConfigurationFindingReport report, void* context) {
+    CheckState state = {&registry, report, context, 0, nullptr};
     CheckTouchDriver(state);
 
     SystemKey key;
-    if (SystemOpenRegistryKey(kConfigurationKey, &key) != 0) {
+    if (registry.open(kConfigurationKey, &key) != 0) {
         Report(state, FindingPenwickKeyMissing, true, kConfigurationKey, 0);
         return state.errors;
     }
@@ -248,7 +266,7 @@ int32_t CheckConfiguration(ConfigurationFindingReport report, void* context) {
     for (const ConfigurationSetting& setting : kConfigurationSettings) {
         allRead = CheckSetting(state, key, setting.name, &(settings.*setting.field)) && allRead;
     }
-    SystemCloseRegistryKey(key);
+    registry.close(key);
     if (allRead) {
         CheckSettingValues(state, settings);
     }

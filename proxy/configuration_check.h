@@ -15,6 +15,7 @@
 #include <stdint.h>
 
 #include "filter/sample_filter.h"
+#include "platform/system_services.h"
 
 // Where the host looks for the name of its touch driver.
 const char16_t kTouchKey[] = u"HARDWARE\\DEVICEMAP\\TOUCH";
@@ -60,10 +61,50 @@ const char* ConfigurationFindingPhrase(ConfigurationFindingKind kind);
 
 typedef void (*ConfigurationFindingReport)(const ConfigurationFinding& finding, void* context);
 
-// Reads the touch key and Penwick's key through the system services, calls
-// report for every finding in the order of the values, and returns how many
-// of them are errors.
-int32_t CheckConfiguration(ConfigurationFindingReport report, void* context);
+// How the check reads the registry: the system services' three reading
+// functions, or the installer's own, which reach the registry it writes.
+struct ConfigurationRegistry {
+    int32_t (*open)(const char16_t* subKey, SystemKey* key);
+    int32_t (*query)(SystemKey key, const char16_t* name, uint32_t* type, void* data,
+                     uint32_t* size);
+    void (*close)(SystemKey key);
+};
+
+// Reads the touch key and Penwick's key through `registry`, calls report for
+// every finding in the order of the values, and returns how many of them are
+// errors.
+int32_t CheckConfigurationIn(const ConfigurationRegistry& registry,
+                             ConfigurationFindingReport report, void* context);
+
+// The same through the system services.
+inline int32_t CheckConfiguration(ConfigurationFindingReport report, void* context) {
+    const ConfigurationRegistry system = {SystemOpenRegistryKey, SystemQueryRegistryValue,
+                                          SystemCloseRegistryKey};
+    return CheckConfigurationIn(system, report, context);
+}
+
+// Values are read into a buffer this large, so that their true type and
+// size are seen, not only the bytes the driver reads.
+const uint32_t kConfigurationValueBytes = 256;
+
+// A driver name as the registry stores it.
+struct ConfigurationDriverName {
+    alignas(4) uint8_t data[kConfigurationValueBytes];
+    const char16_t* name;  // the terminated name in data when it can be loaded, else null
+};
+
+// Reads value `value` of an open key as a driver name (OrigDriverName, or the
+// host's DriverName) and reports each problem with it as the check does:
+// missing, longer than the driver-name buffer, not a string, unterminated,
+// empty. Sets driver->name when there is none. Returns the number of
+// findings, all errors.
+int32_t CheckDriverName(const ConfigurationRegistry& registry, SystemKey key,
+                        const char16_t* value, ConfigurationDriverName* driver,
+                        ConfigurationFindingReport report, void* context);
+
+// Whether a terminated driver name is Penwick's own module, with or without
+// a folder and the ".dll" the loader adds.
+bool NamesPenwick(const char16_t* name);
 
 // Only the warnings about the eight settings' values; report may be null.
 // Returns how many there are.
