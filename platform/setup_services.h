@@ -1,0 +1,104 @@
+// The services the device installer (PenwickSetup.exe) needs of the
+// platform, behind a seam of their own: writing the registry, copying and
+// comparing files, its own folder, its log and its message boxes. The driver
+// never links this seam.
+//
+// As with the system services, the implementation is chosen by the link
+// line: setup_services_device.cpp on the device (coredll.dll),
+// setup_services_windows.cpp on desktop Windows and Wine, and
+// setup_services_host.cpp (a fake over the host fake's registry and files,
+// with switches for every failure) on the build machine. Each of the first
+// two also holds the program's entry point, which hands the command line to
+// SetupRun (setup/setup_command.h).
+//
+// Results are the platform's error numbers: 0 for success, else the reason
+// (kSetupError* below), so that the installer can say why a step failed.
+// Names and paths are UTF-16 and terminated.
+#ifndef PENWICK_PLATFORM_SETUP_SERVICES_H
+#define PENWICK_PLATFORM_SETUP_SERVICES_H
+
+#include <stdint.h>
+
+#include "platform/system_services.h"
+
+// Error numbers as the platform gives them.
+const int32_t kSetupErrorNotFound = 2;        // ERROR_FILE_NOT_FOUND
+const int32_t kSetupErrorPathNotFound = 3;    // ERROR_PATH_NOT_FOUND
+const int32_t kSetupErrorAccessDenied = 5;    // ERROR_ACCESS_DENIED
+const int32_t kSetupErrorSharing = 32;        // ERROR_SHARING_VIOLATION: in use
+const int32_t kSetupErrorDiskFull = 112;      // ERROR_DISK_FULL
+const int32_t kSetupErrorMoreData = kSystemRegistryMoreData;
+
+// --- The registry, below HKEY_LOCAL_MACHINE ----------------------------------
+
+// Opens an existing key for reading and writing values.
+int32_t SetupOpenKey(const char16_t* subKey, SystemKey* key);
+
+// Creates a key (its parent must exist) and opens it as SetupOpenKey does.
+int32_t SetupCreateKey(const char16_t* subKey, SystemKey* key);
+
+// Reads a value as SystemQueryRegistryValue does: *size in and out, the
+// type in *type, kSetupErrorMoreData when the data is larger than *size.
+int32_t SetupQueryValue(SystemKey key, const char16_t* name, uint32_t* type, void* data,
+                        uint32_t* size);
+
+// Writes a value, replacing any of that name.
+int32_t SetupSetValue(SystemKey key, const char16_t* name, uint32_t type, const void* data,
+                      uint32_t size);
+
+int32_t SetupDeleteValue(SystemKey key, const char16_t* name);
+
+// Writes what the registry holds of the key out to the store.
+int32_t SetupFlushKey(SystemKey key);
+
+void SetupCloseKey(SystemKey key);
+
+// Deletes a key with its values (it has no subkeys).
+int32_t SetupDeleteKey(const char16_t* subKey);
+
+// --- Files, by full path --------------------------------------------------------
+
+// 0 and the size in bytes when a file (not a folder) is there.
+int32_t SetupFileSize(const char16_t* path, uint32_t* size);
+
+// Copies a file over whatever is at `to`.
+int32_t SetupCopyFile(const char16_t* from, const char16_t* to);
+
+// Renames a file; nothing may be at `to`.
+int32_t SetupMoveFile(const char16_t* from, const char16_t* to);
+
+int32_t SetupDeleteFile(const char16_t* path);
+
+// Compares two files byte for byte: *same is 1 when they are equal.
+int32_t SetupCompareFiles(const char16_t* a, const char16_t* b, int32_t* same);
+
+// Reads a whole file of at most `capacity` bytes; kSetupErrorMoreData when
+// it is larger.
+int32_t SetupReadFile(const char16_t* path, void* data, uint32_t capacity, uint32_t* size);
+
+// Appends to a file, creating it when it is not there.
+int32_t SetupAppendToFile(const char16_t* path, const void* data, uint32_t size);
+
+// --- Where things are, the clock and the user ------------------------------
+
+// The folder the program was started from, without a closing backslash;
+// `units` is the buffer's size in UTF-16 units.
+void SetupProgramFolder(char16_t* folder, uint32_t units);
+
+// The system's folder, where the host finds its touch driver: \Windows on
+// the device.
+void SetupSystemFolder(char16_t* folder, uint32_t units);
+
+// The device's clock.
+void SetupLocalTime(SystemDateTime* time);
+
+enum SetupAnswer { SetupAnswerYes, SetupAnswerNo, SetupAnswerCancel };
+
+// Asks a question in a message box with Yes and No buttons (and Cancel when
+// `cancel` is set).
+SetupAnswer SetupAsk(const char16_t* question, bool cancel);
+
+// Shows a message box with an OK button, as an error when `failed` is set.
+void SetupShow(const char16_t* message, bool failed);
+
+#endif

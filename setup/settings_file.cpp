@@ -1,0 +1,354 @@
+#include "setup/settings_file.h"
+
+#include "platform/system_services.h"
+#include "proxy/configuration.h"
+#include "proxy/configuration_check.h"
+
+namespace {
+
+// The file's text as UTF-16 units, whether it is ASCII or UTF-16LE.
+struct Source {
+    const uint8_t* bytes;
+    uint32_t units;
+    bool wide;  // after a byte-order mark
+};
+
+char16_t UnitAt(const Source& source, uint32_t i) {
+    if (source.wide) {
+        const uint8_t* at = source.bytes + 2 + 2 * i;
+        return static_cast<char16_t>(at[0] | at[1] << 8);
+    }
+    return source.bytes[i];
+}
+
+// One line, its blanks (spaces, tabs, carriage returns) trimmed from both ends.
+struct Line {
+    const Source* source;
+    uint32_t begin;
+    uint32_t length;
+    int32_t number;
+};
+
+char16_t At(const Line& line, uint32_t i) {
+    return i < line.length ? UnitAt(*line.source, line.begin + i) : 0;
+}
+
+bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r'; }
+
+char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
+
+int HexValue(char16_t c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+}
+
+bool Refuse(SettingsFile* file, int32_t line, const char* why) {
+    file->errorLine = line;
+    file->error = why;
+    return false;
+}
+
+// Whether the line's units from `at` on start with `text`, ASCII letters
+// compared without regard to case.
+bool StartsWith(const Line& line, uint32_t at, const char* text) {
+    for (uint32_t i = 0; text[i] != 0; i++) {
+        if (at + i >= line.length || Upper(At(line, at + i)) != Upper(text[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether units [at, at + length) of the line name a key below
+// HKEY_LOCAL_MACHINE (or HKLM) by the path given.
+bool NamesKey(const Line& line, uint32_t at, uint32_t length, const char16_t* path) {
+    const char* roots[] = {"HKEY_LOCAL_MACHINE\\", "HKLM\\"};
+    for (const char* root : roots) {
+        uint32_t rootLength = 0;
+        while (root[rootLength] != 0) {
+            rootLength++;
+        }
+        if (!StartsWith(line, at, root)) {
+            continue;
+        }
+        uint32_t i = 0;
+        for (; at + rootLength + i < at + length && path[i] != 0; i++) {
+            if (Upper(At(line, at + rootLength + i)) != Upper(path[i])) {
+                break;
+            }
+        }
+        if (path[i] == 0 && rootLength + i == length) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Reads a quoted string that starts at the line's unit *at, a double quote,
+// with \" and \\ escapes, into `text` of `units` units with its terminator;
+// leaves *at after the closing quote and the string's length in *length.
+bool ReadQuoted(SettingsFile* file, const Line& line, uint32_t* at, char16_t* text,
+                uint32_t units, uint32_t* length, const char* tooLong) {
+    uint32_t count = 0;
+    for (uint32_t i = *at + 1; i < line.length; i++) {
+        char16_t c = At(line, i);
+        if (c == u'"') {
+            text[count] = 0;
+            *at = i + 1;
+            *length = count;
+            return true;
+        }
+        if (c == u'\\') {
+            if (i + 1 >= line.length) {
+                break;
+            }
+            c = At(line, ++i);
+            if (c != u'"' && c != u'\\') {
+                return Refuse(file, line.number, "unknown escape: only \\\" and \\\\ are read");
+            }
+        }
+        if (count + 1 >= units) {
+            return Refuse(file, line.number, tooLong);
+        }
+        text[count++] = c;
+    }
+    return Refuse(file, line.number, "string without its closing quote");
+}
+
+bool SameName(const char16_t* a, const char16_t* b) {
+    for (; *a != 0 && Upper(*a) == Upper(*b); a++, b++) {
+    }
+    return Upper(*a) == Upper(*b);
+}
+
+void RemoveValue(SettingsFile* file, const char16_t* name) {
+    int kept = 0;
+    for (int i = 0; i < file->count; i++) {
+        if (!SameName(file->values[i].name, name)) {
+            if (kept != i) {
+                file->values[kept] = file->values[i];
+            }
+            kept++;
+        }
+    }
+    file->count = kept;
+}
+
+// Where the value lines below the last key line go.
+enum Section { SectionNone, SectionDeleted, SectionTouch, SectionPenwick };
+
+struct Reader {
+    SettingsFile* file;
+    bool seenHeader;
+    Section section;
+};
+
+bool ReadHeader(Reader& r, const Line& line) {
+    const char* headers[] = {"REGEDIT4", "Windows Registry Editor Version 5.00"};
+    for (const char* header : headers) {
+        uint32_t i = 0;
+        while (header[i] != 0 && i < line.length && At(line, i) == header[i]) {
+            i++;
+        }
+        if (header[i] == 0 && i == line.length) {
+            r.seenHeader = true;
+            return true;
+        }
+    }
+    return Refuse(r.file, line.number,
+                  "not a registry file: it must begin with REGEDIT4 or Windows Registry Editor "
+                  "Version 5.00");
+}
+
+bool ReadKeyLine(Reader& r, const Line& line) {
+    SettingsFile* file = r.file;
+    if (At(line, line.length - 1) != u']') {
+        return Refuse(file, line.number, "key line without its closing ]");
+    }
+    bool deletes = line.length > 2 && At(line, 1) == u'-';
+    uint32_t at = deletes ? 2 : 1;
+    uint32_t length = line.length - at - 1;
+    bool touch = NamesKey(line, at, length, kTouchKey);
+    if (!touch && !NamesKey(line, at, length, kConfigurationKey)) {
+        return Refuse(file, line.number,
+                      "only Penwick's key and the touch key above it are read here");
+    }
+    if (deletes) {
+        // Deleting the touch key deletes Penwick's below it.
+        file->penwickKey = false;
+        file->count = 0;
+        if (file->firstDeletionLine == 0) {
+            file->firstDeletionLine = line.number;
+        }
+        r.section = SectionDeleted;
+    } else {
+        r.section = touch ? SectionTouch : SectionPenwick;
+        file->penwickKey = file->penwickKey || !touch;
+    }
+    return true;
+}
+
+bool ReadValueLine(Reader& r, const Line& line) {
+    SettingsFile* file = r.file;
+    if (r.section == SectionNone || r.section == SectionDeleted) {
+        return Refuse(file, line.number, "value outside a key");
+    }
+    if (At(line, 0) == u'@') {
+        return Refuse(file, line.number, "a key's default value (@) is not read here");
+    }
+    if (At(line, 0) != u'"') {
+        return Refuse(file, line.number, "expected \"name\"=value, [key] or ; comment");
+    }
+    SettingsValue value;
+    uint32_t at = 0;
+    uint32_t length = 0;
+    if (!ReadQuoted(file, line, &at, value.name, kSettingsNameUnits, &length,
+                    "value name longer than 63 characters")) {
+        return false;
+    }
+    while (IsBlank(At(line, at)) && at < line.length) {
+        at++;
+    }
+    if (At(line, at) != u'=') {
+        return Refuse(file, line.number, "expected = after the value's name");
+    }
+    if (length == 0) {
+        return Refuse(file, line.number, "a value without a name is not read here");
+    }
+    for (at++; at < line.length && IsBlank(At(line, at)); at++) {
+    }
+    bool deletes = at + 1 == line.length && At(line, at) == u'-';
+    if (deletes) {
+        if (file->firstDeletionLine == 0) {
+            file->firstDeletionLine = line.number;
+        }
+    } else if (At(line, at) == u'"') {
+        char16_t* text = reinterpret_cast<char16_t*>(value.data);
+        uint32_t units = 0;
+        if (!ReadQuoted(file, line, &at, text, kSettingsStringUnits, &units,
+                        "string longer than 259 characters")) {
+            return false;
+        }
+        for (; at < line.length; at++) {
+            if (!IsBlank(At(line, at))) {
+                return Refuse(file, line.number, "text after the closing quote");
+            }
+        }
+        value.type = kSystemRegistryString;
+        value.size = (units + 1) * sizeof(char16_t);
+    } else if (StartsWith(line, at, "dword:")) {
+        for (at += 6; at < line.length && IsBlank(At(line, at)); at++) {
+        }
+        uint32_t number = 0;
+        uint32_t digits = line.length - at;
+        for (; at < line.length && HexValue(At(line, at)) >= 0; at++) {
+            number = number << 4 | static_cast<uint32_t>(HexValue(At(line, at)));
+        }
+        if (digits == 0 || digits > 8 || at != line.length) {
+            return Refuse(file, line.number, "dword: wants 1 to 8 hex digits");
+        }
+        value.type = kSystemRegistryDword;
+        value.size = sizeof(number);
+        for (uint32_t i = 0; i < 4; i++) {
+            value.data[i] = static_cast<uint8_t>(number >> (8 * i));
+        }
+    } else if (StartsWith(line, at, "hex")) {
+        return Refuse(file, line.number,
+                      "hex: data is not read here: write numbers as dword: and text as \"text\"");
+    } else {
+        return Refuse(file, line.number, "a value must be \"text\" or dword:hhhhhhhh");
+    }
+
+    if (r.section == SectionTouch) {
+        // The installer switches DriverName itself; nothing else of the
+        // touch key is its business.
+        return SameName(value.name, kTouchDriverValue)
+                   ? true
+                   : Refuse(file, line.number, "the touch key may hold only DriverName here");
+    }
+    RemoveValue(file, value.name);
+    if (deletes) {
+        return true;
+    }
+    if (file->count == kSettingsFileValues) {
+        return Refuse(file, line.number, "more than 16 values for Penwick's key");
+    }
+    file->values[file->count++] = value;
+    return true;
+}
+
+// Refuses what the installer does not read: control characters, characters
+// outside ASCII in an ASCII file, halves of characters outside the Basic
+// Multilingual Plane, and a backslash at the end, which would join the line
+// to the next one.
+bool CheckCharacters(SettingsFile* file, const Line& line) {
+    for (uint32_t i = 0; i < line.length; i++) {
+        char16_t c = At(line, i);
+        if (c < 0x20 && c != u'\t') {
+            return Refuse(file, line.number, "control character");
+        }
+        if (!line.source->wide && c >= 0x80) {
+            return Refuse(file, line.number,
+                          "not ASCII: save the file as ASCII or as Unicode (UTF-16)");
+        }
+        if (c >= 0xD800 && c < 0xE000) {
+            return Refuse(file, line.number, "character outside the Basic Multilingual Plane");
+        }
+    }
+    if (At(line, 0) != u'[' && At(line, line.length - 1) == u'\\') {
+        return Refuse(file, line.number, "a line may not end with \\, which joins it to the next");
+    }
+    return true;
+}
+
+}  // namespace
+
+bool SettingsFileRead(const uint8_t* bytes, uint32_t size, SettingsFile* file) {
+    file->penwickKey = false;
+    file->count = 0;
+    file->firstDeletionLine = 0;
+    file->errorLine = 0;
+    file->error = nullptr;
+    Source source = {bytes, size, false};
+    if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        if ((size & 1) != 0) {
+            return Refuse(file, 0, "UTF-16 file with an odd number of bytes");
+        }
+        source.wide = true;
+        source.units = (size - 2) >> 1;
+    }
+    Reader reader = {file, false, SectionNone};
+    int32_t number = 0;
+    for (uint32_t start = 0; start < source.units;) {
+        uint32_t end = start;
+        while (end < source.units && UnitAt(source, end) != u'\n') {
+            end++;
+        }
+        Line line = {&source, start, end - start, ++number};
+        start = end + 1;
+        while (line.length > 0 && IsBlank(At(line, 0))) {
+            line.begin++;
+            line.length--;
+        }
+        while (line.length > 0 && IsBlank(At(line, line.length - 1))) {
+            line.length--;
+        }
+        if (line.length == 0) {
+            continue;
+        }
+        if (!CheckCharacters(file, line)) {
+            return false;
+        }
+        char16_t first = At(line, 0);
+        bool read = first == u';'        ? true
+                    : !reader.seenHeader ? ReadHeader(reader, line)
+                    : first == u'['      ? ReadKeyLine(reader, line)
+                                         : ReadValueLine(reader, line);
+        if (!read) {
+            return false;
+        }
+    }
+    return reader.seenHeader || Refuse(file, 0, "empty: not a registry file");
+}

@@ -1,0 +1,146 @@
+#include "setup/setup_command.h"
+
+#include "platform/setup_services.h"
+#include "setup/installation.h"
+#include "setup/setup_build.h"
+
+SetupCommand g_setupCommand;
+
+namespace {
+
+bool Is(const char16_t* word, const char* text) {
+    auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? c + 32 : c; };
+    for (; *word != 0 && lower(*word) == *text; word++, text++) {
+    }
+    return *word == 0 && *text == 0;
+}
+
+// Splits the command line into words at blanks; double quotes keep blanks
+// in a word. False when there are too many words or one is too long.
+bool SplitWords(const char16_t* line) {
+    SetupCommand& c = g_setupCommand;
+    c.count = 0;
+    c.quiet = false;
+    while (*line != 0) {
+        if (*line == u' ' || *line == u'\t') {
+            line++;
+            continue;
+        }
+        if (c.count == kSetupWords) {
+            return false;
+        }
+        char16_t* word = c.words[c.count++];
+        uint32_t length = 0;
+        bool quoted = false;
+        for (; *line != 0 && (quoted || (*line != u' ' && *line != u'\t')); line++) {
+            if (*line == u'"') {
+                quoted = !quoted;
+            } else if (length + 1 < kSetupPathUnits) {
+                word[length++] = *line;
+            } else {
+                return false;
+            }
+        }
+        word[length] = 0;
+        if (Is(word, "/quiet")) {
+            c.quiet = true;
+            c.count--;
+        }
+    }
+    return true;
+}
+
+InstallationResult Usage(const char16_t* line) {
+    SetupOutcome("PenwickSetup does not understand \"%s\".", line);
+    SetupOutcome("Use: PenwickSetup install [SETTINGS.reg] | uninstall [--purge] | status, "
+                 "each with /quiet for no message box.");
+    return InstallationUsage;
+}
+
+// Without a command: asks what to do, saying what it will do.
+InstallationResult Ask(void) {
+    char16_t driver[kSetupPathUnits];
+    bool installed = InstallationIsInstalled(driver);
+    const char16_t* name = driver[0] != 0 ? driver : u"the device's touch driver";
+    char16_t question[1024];
+    uint32_t length = 0;
+    if (!installed) {
+        SetupFormat(question, 1024, &length,
+                    "Install Penwick in front of %s?\n\n"
+                    "Penwick.dll goes into \\Windows, its settings (install.reg beside "
+                    "PenwickSetup, or the recommended ones) into the registry, and Penwick becomes "
+                    "the touch driver. If any step fails, everything is put back. Soft-reset the "
+                    "device afterwards.",
+                    name);
+        SetupReportReset();
+        return SetupAsk(question, false) == SetupAnswerYes ? InstallationInstall(nullptr)
+                                                           : InstallationNothingChanged;
+    }
+    SetupFormat(question, 1024, &length,
+                "Penwick is installed, in front of %s.\n\n"
+                "Yes: install it again, with the settings of install.reg beside PenwickSetup (or "
+                "the recommended ones).\n"
+                "No: uninstall it; its settings stay.\n"
+                "Cancel: change nothing.",
+                name);
+    SetupReportReset();
+    SetupAnswer answer = SetupAsk(question, true);
+    return answer == SetupAnswerYes  ? InstallationInstall(nullptr)
+           : answer == SetupAnswerNo ? InstallationUninstall(false)
+                                     : InstallationNothingChanged;
+}
+
+InstallationResult RunWords(const char16_t* line) {
+    SetupCommand& c = g_setupCommand;
+    if (!SplitWords(line)) {
+        return Usage(line);
+    }
+    if (c.count == 0) {
+        return c.quiet ? Usage(line) : Ask();
+    }
+    const char16_t* command = c.words[0];
+    if (Is(command, "install") && c.count <= 2) {
+        bool named = c.count == 2 && c.words[1][0] != u'-' && c.words[1][0] != u'/';
+        if (c.count == 2 && !named) {
+            return Usage(line);
+        }
+        return InstallationInstall(named ? c.words[1] : nullptr);
+    }
+    if (Is(command, "uninstall") && (c.count == 1 || (c.count == 2 && Is(c.words[1], "--purge")))) {
+        return InstallationUninstall(c.count == 2);
+    }
+    if (Is(command, "status") && c.count == 1) {
+        return InstallationStatus();
+    }
+    return Usage(line);
+}
+
+// Appends the run's log to PenwickSetup.log, under a line that says when
+// and what.
+void WriteLog(const char16_t* line) {
+    SetupCommand& c = g_setupCommand;
+    SystemDateTime now;
+    SetupLocalTime(&now);
+    char16_t header[512];
+    uint32_t length = 0;
+    SetupFormat(header, 512, &length, "PenwickSetup %a, %u-%2u-%2u %2u:%2u:%2u: \"%s\"\n",
+                kSetupVersion, now.year, now.month, now.day, now.hour, now.minute, now.second, line);
+    uint32_t size = SetupUtf8(header, length, c.logBytes, sizeof c.logBytes);
+    size += SetupUtf8(g_setupReport.log, g_setupReport.logLength, c.logBytes + size,
+                      sizeof c.logBytes - size);
+    char16_t path[kSetupPathUnits];
+    InstallationLogPath(path);
+    SetupAppendToFile(path, c.logBytes, size);
+}
+
+}  // namespace
+
+int32_t SetupRun(const char16_t* commandLine) {
+    SetupReportReset();
+    InstallationResult result = RunWords(commandLine);
+    WriteLog(commandLine);
+    if (!g_setupCommand.quiet && g_setupReport.outcomeLength != 0) {
+        SetupShow(g_setupReport.outcome, result != InstallationDone);
+    }
+    return result;
+}

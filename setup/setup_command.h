@@ -1,0 +1,38 @@
+// PenwickSetup's command line, what it asks, what it shows and what it logs.
+//
+//   PenwickSetup install [SETTINGS.reg] [/quiet]
+//   PenwickSetup uninstall [--purge] [/quiet]
+//   PenwickSetup status [/quiet]
+//   PenwickSetup                (as the file explorer starts it)
+//
+// Without a command it asks first, in a message box that says what it will
+// do: install; or, when Penwick is installed, install again or uninstall. A
+// settings file named by a relative path is beside the installer (a device
+// has no current folder). Every run appends what it did to
+// PenwickSetup.log in the system's folder (\Windows) and shows the outcome
+// in a message box; /quiet shows none and asks nothing.
+#ifndef PENWICK_SETUP_SETUP_COMMAND_H
+#define PENWICK_SETUP_SETUP_COMMAND_H
+
+#include <stdint.h>
+
+#include "setup/setup_report.h"
+
+// The words of the command line, at most this many.
+const int kSetupWords = 4;
+
+struct SetupCommand {
+    char16_t words[kSetupWords][kSetupPathUnits];
+    int count;
+    bool quiet;
+    // The log's text for the file, as UTF-8.
+    char logBytes[kSetupLogUnits * 3 + 256];
+};
+
+extern SetupCommand g_setupCommand;
+
+// Runs the command line (without the program's name) and returns the exit
+// code: an InstallationResult.
+int32_t SetupRun(const char16_t* commandLine);
+
+#endif

@@ -1,0 +1,389 @@
+// The installer's install, uninstall and status on the fake platform: every
+// path that must end with the device installed, uninstalled, or exactly as
+// it was.
+#include <functional>
+
+#include "setup/setup_build.h"
+#include "setup_fixture.h"
+
+namespace {
+
+// --- install ---------------------------------------------------------------
+
+TEST_F(SetupTest, install_binds_the_driver_it_replaces_writes_the_settings_and_switches_last) {
+    ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
+    EXPECT_EQ(Outcome(),
+              "Penwick is installed: soft-reset the device to start it.\n"
+              "It forwards to touch.dll, with the recommended settings.");
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "Penwick.dll");
+    EXPECT_EQ(StoredString(kPenwick, u"OrigDriverName"), "touch.dll");
+    EXPECT_EQ(*HostFindFile(u"\\Windows\\Penwick.dll"), kPenwickBytes);
+    EXPECT_EQ(*HostFindFile(u"\\Windows\\touch.dll"), kTouchBytes);
+    // The driver, at the next boot, loads touch.dll and filters with the
+    // recommended settings.
+    SettingsFile recommended;
+    ASSERT_TRUE(SettingsFileRead(reinterpret_cast<const uint8_t*>(kSetupRecommendedSettings),
+                                 sizeof kSetupRecommendedSettings - 1, &recommended));
+    char16_t driver[kDriverNameUnits];
+    LoadConfiguration(driver);
+    EXPECT_EQ(Narrow(driver), "touch.dll");
+    EXPECT_TRUE(g_configuration.filteringEnabled);
+    for (int i = 0; i < kConfigurationSettingCount; i++) {
+        const SettingsValue* value = nullptr;
+        for (int k = 0; k < recommended.count; k++) {
+            if (std::u16string(recommended.values[k].name) == kConfigurationSettings[i].name) {
+                value = &recommended.values[k];
+            }
+        }
+        ASSERT_NE(value, nullptr);
+        EXPECT_EQ(g_filterSettings.*kConfigurationSettings[i].field,
+                  *reinterpret_cast<const int32_t*>(value->data));
+    }
+    EXPECT_EQ(CheckErrors(), 0);
+    // DriverName is the last thing written, after the check.
+    std::string log = Log();
+    EXPECT_LT(log.find("wrote OrigDriverName = touch.dll"), log.find("check: no error but"));
+    EXPECT_LT(log.find("check: no error but"), log.find("wrote DriverName = Penwick.dll"));
+    EXPECT_EQ(log.find("wrote", log.find("wrote DriverName")), log.find("wrote DriverName"));
+}
+
+struct SettingsSource {
+    const char* name;
+    std::u16string argument;    // after "install"
+    std::u16string file;        // where the settings file is put
+    const char* outcomeSecond;  // the outcome's second line
+};
+
+void PrintTo(const SettingsSource& s, std::ostream* out) { *out << s.name; }
+
+const char kWorkedStroke[] =
+    "REGEDIT4\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n"
+    "\"OrigDriverName\"=\"ignored.dll\"\n"
+    "\"LowSpeed\"=dword:3\n\"MinDirSpeed\"=dword:5\n\"HighSpeed\"=dword:14\n"
+    "\"MaxSpeedDiff\"=dword:4\n\"MaxSpeedDiff2\"=dword:a\n\"MaxDirDiff\"=dword:3c\n"
+    "\"ErrorDelay\"=dword:2\n\"MaxErrorDelay\"=dword:3\n";
+
+class SettingsSourceTest : public SetupTest, public ::testing::WithParamInterface<SettingsSource> {};
+
+TEST_P(SettingsSourceTest, the_settings_come_from_the_file_and_the_driver_name_from_the_device) {
+    g_hostSystem.files[GetParam().file] = kWorkedStroke;
+    ASSERT_EQ(Run(u"install " + GetParam().argument + u" /quiet"), InstallationDone) << Outcome();
+    EXPECT_EQ(Outcome().substr(Outcome().find('\n') + 1), GetParam().outcomeSecond);
+    // OrigDriverName is the device's DriverName, never the file's.
+    EXPECT_EQ(StoredString(kPenwick, u"OrigDriverName"), "touch.dll");
+    EXPECT_EQ(*HostFindRegistryValue(kPenwick, u"MaxDirDiff"), (std::vector<uint8_t>{60, 0, 0, 0}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, SettingsSourceTest,
+    ::testing::Values(
+        SettingsSource{"install_reg_beside_the_installer", u"", kBeside + u"install.reg",
+                       "It forwards to touch.dll, with \\Storage Card\\Penwick\\install.reg."},
+        SettingsSource{"a_file_named_beside_the_installer", u"\"my settings.reg\"",
+                       kBeside + u"my settings.reg",
+                       "It forwards to touch.dll, with \\Storage Card\\Penwick\\my settings.reg."},
+        SettingsSource{"a_file_named_by_its_full_path", u"\"\\My Documents\\tuned.reg\"",
+                       u"\\My Documents\\tuned.reg",
+                       "It forwards to touch.dll, with \\My Documents\\tuned.reg."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SetupTest, installing_again_keeps_the_original_driver_and_rewrites_the_settings) {
+    PreviouslyInstalled(u"oem_touch.dll");
+    g_hostSystem.files[u"\\Windows\\oem_touch.dll"] = kTouchBytes;
+    g_hostSetup.filesInUse.insert(u"\\Windows\\Penwick.dll");  // the host has loaded it
+    ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "Penwick.dll");
+    EXPECT_EQ(StoredString(kPenwick, u"OrigDriverName"), "oem_touch.dll");
+    EXPECT_NE(*HostFindRegistryValue(kPenwick, u"MaxDirDiff"), (std::vector<uint8_t>{60, 0, 0, 0}));
+    EXPECT_NE(Log().find("holds the same bytes already"), std::string::npos);
+    EXPECT_EQ(CheckErrors(), 0);
+}
+
+TEST_F(SetupTest, a_different_penwick_dll_that_is_not_in_use_is_replaced) {
+    g_hostSystem.files[u"\\Windows\\Penwick.dll"] = "an older Penwick.dll";
+    ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
+    EXPECT_EQ(*HostFindFile(u"\\Windows\\Penwick.dll"), kPenwickBytes);
+    EXPECT_EQ(HostFindFile(u"\\Windows\\Penwick.dll.old"), nullptr);
+}
+
+TEST_F(SetupTest, a_warning_of_the_check_is_said_and_does_not_stop_the_install) {
+    std::string settings = kWorkedStroke;
+    settings.replace(settings.find("dword:3c"), 8, "dword:b5");  // MaxDirDiff 181
+    g_hostSystem.files[kBeside + u"install.reg"] = settings;
+    ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
+    EXPECT_NE(Outcome().find("The check warns about 1 of the settings"), std::string::npos);
+    EXPECT_NE(Log().find("check: warning: MaxDirDiff is 181, above 180"), std::string::npos);
+}
+
+// Every way an install is refused or fails: it ends with one line saying why
+// and the device exactly as it was.
+struct Refusal {
+    const char* name;
+    std::function<void()> arrange;
+    std::u16string arguments;  // after "install"
+    const char* why;           // what the outcome's line says after "Nothing was changed: "
+};
+
+void PrintTo(const Refusal& r, std::ostream* out) { *out << r.name; }
+
+void SetSettings(const std::string& text) { g_hostSystem.files[kBeside + u"install.reg"] = text; }
+
+std::string WorkedStrokeWithout(const char* line) {
+    std::string text = kWorkedStroke;
+    size_t at = text.find(line);
+    return text.erase(at, text.find('\n', at) + 1 - at);
+}
+
+const Refusal kInstallRefusals[] = {
+    {"no_touch_key", [] { g_hostSystem.registry.erase(u"HARDWARE\\DEVICEMAP\\TOUCH"); }, u"",
+     "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH cannot be opened: it is not there."},
+    {"driver_name_missing",
+     [] { g_hostSystem.registry[u"HARDWARE\\DEVICEMAP\\TOUCH"].clear(); }, u"",
+     "DriverName under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH is missing, so the "
+     "device's own touch driver is not known."},
+    {"driver_name_not_a_string", [] { HostSetRegistryDword(kTouch, u"DriverName", 7); }, u"",
+     "DriverName under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH is stored as type 4, not "
+     "as a string, so the device's own touch driver is not known."},
+    {"driver_name_unterminated",
+     [] { HostSetRegistryValue(kTouch, u"DriverName", 1, Utf16Bytes(u"touch.dll", false)); }, u"",
+     "DriverName under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH has no terminating null, "
+     "so the device's own touch driver is not known."},
+    {"driver_name_longer_than_the_buffer",
+     [] { HostSetRegistryString(kTouch, u"DriverName", std::u16string(60, u'x') + u".dll"); }, u"",
+     "DriverName under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH has 130 bytes, more than a "
+     "driver name may have (63 characters), so the device's own touch driver is not known."},
+    {"driver_name_empty", [] { HostSetRegistryString(kTouch, u"DriverName", u""); }, u"",
+     "DriverName under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH is empty, so the device's "
+     "own touch driver is not known."},
+    {"original_driver_missing", [] { g_hostSystem.files.erase(u"\\Windows\\touch.dll"); }, u"",
+     "the driver touch.dll is not there as \\Windows\\touch.dll (it is not there)."},
+    {"original_driver_elsewhere_missing",
+     [] { HostSetRegistryString(kTouch, u"DriverName", u"\\Storage\\oem_touch"); }, u"",
+     "the driver \\Storage\\oem_touch is not there as \\Storage\\oem_touch.dll (it is not there)."},
+    {"original_driver_is_a_copy_of_penwick",
+     [] { g_hostSystem.files[u"\\Windows\\touch.dll"] = kPenwickBytes; }, u"",
+     "\\Windows\\touch.dll is a copy of Penwick.dll, so the device's own touch driver is not "
+     "known."},
+    {"installed_without_penwicks_key",
+     [] { HostSetRegistryString(kTouch, u"DriverName", u"penwick"); }, u"",
+     "DriverName names Penwick, but Penwick's key "
+     "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick is not there, so the device's own "
+     "touch driver is not known."},
+    {"installed_in_front_of_itself", [] { PreviouslyInstalled(u"\\Windows\\PENWICK.DLL"); }, u"",
+     "DriverName names Penwick, and OrigDriverName names Penwick itself: Penwick refuses to load "
+     "and there is no touch input."},
+    {"installed_without_original_driver_name",
+     [] {
+         PreviouslyInstalled(u"touch.dll");
+         g_hostSystem.registry[u"HARDWARE\\DEVICEMAP\\TOUCH\\PENWICK"].erase(u"ORIGDRIVERNAME");
+     },
+     u"",
+     "DriverName names Penwick, and OrigDriverName is missing: Penwick loads touch.dll, and if "
+     "that is not the device's own driver there is no touch input."},
+    {"no_penwick_dll_beside_the_installer",
+     [] { g_hostSystem.files.erase(kBeside + u"Penwick.dll"); }, u"",
+     "Penwick.dll is not beside the installer in \\Storage Card\\Penwick (it is not there)."},
+    {"a_penwick_dll_in_use_that_differs",
+     [] {
+         PreviouslyInstalled(u"touch.dll");
+         g_hostSystem.files[u"\\Windows\\Penwick.dll"] = "an older Penwick.dll";
+         g_hostSetup.filesInUse.insert(u"\\Windows\\Penwick.dll");
+     },
+     u"",
+     "\\Windows\\Penwick.dll differs from the Penwick.dll beside the installer and cannot be "
+     "replaced (it is in use): uninstall, soft-reset and install again."},
+    {"a_penwick_dll_old_in_the_way",
+     [] {
+         g_hostSystem.files[u"\\Windows\\Penwick.dll"] = "an older Penwick.dll";
+         g_hostSystem.files[u"\\Windows\\Penwick.dll.old"] = "an even older one";
+     },
+     u"", "\\Windows\\Penwick.dll.old is in the way: delete it and try again."},
+    {"settings_file_named_is_not_there", [] {}, u"nothing.reg",
+     "the settings file \\Storage Card\\Penwick\\nothing.reg cannot be read (it is not there)."},
+    {"settings_file_too_large", [] { SetSettings(std::string(16385, ';')); }, u"",
+     "the settings file \\Storage Card\\Penwick\\install.reg is larger than 16384 bytes."},
+    {"settings_file_not_read", [] { SetSettings("REGEDIT4\n[HKLM\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n\"LowSpeed\"=dword:1x\n"); },
+     u"", "\\Storage Card\\Penwick\\install.reg, line 3: dword: wants 1 to 8 hex digits."},
+    {"settings_file_deletes",
+     [] { SetSettings(std::string(kWorkedStroke) + "\"CaptureFile\"=-\n"); }, u"",
+     "\\Storage Card\\Penwick\\install.reg, line 12: deletes a value or a key; a settings file "
+     "for installing only writes values."},
+    {"settings_file_without_penwicks_key",
+     [] { SetSettings("REGEDIT4\n[HKLM\\HARDWARE\\DEVICEMAP\\TOUCH]\n\"DriverName\"=\"Penwick.dll\"\n"); },
+     u"",
+     "\\Storage Card\\Penwick\\install.reg writes nothing under "
+     "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick."},
+    {"settings_that_the_check_rejects",
+     [] { SetSettings(WorkedStrokeWithout("\"MaxErrorDelay\"")); }, u"",
+     "with these settings, MaxErrorDelay is missing: filtering is off."},
+    {"settings_that_the_check_rejects_before_driver_name_is_touched",
+     [] {
+         SetSettings(WorkedStrokeWithout("\"MaxErrorDelay\""));
+         g_hostSetup.readOnlyKeys.insert(u"HARDWARE\\DEVICEMAP\\TOUCH");
+     },
+     u"", "with these settings, MaxErrorDelay is missing: filtering is off."},
+    {"settings_that_the_check_rejects_over_values_that_were_there",
+     [] {
+         HostSetRegistryDword(kPenwick, u"LowSpeed", 99);
+         HostSetRegistryString(kPenwick, u"OrigDriverName", u"old.dll");
+         HostSetRegistryValue(kPenwick, u"CaptureFile", 3, {1, 2, 3});
+         SetSettings(WorkedStrokeWithout("\"HighSpeed\"") + "\"CaptureFile\"=\"\\\\c.csv\"\n");
+     },
+     u"", "with these settings, HighSpeed is missing: filtering is off."},
+    {"penwicks_key_cannot_be_made",
+     [] { g_hostSetup.readOnlyKeys.insert(u"HARDWARE\\DEVICEMAP\\TOUCH\\Penwick"); }, u"",
+     "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick cannot be made (access is denied)."},
+    {"penwicks_key_cannot_be_written",
+     [] {
+         HostSetRegistryDword(kPenwick, u"LowSpeed", 99);
+         g_hostSetup.readOnlyKeys.insert(u"hardware\\devicemap\\touch\\penwick");
+     },
+     u"",
+     "OrigDriverName cannot be written under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick "
+     "(access is denied)."},
+    {"driver_name_cannot_be_switched",
+     [] { g_hostSetup.readOnlyKeys.insert(u"HARDWARE\\DEVICEMAP\\TOUCH"); }, u"",
+     "DriverName cannot be written under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH (access is "
+     "denied)."},
+    {"a_full_store_for_penwick_dll", [] { g_hostSystem.storeRoom = kPenwickBytes.size() - 1; },
+     u"", "Penwick.dll cannot be copied to \\Windows\\Penwick.dll (the store is full)."},
+    {"a_full_store_for_penwick_dll_over_an_older_one",
+     [] {
+         g_hostSystem.files[u"\\Windows\\Penwick.dll"] = "an older Penwick.dll";
+         g_hostSystem.storeRoom = kPenwickBytes.size() - 1;
+     },
+     u"", "Penwick.dll cannot be copied to \\Windows\\Penwick.dll (the store is full)."},
+    {"a_full_store_for_the_settings",
+     // Penwick.dll, OrigDriverName (20 bytes), LowSpeed and MinDirSpeed fit.
+     [] { g_hostSystem.storeRoom = kPenwickBytes.size() + 28; }, u"",
+     "HighSpeed cannot be written under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick "
+     "(the store is full)."},
+};
+
+class InstallRefusalTest : public SetupTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(InstallRefusalTest, ends_with_one_line_why_and_nothing_changed) {
+    GetParam().arrange();
+    DeviceState before = CurrentState();
+    std::u16string arguments = GetParam().arguments;
+    EXPECT_EQ(Run(u"install " + arguments + u" /quiet"), InstallationNothingChanged);
+    EXPECT_EQ(Outcome(), std::string("Nothing was changed: ") + GetParam().why);
+    DeviceState after = CurrentState();
+    EXPECT_TRUE(after == before) << "before:\n" << Describe(before) << "after:\n" << Describe(after);
+}
+
+INSTANTIATE_TEST_SUITE_P(Install, InstallRefusalTest, ::testing::ValuesIn(kInstallRefusals),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SetupTest, when_putting_back_fails_too_it_says_so_and_what_driver_name_names) {
+    // The store fills while the settings are written: MinDirSpeed fails,
+    // and so does putting back the LowSpeed that was there.
+    HostSetRegistryDword(kPenwick, u"LowSpeed", 99);
+    g_hostSystem.storeRoom = kPenwickBytes.size() + 24;
+    EXPECT_EQ(Run(u"install /quiet"), InstallationNotUndone);
+    EXPECT_EQ(Outcome(),
+              "It failed: MinDirSpeed cannot be written under "
+              "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick (the store is full).\n"
+              "Putting everything back failed too; the log says what is left.\n"
+              "DriverName still names touch.dll.");
+    EXPECT_NE(Log().find("undo: LowSpeed cannot be put back (the store is full)"), std::string::npos);
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "touch.dll");
+}
+
+// --- uninstall ---------------------------------------------------------------
+
+TEST_F(SetupTest, uninstall_switches_back_and_keeps_the_settings) {
+    PreviouslyInstalled(u"touch.dll");
+    ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone) << Outcome();
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "touch.dll");
+    EXPECT_NE(HostFindRegistryValue(kPenwick, u"LowSpeed"), nullptr);
+    EXPECT_EQ(Outcome(),
+              "Penwick is uninstalled: the touch driver is touch.dll again from the next boot. "
+              "Soft-reset the device.\n"
+              "Penwick's settings stay under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick "
+              "(uninstall --purge deletes them).\n"
+              "After the soft reset, \\Windows\\Penwick.dll is not used and may be deleted.");
+}
+
+TEST_F(SetupTest, uninstall_purge_deletes_penwicks_key) {
+    PreviouslyInstalled(u"touch.dll");
+    ASSERT_EQ(Run(u"uninstall --purge /quiet"), InstallationDone) << Outcome();
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "touch.dll");
+    EXPECT_EQ(g_hostSystem.registry.count(u"HARDWARE\\DEVICEMAP\\TOUCH\\PENWICK"), 0u);
+    EXPECT_NE(Outcome().find("\nPenwick's settings are deleted.\n"), std::string::npos);
+}
+
+TEST_F(SetupTest, uninstall_when_not_installed_changes_nothing_but_purges_when_asked) {
+    HostSetRegistryDword(kPenwick, u"LowSpeed", 3);
+    DeviceState before = CurrentState();
+    ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone);
+    EXPECT_EQ(Outcome(), "Penwick is not installed: the touch driver is touch.dll.");
+    EXPECT_TRUE(CurrentState() == before);
+    ASSERT_EQ(Run(u"uninstall --purge /quiet"), InstallationDone);
+    EXPECT_EQ(g_hostSystem.registry.count(u"HARDWARE\\DEVICEMAP\\TOUCH\\PENWICK"), 0u);
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "touch.dll");
+}
+
+const Refusal kUninstallRefusals[] = {
+    {"original_driver_missing",
+     [] {
+         PreviouslyInstalled(u"oem_touch.dll");
+     },
+     u"", "the driver oem_touch.dll is not there as \\Windows\\oem_touch.dll (it is not there)."},
+    {"original_driver_name_names_penwick", [] { PreviouslyInstalled(u"Penwick.dll"); }, u"",
+     "DriverName names Penwick, and OrigDriverName names Penwick itself: Penwick refuses to load "
+     "and there is no touch input."},
+    {"driver_name_cannot_be_switched",
+     [] {
+         PreviouslyInstalled(u"touch.dll");
+         g_hostSetup.readOnlyKeys.insert(u"HARDWARE\\DEVICEMAP\\TOUCH");
+     },
+     u"--purge",
+     "DriverName cannot be written under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH (access is "
+     "denied)."},
+};
+
+class UninstallRefusalTest : public SetupTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(UninstallRefusalTest, ends_with_one_line_why_and_nothing_changed) {
+    GetParam().arrange();
+    DeviceState before = CurrentState();
+    EXPECT_EQ(Run(u"uninstall " + GetParam().arguments + u" /quiet"), InstallationNothingChanged);
+    EXPECT_EQ(Outcome(), std::string("Nothing was changed: ") + GetParam().why);
+    EXPECT_TRUE(CurrentState() == before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Uninstall, UninstallRefusalTest, ::testing::ValuesIn(kUninstallRefusals),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- status -----------------------------------------------------------------------
+
+TEST_F(SetupTest, status_says_what_is_installed_what_it_forwards_to_the_verdict_and_the_capture) {
+    PreviouslyInstalled(u"touch.dll");
+    HostSetRegistryString(kPenwick, u"CaptureFile", u"\\My Documents\\penwick-capture.csv");
+    HostSetRegistryDword(kPenwick, u"CaptureLimit", 100u << 20);
+    g_hostSystem.files[u"\\My Documents\\penwick-capture.csv"] = std::string(1234, 'x');
+    DeviceState before = CurrentState();
+    ASSERT_EQ(Run(u"status /quiet"), InstallationDone);
+    EXPECT_EQ(Outcome(),
+              "Penwick is installed: DriverName names Penwick.dll.\n"
+              "It forwards to touch.dll (\\Windows\\touch.dll).\n"
+              "\\Windows\\Penwick.dll: 20 bytes.\n"
+              "At the next boot Penwick filters (the check finds no error, 0 warnings).\n"
+              "Capture is on, into \\My Documents\\penwick-capture.csv: 1234 bytes of at most "
+              "67108864.");
+    EXPECT_TRUE(CurrentState() == before);
+}
+
+TEST_F(SetupTest, status_of_a_device_without_penwick_names_its_touch_driver) {
+    HostSetRegistryString(kPenwick, u"CaptureFile", u"relative.csv");
+    ASSERT_EQ(Run(u"status /quiet"), InstallationDone);
+    EXPECT_EQ(Outcome(),
+              "Penwick is not installed: the touch driver is touch.dll.\n"
+              "\\Windows\\Penwick.dll is not there.\n"
+              "At the next boot Penwick does not filter: DriverName does not name Penwick.dll, so "
+              "the host does not load Penwick (and more: see the log).\n"
+              "Capture is off.");
+}
+
+}  // namespace
