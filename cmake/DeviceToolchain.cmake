@@ -8,14 +8,16 @@
 # tools), and each device source is compiled by a custom command defined
 # here; lld-link links, llvm-dlltool makes import libraries from .def files.
 #
-#   penwick_device_module(NAME EXPORTS x.def IMPORTS y.def SOURCES ...
-#                         [FREESTANDING_SOURCES ...])
+#   penwick_device_module(NAME [EXECUTABLE] [EXPORTS x.def] IMPORTS y.def SOURCES ...
+#                         [FREESTANDING_SOURCES ...] [INCLUDES folder...])
 #
 # builds bin/NAME.dll with no C run-time start-up code (DllMain is the
 # entry), exporting what EXPORTS lists, importing only the DATA lines of
 # IMPORTS through their import address slots, with LLVM's compiler helpers
 # linked in; sets the header fields the device's loader checks (pe_header);
-# and adds the CTest check NAME_fit_for_device (device_check).
+# and adds the CTest check NAME_fit_for_device (device_check). With
+# EXECUTABLE it builds bin/NAME.exe instead: a program whose entry is
+# WinMain, exporting nothing.
 
 set(PENWICK_DEVICE_TRIPLE thumbv5te-unknown-windows-gnu)
 
@@ -146,14 +148,26 @@ add_custom_command(
 add_custom_target(penwick_device_builtins DEPENDS ${PENWICK_DEVICE_BUILTINS_LIBRARY})
 
 function(penwick_device_module name)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "" "EXPORTS;IMPORTS" "SOURCES;FREESTANDING_SOURCES")
-    get_filename_component(exports ${arg_EXPORTS} ABSOLUTE)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "EXECUTABLE" "EXPORTS;IMPORTS"
+                          "SOURCES;FREESTANDING_SOURCES;INCLUDES")
     get_filename_component(imports ${arg_IMPORTS} ABSOLUTE)
     get_filename_component(imports_name ${imports} NAME_WE)
     set(dir ${CMAKE_CURRENT_BINARY_DIR}/${name}.dir)
-    set(module ${CMAKE_BINARY_DIR}/bin/${name}.dll)
+    if(arg_EXECUTABLE)
+        # A program exports nothing; the device check is given an empty list.
+        # Windows CE's programs are based at 64 KiB and given a stack of 64 KiB.
+        set(module ${CMAKE_BINARY_DIR}/bin/${name}.exe)
+        set(exports ${dir}/no_exports.def)
+        file(WRITE ${exports} "EXPORTS\n")
+        set(kind /entry:WinMain /base:0x10000 /stack:0x10000)
+    else()
+        set(module ${CMAKE_BINARY_DIR}/bin/${name}.dll)
+        get_filename_component(exports ${arg_EXPORTS} ABSOLUTE)
+        set(kind /dll /entry:DllMain /def:${exports})
+    endif()
+    list(TRANSFORM arg_INCLUDES PREPEND -I)
 
-    set(PENWICK_DEVICE_FLAGS ${PENWICK_DEVICE_CXX_FLAGS})
+    set(PENWICK_DEVICE_FLAGS ${PENWICK_DEVICE_CXX_FLAGS} ${arg_INCLUDES})
     penwick_device_compile(objects ${name} ${arg_SOURCES})
     # Where the compiler's own calls of memcpy and memset are defined, it
     # must not turn a loop back into such a call.
@@ -173,13 +187,13 @@ function(penwick_device_module name)
     # subsystem: pe_header sets what the device's loader checks.
     add_custom_command(
         OUTPUT ${module}
-        COMMAND ${PENWICK_DEVICE_LLD_LINK} /dll /machine:arm /nodefaultlib /entry:DllMain /Brepro
-                /def:${exports} /out:${dir}/${name}.linked.dll /implib:${dir}/${name}.lib
+        COMMAND ${PENWICK_DEVICE_LLD_LINK} ${kind} /machine:arm /nodefaultlib /Brepro
+                /out:${dir}/${name}.linked /implib:${dir}/${name}.lib
                 ${objects} ${freestanding} ${import_library} ${PENWICK_DEVICE_BUILTINS_LIBRARY}
-        COMMAND pe_header ${dir}/${name}.linked.dll ${module}
+        COMMAND pe_header ${dir}/${name}.linked ${module}
         DEPENDS ${objects} ${freestanding} ${import_library} ${PENWICK_DEVICE_BUILTINS_LIBRARY}
                 ${exports} pe_header
-        COMMENT "Linking ${name}.dll for the device"
+        COMMENT "Linking ${name} for the device"
         VERBATIM)
     add_custom_target(${name} ALL DEPENDS ${module})
     add_dependencies(${name} penwick_device_builtins)

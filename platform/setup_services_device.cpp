@@ -1,0 +1,298 @@
+// The installer's seam on the device: Windows CE 5 and Windows Mobile 5.0,
+// where every service is a function of coredll.dll, called through its
+// import address slot as the driver's system services are (see
+// system_services_device.cpp). platform/coredll_setup.def lists these slots
+// and nothing else.
+//
+// The prototypes are the documented ones (Windows CE 5.0 API reference);
+// no Windows header is needed for them.
+#include "platform/setup_services.h"
+// The one arrow that points up out of platform/: the program starts here,
+// and the installer's frame is setup/'s.
+#include "setup/setup_command.h"
+
+namespace {
+
+typedef void* HANDLE;
+typedef HANDLE HKEY;
+typedef int BOOL;
+typedef long LONG;
+typedef uint32_t DWORD;
+typedef unsigned short WORD;
+typedef const char16_t* LPCWSTR;
+
+struct SYSTEMTIME {
+    WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+};
+
+HKEY const kHkeyLocalMachine = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002));
+HANDLE const kInvalidHandleValue = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(-1));
+const DWORD kGenericRead = 0x80000000;
+const DWORD kGenericWrite = 0x40000000;
+const DWORD kFileShareRead = 0x00000001;
+const DWORD kFileShareWrite = 0x00000002;
+const DWORD kOpenExisting = 3;
+const DWORD kOpenAlways = 4;
+const DWORD kFileAttributeNormal = 0x00000080;
+const DWORD kFileAttributeDirectory = 0x00000010;
+const DWORD kInvalidFileAttributes = 0xFFFFFFFF;
+const DWORD kFileEnd = 2;
+const DWORD kInvalidSetFilePointer = 0xFFFFFFFF;
+const unsigned kMbOk = 0x0, kMbYesNoCancel = 0x3, kMbYesNo = 0x4;
+const unsigned kMbIconError = 0x10, kMbIconQuestion = 0x20, kMbIconInformation = 0x40;
+const unsigned kMbSetForeground = 0x10000;
+const int kIdYes = 6, kIdNo = 7;
+
+}  // namespace
+
+extern "C" {
+extern LONG (*const coredllRegOpenKeyExW)(HKEY key, LPCWSTR subKey, DWORD options, DWORD access,
+                                          HKEY* result) __asm__("__imp_RegOpenKeyExW");
+extern LONG (*const coredllRegCreateKeyExW)(HKEY key, LPCWSTR subKey, DWORD reserved,
+                                            char16_t* keyClass, DWORD options, DWORD access,
+                                            void* security, HKEY* result,
+                                            DWORD* disposition) __asm__("__imp_RegCreateKeyExW");
+extern LONG (*const coredllRegQueryValueExW)(HKEY key, LPCWSTR name, DWORD* reserved, DWORD* type,
+                                             unsigned char* data,
+                                             DWORD* size) __asm__("__imp_RegQueryValueExW");
+extern LONG (*const coredllRegSetValueExW)(HKEY key, LPCWSTR name, DWORD reserved, DWORD type,
+                                           const unsigned char* data,
+                                           DWORD size) __asm__("__imp_RegSetValueExW");
+extern LONG (*const coredllRegDeleteValueW)(HKEY key, LPCWSTR name) __asm__("__imp_RegDeleteValueW");
+extern LONG (*const coredllRegDeleteKeyW)(HKEY key, LPCWSTR subKey) __asm__("__imp_RegDeleteKeyW");
+extern LONG (*const coredllRegFlushKey)(HKEY key) __asm__("__imp_RegFlushKey");
+extern LONG (*const coredllRegCloseKey)(HKEY key) __asm__("__imp_RegCloseKey");
+extern HANDLE (*const coredllCreateFileW)(LPCWSTR name, DWORD access, DWORD share, void* security,
+                                          DWORD disposition, DWORD attributes,
+                                          HANDLE templateFile) __asm__("__imp_CreateFileW");
+extern BOOL (*const coredllReadFile)(HANDLE file, void* data, DWORD size, DWORD* read,
+                                     void* overlapped) __asm__("__imp_ReadFile");
+extern BOOL (*const coredllWriteFile)(HANDLE file, const void* data, DWORD size, DWORD* written,
+                                      void* overlapped) __asm__("__imp_WriteFile");
+extern DWORD (*const coredllSetFilePointer)(HANDLE file, LONG distance, LONG* distanceHigh,
+                                            DWORD method) __asm__("__imp_SetFilePointer");
+extern DWORD (*const coredllGetFileSize)(HANDLE file, DWORD* high) __asm__("__imp_GetFileSize");
+extern BOOL (*const coredllFlushFileBuffers)(HANDLE file) __asm__("__imp_FlushFileBuffers");
+extern BOOL (*const coredllCloseHandle)(HANDLE handle) __asm__("__imp_CloseHandle");
+extern DWORD (*const coredllGetFileAttributesW)(LPCWSTR name) __asm__("__imp_GetFileAttributesW");
+extern BOOL (*const coredllCopyFileW)(LPCWSTR from, LPCWSTR to,
+                                      BOOL failIfExists) __asm__("__imp_CopyFileW");
+extern BOOL (*const coredllMoveFileW)(LPCWSTR from, LPCWSTR to) __asm__("__imp_MoveFileW");
+extern BOOL (*const coredllDeleteFileW)(LPCWSTR name) __asm__("__imp_DeleteFileW");
+extern DWORD (*const coredllGetLastError)(void) __asm__("__imp_GetLastError");
+extern DWORD (*const coredllGetModuleFileNameW)(HANDLE module, char16_t* name,
+                                                DWORD units) __asm__("__imp_GetModuleFileNameW");
+extern void (*const coredllGetLocalTime)(SYSTEMTIME* time) __asm__("__imp_GetLocalTime");
+extern int (*const coredllMessageBoxW)(HANDLE window, LPCWSTR text, LPCWSTR caption,
+                                       unsigned type) __asm__("__imp_MessageBoxW");
+}
+
+namespace {
+
+// The last error, never 0 after a failure.
+int32_t LastError(void) {
+    DWORD error = coredllGetLastError();
+    return error != 0 ? static_cast<int32_t>(error) : kSetupErrorAccessDenied;
+}
+
+HANDLE OpenForReading(const char16_t* path) {
+    return coredllCreateFileW(path, kGenericRead, kFileShareRead | kFileShareWrite, nullptr,
+                              kOpenExisting, kFileAttributeNormal, nullptr);
+}
+
+// Reads exactly `size` bytes.
+bool ReadAll(HANDLE file, void* data, DWORD size) {
+    DWORD got = 0;
+    return coredllReadFile(file, data, size, &got, nullptr) && got == size;
+}
+
+}  // namespace
+
+int32_t SetupOpenKey(const char16_t* subKey, SystemKey* key) {
+    // Windows CE requires both the options and the access to be 0; the key
+    // can be written all the same.
+    HKEY opened;
+    LONG result = coredllRegOpenKeyExW(kHkeyLocalMachine, subKey, 0, 0, &opened);
+    if (result == 0) {
+        *key = opened;
+    }
+    return result;
+}
+
+int32_t SetupCreateKey(const char16_t* subKey, SystemKey* key) {
+    // Options and access 0: Windows CE's registry has no volatile keys.
+    HKEY created;
+    DWORD disposition = 0;
+    LONG result = coredllRegCreateKeyExW(kHkeyLocalMachine, subKey, 0, nullptr, 0, 0, nullptr,
+                                         &created, &disposition);
+    if (result == 0) {
+        *key = created;
+    }
+    return result;
+}
+
+int32_t SetupQueryValue(SystemKey key, const char16_t* name, uint32_t* type, void* data,
+                        uint32_t* size) {
+    return coredllRegQueryValueExW(key, name, nullptr, type, static_cast<unsigned char*>(data),
+                                   size);
+}
+
+int32_t SetupSetValue(SystemKey key, const char16_t* name, uint32_t type, const void* data,
+                      uint32_t size) {
+    return coredllRegSetValueExW(key, name, 0, type, static_cast<const unsigned char*>(data),
+                                 size);
+}
+
+int32_t SetupDeleteValue(SystemKey key, const char16_t* name) {
+    return coredllRegDeleteValueW(key, name);
+}
+
+int32_t SetupFlushKey(SystemKey key) { return coredllRegFlushKey(key); }
+
+void SetupCloseKey(SystemKey key) { coredllRegCloseKey(key); }
+
+int32_t SetupDeleteKey(const char16_t* subKey) {
+    return coredllRegDeleteKeyW(kHkeyLocalMachine, subKey);
+}
+
+int32_t SetupFileSize(const char16_t* path, uint32_t* size) {
+    DWORD attributes = coredllGetFileAttributesW(path);
+    if (attributes == kInvalidFileAttributes) {
+        return LastError();
+    }
+    if (attributes & kFileAttributeDirectory) {
+        return kSetupErrorNotFound;
+    }
+    HANDLE file = OpenForReading(path);
+    if (file == kInvalidHandleValue) {
+        return LastError();
+    }
+    *size = coredllGetFileSize(file, nullptr);
+    coredllCloseHandle(file);
+    return 0;
+}
+
+int32_t SetupCopyFile(const char16_t* from, const char16_t* to) {
+    return coredllCopyFileW(from, to, 0) ? 0 : LastError();
+}
+
+int32_t SetupMoveFile(const char16_t* from, const char16_t* to) {
+    return coredllMoveFileW(from, to) ? 0 : LastError();
+}
+
+int32_t SetupDeleteFile(const char16_t* path) {
+    return coredllDeleteFileW(path) ? 0 : LastError();
+}
+
+int32_t SetupCompareFiles(const char16_t* a, const char16_t* b, int32_t* same) {
+    HANDLE first = OpenForReading(a);
+    if (first == kInvalidHandleValue) {
+        return LastError();
+    }
+    HANDLE second = OpenForReading(b);
+    if (second == kInvalidHandleValue) {
+        int32_t error = LastError();
+        coredllCloseHandle(first);
+        return error;
+    }
+    DWORD left = coredllGetFileSize(first, nullptr);
+    int32_t error = 0;
+    *same = left == coredllGetFileSize(second, nullptr);
+    while (*same && left > 0) {
+        unsigned char one[512];
+        unsigned char two[512];
+        DWORD block = left < sizeof one ? left : sizeof one;
+        if (!ReadAll(first, one, block) || !ReadAll(second, two, block)) {
+            error = LastError();
+            break;
+        }
+        for (DWORD i = 0; i < block; i++) {
+            *same = *same && one[i] == two[i];
+        }
+        left -= block;
+    }
+    coredllCloseHandle(first);
+    coredllCloseHandle(second);
+    return error;
+}
+
+int32_t SetupReadFile(const char16_t* path, void* data, uint32_t capacity, uint32_t* size) {
+    HANDLE file = OpenForReading(path);
+    if (file == kInvalidHandleValue) {
+        return LastError();
+    }
+    DWORD length = coredllGetFileSize(file, nullptr);
+    int32_t error = length > capacity              ? kSetupErrorMoreData
+                    : !ReadAll(file, data, length) ? LastError()
+                                                   : 0;
+    coredllCloseHandle(file);
+    *size = length;
+    return error;
+}
+
+int32_t SetupAppendToFile(const char16_t* path, const void* data, uint32_t size) {
+    HANDLE file = coredllCreateFileW(path, kGenericWrite, kFileShareRead, nullptr, kOpenAlways,
+                                     kFileAttributeNormal, nullptr);
+    if (file == kInvalidHandleValue) {
+        return LastError();
+    }
+    DWORD written = 0;
+    int32_t error =
+        coredllSetFilePointer(file, 0, nullptr, kFileEnd) == kInvalidSetFilePointer ||
+                !coredllWriteFile(file, data, size, &written, nullptr) || written != size ||
+                !coredllFlushFileBuffers(file)
+            ? LastError()
+            : 0;
+    coredllCloseHandle(file);
+    return error;
+}
+
+void SetupProgramFolder(char16_t* folder, uint32_t units) {
+    // The program's own file, less its name.
+    DWORD length = coredllGetModuleFileNameW(nullptr, folder, units);
+    folder[length < units ? length : 0] = 0;
+    while (length > 0 && folder[length - 1] != u'\\') {
+        length--;
+    }
+    folder[length > 0 ? length - 1 : 0] = 0;
+}
+
+void SetupSystemFolder(char16_t* folder, uint32_t units) {
+    const char16_t windows[] = u"\\Windows";
+    uint32_t i = 0;
+    for (; windows[i] != 0 && i + 1 < units; i++) {
+        folder[i] = windows[i];
+    }
+    folder[i] = 0;
+}
+
+void SetupLocalTime(SystemDateTime* time) {
+    SYSTEMTIME now;
+    coredllGetLocalTime(&now);
+    time->year = now.wYear;
+    time->month = now.wMonth;
+    time->day = now.wDay;
+    time->hour = now.wHour;
+    time->minute = now.wMinute;
+    time->second = now.wSecond;
+}
+
+SetupAnswer SetupAsk(const char16_t* question, bool cancel) {
+    int answer = coredllMessageBoxW(nullptr, question, u"Penwick",
+                                    (cancel ? kMbYesNoCancel : kMbYesNo) | kMbIconQuestion |
+                                        kMbSetForeground);
+    return answer == kIdYes ? SetupAnswerYes : answer == kIdNo ? SetupAnswerNo : SetupAnswerCancel;
+}
+
+void SetupShow(const char16_t* message, bool failed) {
+    coredllMessageBoxW(nullptr, message, u"Penwick",
+                       kMbOk | (failed ? kMbIconError : kMbIconInformation) | kMbSetForeground);
+}
+
+// The program's entry point: the device's kernel calls it with WinMain's
+// four arguments, the command line without the program's name among them,
+// and nothing runs before it (no C run-time start-up code). Its result is
+// the exit code.
+extern "C" int WinMain(HANDLE, HANDLE, char16_t* commandLine, int) {
+    return SetupRun(commandLine != nullptr ? commandLine : u"");
+}

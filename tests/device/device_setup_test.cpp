@@ -1,0 +1,394 @@
+// device_setup_test PenwickSetup.exe Penwick.dll install.reg: runs the
+// device's PenwickSetup.exe on an emulated ARM926 (qemu-arm, an ARMv5TE), as
+// Windows CE would run it, against a device's registry and files played here.
+//
+// This ARM Linux program plays the loader and coredll.dll: it maps the
+// program, fills its import address slots with stand-ins that keep a
+// registry and files in memory, and calls its entry point with WinMain's
+// arguments, a command line at a time. The code that runs is the program's
+// own: the reading of the recommended settings built into it, the check's
+// rules, the undo, the decimal numbers of its messages. Prints each
+// difference and exits 1 if there was any.
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "device_loader.h"
+
+namespace {
+
+// --- coredll.dll, as far as PenwickSetup uses it --------------------------------
+
+const uintptr_t kLocalMachine = 0x80000002;
+
+std::string Upper(std::string text) {
+    for (char& c : text) {
+        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    }
+    return text;
+}
+
+struct Value {
+    uint32_t type;
+    std::vector<uint8_t> data;
+    bool operator==(const Value& o) const { return type == o.type && data == o.data; }
+};
+// Keys by upper-case path, values by upper-case name; files by upper-case path.
+std::map<std::string, std::map<std::string, Value>> g_registry;
+std::map<std::string, std::string> g_files;
+std::vector<std::string> g_openKeys;  // by handle - 1; empty once closed
+std::vector<std::string> g_boxes;
+std::vector<std::string> g_misuse;    // calls the device would refuse
+uint32_t g_lastError = 0;
+
+std::string KeyOf(void* key) {
+    size_t index = reinterpret_cast<uintptr_t>(key) - 1;
+    return index < g_openKeys.size() ? g_openKeys[index] : "";
+}
+
+long Fail(uint32_t error) {
+    g_lastError = error;
+    return static_cast<long>(error);
+}
+
+long RegOpenKeyExW(void* root, const char16_t* subKey, uint32_t options, uint32_t access,
+                   void** key) {
+    if (reinterpret_cast<uintptr_t>(root) != kLocalMachine || options != 0 || access != 0) {
+        g_misuse.push_back("RegOpenKeyExW " + Narrow(subKey));
+    }
+    if (g_registry.count(Upper(Narrow(subKey))) == 0) {
+        return Fail(2);
+    }
+    g_openKeys.push_back(Upper(Narrow(subKey)));
+    *key = reinterpret_cast<void*>(g_openKeys.size());
+    return 0;
+}
+
+long RegCreateKeyExW(void* root, const char16_t* subKey, uint32_t, char16_t*, uint32_t options,
+                     uint32_t access, void*, void** key, uint32_t* disposition) {
+    if (reinterpret_cast<uintptr_t>(root) != kLocalMachine || options != 0 || access != 0) {
+        g_misuse.push_back("RegCreateKeyExW " + Narrow(subKey));
+    }
+    g_registry[Upper(Narrow(subKey))];
+    g_openKeys.push_back(Upper(Narrow(subKey)));
+    *key = reinterpret_cast<void*>(g_openKeys.size());
+    *disposition = 1;  // REG_CREATED_NEW_KEY
+    return 0;
+}
+
+long RegQueryValueExW(void* key, const char16_t* name, uint32_t*, uint32_t* type, uint8_t* data,
+                      uint32_t* size) {
+    auto values = g_registry.find(KeyOf(key));
+    if (values == g_registry.end() || values->second.count(Upper(Narrow(name))) == 0) {
+        return Fail(2);
+    }
+    const Value& value = values->second[Upper(Narrow(name))];
+    uint32_t given = *size;
+    *size = static_cast<uint32_t>(value.data.size());
+    if (value.data.size() > given) {
+        return Fail(234);
+    }
+    memcpy(data, value.data.data(), value.data.size());
+    *type = value.type;
+    return 0;
+}
+
+long RegSetValueExW(void* key, const char16_t* name, uint32_t, uint32_t type, const uint8_t* data,
+                    uint32_t size) {
+    g_registry[KeyOf(key)][Upper(Narrow(name))] = {type, std::vector<uint8_t>(data, data + size)};
+    return 0;
+}
+
+long RegDeleteValueW(void* key, const char16_t* name) {
+    return g_registry[KeyOf(key)].erase(Upper(Narrow(name))) == 1 ? 0 : Fail(2);
+}
+
+long RegDeleteKeyW(void*, const char16_t* subKey) {
+    return g_registry.erase(Upper(Narrow(subKey))) == 1 ? 0 : Fail(2);
+}
+
+long RegFlushKey(void* key) { return KeyOf(key).empty() ? Fail(6) : 0; }
+
+long RegCloseKey(void* key) {
+    size_t index = reinterpret_cast<uintptr_t>(key) - 1;
+    if (index >= g_openKeys.size() || g_openKeys[index].empty()) {
+        g_misuse.push_back("RegCloseKey of a key not open");
+        return 6;
+    }
+    g_openKeys[index].clear();
+    return 0;
+}
+
+struct OpenFile {
+    std::string path;
+    size_t at = 0;
+    bool open = false;
+};
+std::vector<OpenFile> g_openFiles;  // by handle - 1
+
+OpenFile* FileOf(void* handle) {
+    size_t index = reinterpret_cast<uintptr_t>(handle) - 1;
+    return index < g_openFiles.size() && g_openFiles[index].open ? &g_openFiles[index] : nullptr;
+}
+
+void* CreateFileW(const char16_t* name, uint32_t, uint32_t, void*, uint32_t disposition, uint32_t,
+                  void*) {
+    std::string path = Upper(Narrow(name));
+    if (disposition == 3 && g_files.count(path) == 0) {  // OPEN_EXISTING
+        Fail(2);
+        return reinterpret_cast<void*>(-1);
+    }
+    g_files[path];  // OPEN_ALWAYS makes it
+    g_openFiles.push_back({path, 0, true});
+    return reinterpret_cast<void*>(g_openFiles.size());
+}
+
+int ReadFile(void* handle, void* data, uint32_t size, uint32_t* read, void*) {
+    OpenFile* file = FileOf(handle);
+    if (file == nullptr) {
+        return 0;
+    }
+    const std::string& bytes = g_files[file->path];
+    *read = static_cast<uint32_t>(std::min<size_t>(size, bytes.size() - file->at));
+    memcpy(data, bytes.data() + file->at, *read);
+    file->at += *read;
+    return 1;
+}
+
+int WriteFile(void* handle, const void* data, uint32_t size, uint32_t* written, void*) {
+    OpenFile* file = FileOf(handle);
+    if (file == nullptr) {
+        return 0;
+    }
+    std::string& bytes = g_files[file->path];
+    bytes.replace(file->at, std::min<size_t>(size, bytes.size() - file->at),
+                  static_cast<const char*>(data), size);
+    file->at += size;
+    *written = size;
+    return 1;
+}
+
+uint32_t SetFilePointer(void* handle, long, long*, uint32_t method) {
+    OpenFile* file = FileOf(handle);
+    if (file == nullptr || method != 2) {  // FILE_END
+        return 0xFFFFFFFF;
+    }
+    file->at = g_files[file->path].size();
+    return static_cast<uint32_t>(file->at);
+}
+
+uint32_t GetFileSize(void* handle, uint32_t*) {
+    OpenFile* file = FileOf(handle);
+    return file == nullptr ? 0xFFFFFFFF : static_cast<uint32_t>(g_files[file->path].size());
+}
+
+int FlushFileBuffers(void* handle) { return FileOf(handle) != nullptr; }
+
+int CloseHandle(void* handle) {
+    OpenFile* file = FileOf(handle);
+    if (file == nullptr) {
+        g_misuse.push_back("CloseHandle of a file not open");
+        return 0;
+    }
+    file->open = false;
+    return 1;
+}
+
+uint32_t GetFileAttributesW(const char16_t* name) {
+    return g_files.count(Upper(Narrow(name))) ? 0x80 : (Fail(2), 0xFFFFFFFF);
+}
+
+int CopyFileW(const char16_t* from, const char16_t* to, int) {
+    if (g_files.count(Upper(Narrow(from))) == 0) {
+        return Fail(2), 0;
+    }
+    g_files[Upper(Narrow(to))] = g_files[Upper(Narrow(from))];
+    return 1;
+}
+
+int MoveFileW(const char16_t* from, const char16_t* to) {
+    auto file = g_files.find(Upper(Narrow(from)));
+    if (file == g_files.end() || g_files.count(Upper(Narrow(to))) != 0) {
+        return Fail(file == g_files.end() ? 2 : 183), 0;
+    }
+    g_files[Upper(Narrow(to))] = file->second;
+    g_files.erase(file);
+    return 1;
+}
+
+int DeleteFileW(const char16_t* name) { return g_files.erase(Upper(Narrow(name))) == 1 || (Fail(2), 0); }
+
+uint32_t GetLastError() { return g_lastError; }
+
+uint32_t GetModuleFileNameW(void* module, char16_t* name, uint32_t units) {
+    const char16_t self[] = u"\\Storage Card\\Penwick\\PenwickSetup.exe";
+    uint32_t length = sizeof self / sizeof self[0] - 1;
+    if (module != nullptr || units <= length) {
+        g_misuse.push_back("GetModuleFileNameW");
+        return 0;
+    }
+    memcpy(name, self, sizeof self);
+    return length;
+}
+
+struct SystemTime {
+    uint16_t year, month, dayOfWeek, day, hour, minute, second, milliseconds;
+};
+void GetLocalTime(SystemTime* time) { *time = {2026, 12, 3, 9, 10, 30, 5, 0}; }
+
+int MessageBoxW(void*, const char16_t* text, const char16_t* caption, unsigned type) {
+    g_boxes.push_back(Narrow(caption) + " " + std::to_string(type) + ": " + Narrow(text));
+    return 6;  // IDYES
+}
+
+const std::map<std::string, void*> kCoredll = {
+    {"RegOpenKeyExW", reinterpret_cast<void*>(RegOpenKeyExW)},
+    {"RegCreateKeyExW", reinterpret_cast<void*>(RegCreateKeyExW)},
+    {"RegQueryValueExW", reinterpret_cast<void*>(RegQueryValueExW)},
+    {"RegSetValueExW", reinterpret_cast<void*>(RegSetValueExW)},
+    {"RegDeleteValueW", reinterpret_cast<void*>(RegDeleteValueW)},
+    {"RegDeleteKeyW", reinterpret_cast<void*>(RegDeleteKeyW)},
+    {"RegFlushKey", reinterpret_cast<void*>(RegFlushKey)},
+    {"RegCloseKey", reinterpret_cast<void*>(RegCloseKey)},
+    {"CreateFileW", reinterpret_cast<void*>(CreateFileW)},
+    {"ReadFile", reinterpret_cast<void*>(ReadFile)},
+    {"WriteFile", reinterpret_cast<void*>(WriteFile)},
+    {"SetFilePointer", reinterpret_cast<void*>(SetFilePointer)},
+    {"GetFileSize", reinterpret_cast<void*>(GetFileSize)},
+    {"FlushFileBuffers", reinterpret_cast<void*>(FlushFileBuffers)},
+    {"CloseHandle", reinterpret_cast<void*>(CloseHandle)},
+    {"GetFileAttributesW", reinterpret_cast<void*>(GetFileAttributesW)},
+    {"CopyFileW", reinterpret_cast<void*>(CopyFileW)},
+    {"MoveFileW", reinterpret_cast<void*>(MoveFileW)},
+    {"DeleteFileW", reinterpret_cast<void*>(DeleteFileW)},
+    {"GetLastError", reinterpret_cast<void*>(GetLastError)},
+    {"GetModuleFileNameW", reinterpret_cast<void*>(GetModuleFileNameW)},
+    {"GetLocalTime", reinterpret_cast<void*>(GetLocalTime)},
+    {"MessageBoxW", reinterpret_cast<void*>(MessageBoxW)},
+};
+
+// --- the device -------------------------------------------------------------------
+
+std::vector<uint8_t> Utf16(const std::string& text) {
+    std::vector<uint8_t> bytes;
+    for (char c : text) {
+        bytes.insert(bytes.end(), {uint8_t(c), 0});
+    }
+    bytes.insert(bytes.end(), {0, 0});
+    return bytes;
+}
+
+std::string ReadFileBytes(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+const std::string kTouch = "HARDWARE\\DEVICEMAP\\TOUCH";
+const std::string kPenwick = "HARDWARE\\DEVICEMAP\\TOUCH\\PENWICK";
+
+// The eight settings of a .reg file's "Name"=dword:hhhhhhhh lines.
+std::map<std::string, Value> DwordsOf(const std::string& reg) {
+    std::map<std::string, Value> values;
+    size_t at = 0;
+    char name[64];
+    unsigned number;
+    while ((at = reg.find("\n\"", at)) != std::string::npos) {
+        at++;
+        if (sscanf(reg.c_str() + at, "\"%63[^\"]\"=dword:%x", name, &number) == 2) {
+            values[Upper(name)] = {4, {uint8_t(number), uint8_t(number >> 8), uint8_t(number >> 16),
+                                       uint8_t(number >> 24)}};
+        }
+    }
+    return values;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        fprintf(stderr, "usage: device_setup_test PenwickSetup.exe Penwick.dll install.reg\n");
+        return 2;
+    }
+    std::string image = ReadFileBytes(argv[1]);
+    std::vector<uint8_t> file(image.begin(), image.end());
+    Module setup;
+    if (file.size() < 0x40 || !Load(file, kCoredll, &setup)) {
+        fprintf(stderr, "%s: cannot load\n", argv[1]);
+        return 1;
+    }
+    typedef int (*WinMain)(void* instance, void* previous, const char16_t* commandLine, int show);
+    WinMain entry = reinterpret_cast<WinMain>(setup.entry);
+    auto run = [&](const std::u16string& line) { return entry(setup.base, nullptr, line.c_str(), 1); };
+
+    // A device with touch.dll, and the installer's folder on a card.
+    const std::string penwick = ReadFileBytes(argv[2]);
+    g_registry[kTouch]["DRIVERNAME"] = {1, Utf16("touch.dll")};
+    g_files["\\WINDOWS\\TOUCH.DLL"] = "the device's own touch driver";
+    g_files["\\STORAGE CARD\\PENWICK\\PENWICK.DLL"] = penwick;
+    g_files["\\STORAGE CARD\\PENWICK\\MISSING.REG"] =
+        "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n\"LowSpeed\"=dword:3\r\n";
+
+    // Settings the check rejects: everything is put back, the log aside.
+    auto registryBefore = g_registry;
+    auto filesBefore = g_files;
+    Expect(run(u"install missing.reg /quiet") == 1, "install with settings the check rejects fails");
+    auto filesAfter = g_files;
+    filesAfter.erase("\\WINDOWS\\PENWICKSETUP.LOG");
+    Expect(g_registry == registryBefore && filesAfter == filesBefore,
+           "the rejected install leaves the registry and files as they were");
+    Expect(g_files["\\WINDOWS\\PENWICKSETUP.LOG"].find(
+               "outcome: Nothing was changed: with these settings, MinDirSpeed is missing: "
+               "filtering is off.\n") != std::string::npos,
+           "the log says why:\n" + g_files["\\WINDOWS\\PENWICKSETUP.LOG"]);
+
+    // The recommended settings built into the program.
+    Expect(run(u"install /quiet") == 0, "install succeeds");
+    Expect(g_registry[kTouch]["DRIVERNAME"].data == Utf16("Penwick.dll"), "DriverName names Penwick.dll");
+    auto written = g_registry[kPenwick];
+    Expect(written["ORIGDRIVERNAME"].data == Utf16("touch.dll"), "OrigDriverName names touch.dll");
+    written.erase("ORIGDRIVERNAME");
+    Expect(written == DwordsOf(ReadFileBytes(argv[3])), "the settings are those of install.reg");
+    Expect(g_files["\\WINDOWS\\PENWICK.DLL"] == penwick, "Penwick.dll is in \\Windows");
+
+    // Status, in a message box: the program's own decimal numbers.
+    Expect(run(u"status") == 0 && g_boxes.size() == 1, "status shows one message box");
+    std::string status =
+        "Penwick 65600: Penwick is installed: DriverName names Penwick.dll.\n"
+        "It forwards to touch.dll (\\Windows\\touch.dll).\n"
+        "\\Windows\\Penwick.dll: " + std::to_string(penwick.size()) + " bytes.\n"
+        "At the next boot Penwick filters (the check finds no error, 0 warnings).\n"
+        "Capture is off.";
+    Expect(!g_boxes.empty() && g_boxes[0] == status,
+           "status says:\n" + (g_boxes.empty() ? "" : g_boxes[0]) + "\nnot:\n" + status);
+
+    Expect(run(u"uninstall --purge /quiet") == 0, "uninstall succeeds");
+    Expect(g_registry[kTouch]["DRIVERNAME"].data == Utf16("touch.dll") && g_registry.count(kPenwick) == 0,
+           "uninstall --purge gives back touch.dll and deletes Penwick's key");
+
+    const std::string& log = g_files["\\WINDOWS\\PENWICKSETUP.LOG"];
+    Expect(log.find("PenwickSetup 0.1.0, 2026-12-09 10:30:05: \"install /quiet\"\ninstall\n") !=
+               std::string::npos,
+           "the log dates each run");
+    for (const std::string& key : g_openKeys) {
+        Expect(key.empty(), "key " + key + " is closed");
+    }
+    for (const OpenFile& open : g_openFiles) {
+        Expect(!open.open, "file " + open.path + " is closed");
+    }
+    for (const std::string& misuse : g_misuse) {
+        Expect(false, "the device would refuse: " + misuse);
+    }
+    if (g_failures == 0) {
+        printf("%s ran on an ARMv5TE: a refused install put back, install, status and uninstall "
+               "as expected\n",
+               argv[1]);
+    }
+    return g_failures == 0 ? 0 : 1;
+}
