@@ -1,7 +1,8 @@
-# cmake -DOBJDUMP=... -DMODULE=Penwick.dll -DDEF=Penwick.def -DIMPORTS=dll!name,... -P check_module_tables.cmake
+# cmake -DOBJDUMP=... -DMODULE=Penwick.dll [-DDEF=Penwick.def] -DIMPORTS=dll!name,... -P check_module_tables.cmake
 # Fails unless the module exports exactly the .def's eighteen names, each
-# under the ordinal of its place in alphabetical order, and imports exactly
-# the functions in IMPORTS, no more and no fewer.
+# under the ordinal of its place in alphabetical order (without a .def, a
+# program, nothing at all), and imports exactly the functions in IMPORTS, no
+# more and no fewer.
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${MODULE} OUTPUT_VARIABLE dump RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
@@ -9,29 +10,31 @@ if(NOT result EQUAL 0)
 endif()
 
 # Expected: "Name @N" from the .def.
-file(STRINGS ${DEF} def_lines REGEX "@[0-9]+")
 set(expected "")
-set(names "")
-foreach(line IN LISTS def_lines)
-    string(REGEX MATCH "([A-Za-z0-9_]+)[ \t]+@([0-9]+)" _ "${line}")
-    list(APPEND expected "${CMAKE_MATCH_1}@${CMAKE_MATCH_2}")
-    list(APPEND names "${CMAKE_MATCH_1}")
-endforeach()
+if(DEF)
+    file(STRINGS ${DEF} def_lines REGEX "@[0-9]+")
+    set(names "")
+    foreach(line IN LISTS def_lines)
+        string(REGEX MATCH "([A-Za-z0-9_]+)[ \t]+@([0-9]+)" _ "${line}")
+        list(APPEND expected "${CMAKE_MATCH_1}@${CMAKE_MATCH_2}")
+        list(APPEND names "${CMAKE_MATCH_1}")
+    endforeach()
 
-# The ordinals are the names' places in alphabetical order, 1 to 18.
-list(SORT names)
-set(alphabetical "")
-set(ordinal 0)
-foreach(name IN LISTS names)
-    math(EXPR ordinal "${ordinal} + 1")
-    list(APPEND alphabetical "${name}@${ordinal}")
-endforeach()
-list(SORT expected)
-list(SORT alphabetical)
-list(LENGTH expected expected_count)
-if(NOT expected_count EQUAL 18 OR NOT expected STREQUAL alphabetical)
-    message(FATAL_ERROR "the .def's ordinals are not 1 to 18 in alphabetical order\n"
-                        "  .def:         ${expected}\n  alphabetical: ${alphabetical}")
+    # The ordinals are the names' places in alphabetical order, 1 to 18.
+    list(SORT names)
+    set(alphabetical "")
+    set(ordinal 0)
+    foreach(name IN LISTS names)
+        math(EXPR ordinal "${ordinal} + 1")
+        list(APPEND alphabetical "${name}@${ordinal}")
+    endforeach()
+    list(SORT expected)
+    list(SORT alphabetical)
+    list(LENGTH expected expected_count)
+    if(NOT expected_count EQUAL 18 OR NOT expected STREQUAL alphabetical)
+        message(FATAL_ERROR "the .def's ordinals are not 1 to 18 in alphabetical order\n"
+                            "  .def:         ${expected}\n  alphabetical: ${alphabetical}")
+    endif()
 endif()
 
 # Found: the name table, "[index] Name", ordinal = index + base.

@@ -1,0 +1,239 @@
+// The installer's seam on desktop Windows (and Wine), where the installer is
+// tested under a real registry and file system. The device's own is in
+// setup_services_device.cpp; the two differ where marked below.
+#include <windows.h>
+
+#include "platform/setup_services.h"
+// The one arrow that points up out of platform/: the program starts here,
+// and the installer's frame is setup/'s.
+#include "setup/setup_command.h"
+
+namespace {
+
+const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
+
+const REGSAM kKeyAccess = KEY_QUERY_VALUE | KEY_SET_VALUE;
+
+// The last error, never 0 after a failure.
+int32_t LastError(void) {
+    DWORD error = GetLastError();
+    return error != 0 ? static_cast<int32_t>(error) : kSetupErrorAccessDenied;
+}
+
+HANDLE OpenForReading(const char16_t* path) {
+    return CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Reads exactly `size` bytes.
+bool ReadAll(HANDLE file, void* data, DWORD size) {
+    DWORD got = 0;
+    return ReadFile(file, data, size, &got, nullptr) && got == size;
+}
+
+void CopyText(const wchar_t* from, char16_t* to, uint32_t units) {
+    uint32_t i = 0;
+    for (; from[i] != 0 && i + 1 < units; i++) {
+        to[i] = static_cast<char16_t>(from[i]);
+    }
+    to[i] = 0;
+}
+
+}  // namespace
+
+int32_t SetupOpenKey(const char16_t* subKey, SystemKey* key) {
+    // The device opens with access 0; the desktop needs the access named.
+    HKEY opened;
+    LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(subKey), 0, kKeyAccess, &opened);
+    if (result == ERROR_SUCCESS) {
+        *key = opened;
+    }
+    return result;
+}
+
+int32_t SetupCreateKey(const char16_t* subKey, SystemKey* key) {
+    // HKLM\HARDWARE is rebuilt at every start of desktop Windows (and of
+    // Wine's server), and a key below it can only be volatile: such a key is
+    // made volatile, every other one is kept. The device knows no such thing.
+    HKEY created;
+    LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, Wide(subKey), 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, kKeyAccess, nullptr, &created, nullptr);
+    if (result == ERROR_CHILD_MUST_BE_VOLATILE) {
+        result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, Wide(subKey), 0, nullptr, REG_OPTION_VOLATILE,
+                                 kKeyAccess, nullptr, &created, nullptr);
+    }
+    if (result == ERROR_SUCCESS) {
+        *key = created;
+    }
+    return result;
+}
+
+int32_t SetupQueryValue(SystemKey key, const char16_t* name, uint32_t* type, void* data,
+                        uint32_t* size) {
+    DWORD valueType = 0;
+    DWORD length = *size;
+    LONG result = RegQueryValueExW(static_cast<HKEY>(key), Wide(name), nullptr, &valueType,
+                                   static_cast<BYTE*>(data), &length);
+    *type = valueType;
+    *size = length;
+    return result;
+}
+
+int32_t SetupSetValue(SystemKey key, const char16_t* name, uint32_t type, const void* data,
+                      uint32_t size) {
+    return RegSetValueExW(static_cast<HKEY>(key), Wide(name), 0, type,
+                          static_cast<const BYTE*>(data), size);
+}
+
+int32_t SetupDeleteValue(SystemKey key, const char16_t* name) {
+    return RegDeleteValueW(static_cast<HKEY>(key), Wide(name));
+}
+
+int32_t SetupFlushKey(SystemKey key) { return RegFlushKey(static_cast<HKEY>(key)); }
+
+void SetupCloseKey(SystemKey key) { RegCloseKey(static_cast<HKEY>(key)); }
+
+int32_t SetupDeleteKey(const char16_t* subKey) {
+    return RegDeleteKeyW(HKEY_LOCAL_MACHINE, Wide(subKey));
+}
+
+int32_t SetupFileSize(const char16_t* path, uint32_t* size) {
+    DWORD attributes = GetFileAttributesW(Wide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return LastError();
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        return kSetupErrorNotFound;
+    }
+    HANDLE file = OpenForReading(path);
+    if (file == INVALID_HANDLE_VALUE) {
+        return LastError();
+    }
+    *size = GetFileSize(file, nullptr);
+    CloseHandle(file);
+    return 0;
+}
+
+int32_t SetupCopyFile(const char16_t* from, const char16_t* to) {
+    return CopyFileW(Wide(from), Wide(to), FALSE) ? 0 : LastError();
+}
+
+int32_t SetupMoveFile(const char16_t* from, const char16_t* to) {
+    return MoveFileW(Wide(from), Wide(to)) ? 0 : LastError();
+}
+
+int32_t SetupDeleteFile(const char16_t* path) {
+    return DeleteFileW(Wide(path)) ? 0 : LastError();
+}
+
+int32_t SetupCompareFiles(const char16_t* a, const char16_t* b, int32_t* same) {
+    HANDLE first = OpenForReading(a);
+    if (first == INVALID_HANDLE_VALUE) {
+        return LastError();
+    }
+    HANDLE second = OpenForReading(b);
+    if (second == INVALID_HANDLE_VALUE) {
+        int32_t error = LastError();
+        CloseHandle(first);
+        return error;
+    }
+    DWORD left = GetFileSize(first, nullptr);
+    int32_t error = 0;
+    *same = left == GetFileSize(second, nullptr);
+    while (*same && left > 0) {
+        BYTE one[512];
+        BYTE two[512];
+        DWORD block = left < sizeof one ? left : sizeof one;
+        if (!ReadAll(first, one, block) || !ReadAll(second, two, block)) {
+            error = LastError();
+            break;
+        }
+        for (DWORD i = 0; i < block; i++) {
+            *same = *same && one[i] == two[i];
+        }
+        left -= block;
+    }
+    CloseHandle(first);
+    CloseHandle(second);
+    return error;
+}
+
+int32_t SetupReadFile(const char16_t* path, void* data, uint32_t capacity, uint32_t* size) {
+    HANDLE file = OpenForReading(path);
+    if (file == INVALID_HANDLE_VALUE) {
+        return LastError();
+    }
+    DWORD length = GetFileSize(file, nullptr);
+    int32_t error = length > capacity              ? kSetupErrorMoreData
+                    : !ReadAll(file, data, length) ? LastError()
+                                                   : 0;
+    CloseHandle(file);
+    *size = length;
+    return error;
+}
+
+int32_t SetupAppendToFile(const char16_t* path, const void* data, uint32_t size) {
+    HANDLE file = CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return LastError();
+    }
+    DWORD written = 0;
+    int32_t error = SetFilePointer(file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER ||
+                            !WriteFile(file, data, size, &written, nullptr) || written != size ||
+                            !FlushFileBuffers(file)
+                        ? LastError()
+                        : 0;
+    CloseHandle(file);
+    return error;
+}
+
+void SetupProgramFolder(char16_t* folder, uint32_t units) {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    path[length < MAX_PATH ? length : 0] = 0;
+    while (length > 0 && path[length - 1] != L'\\') {
+        length--;
+    }
+    path[length > 0 ? length - 1 : 0] = 0;
+    CopyText(path, folder, units);
+}
+
+void SetupSystemFolder(char16_t* folder, uint32_t units) {
+    // The device's is \Windows; the desktop's is where Windows is installed.
+    wchar_t path[MAX_PATH];
+    UINT length = GetWindowsDirectoryW(path, MAX_PATH);
+    path[length < MAX_PATH ? length : 0] = 0;
+    CopyText(path, folder, units);
+}
+
+void SetupLocalTime(SystemDateTime* time) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    *time = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+SetupAnswer SetupAsk(const char16_t* question, bool cancel) {
+    int answer = MessageBoxW(nullptr, Wide(question), L"Penwick",
+                             (cancel ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONQUESTION |
+                                 MB_SETFOREGROUND);
+    return answer == IDYES ? SetupAnswerYes : answer == IDNO ? SetupAnswerNo : SetupAnswerCancel;
+}
+
+void SetupShow(const char16_t* message, bool failed) {
+    MessageBoxW(nullptr, Wide(message), L"Penwick",
+                MB_OK | (failed ? MB_ICONERROR : MB_ICONINFORMATION) | MB_SETFOREGROUND);
+}
+
+// The program's entry, without C run-time start-up code. The desktop's
+// loader calls it with no arguments of use and ends the process when told
+// (the device's hands it the command line, WinMain's way).
+extern "C" DWORD WINAPI SetupWindowsEntry(void*) {
+    const wchar_t* line = GetCommandLineW();
+    // The program's own name comes first, quoted when it holds blanks.
+    bool quoted = false;
+    for (; *line != 0 && (quoted || (*line != L' ' && *line != L'\t')); line++) {
+        quoted = *line == L'"' ? !quoted : quoted;
+    }
+    ExitProcess(static_cast<UINT>(SetupRun(reinterpret_cast<const char16_t*>(line))));
+}

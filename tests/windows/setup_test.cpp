@@ -1,0 +1,133 @@
+// The installer's code and its Windows seam under a real registry, file
+// system and loader (Wine), in front of the stand-in touch.dll: after
+// install the real Penwick.dll loads as the touch driver, binds the stand-in
+// and filters; after uninstall the stand-in is the touch driver again. The
+// installer's folder is this program's, where Penwick.dll is built.
+#include <string>
+
+#include "penwick_dll_fixture.h"
+#include "proxy/configuration_check.h"
+#include "setup/setup_command.h"
+
+namespace {
+
+const wchar_t* const kTouch = reinterpret_cast<const wchar_t*>(kTouchKey);
+
+std::wstring InWindows(const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    GetWindowsDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder) + L"\\" + name;
+}
+
+std::wstring Beside(const wchar_t* name) {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring self(path, length);
+    return self.substr(0, self.rfind(L'\\') + 1) + name;
+}
+
+class SetupWineTest : public PenwickDllTest {
+protected:
+    void SetUp() override {
+        PenwickDllTest::SetUp();
+        // HARDWARE is volatile under Wine: the touch key must be too.
+        HKEY key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kTouch, 0, nullptr, REG_OPTION_VOLATILE,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        SetDriverName(key, L"touch.dll");
+        RegCloseKey(key);
+        // Where the installer looks for the driver DriverName names.
+        ASSERT_TRUE(CopyFileW(Beside(L"touch.dll").c_str(), InWindows(L"touch.dll").c_str(), FALSE));
+        wchar_t folder[MAX_PATH];
+        GetTempPathW(MAX_PATH, folder);
+        settings_ = std::wstring(folder) + L"worked stroke.reg";
+        HANDLE file = CreateFileW(settings_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        const char text[] =
+            "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n"
+            "\"LowSpeed\"=dword:3\r\n\"MinDirSpeed\"=dword:5\r\n\"HighSpeed\"=dword:14\r\n"
+            "\"MaxSpeedDiff\"=dword:4\r\n\"MaxSpeedDiff2\"=dword:a\r\n\"MaxDirDiff\"=dword:3c\r\n"
+            "\"ErrorDelay\"=dword:2\r\n\"MaxErrorDelay\"=dword:3\r\n";
+        DWORD written;
+        WriteFile(file, text, sizeof text - 1, &written, nullptr);
+        CloseHandle(file);
+    }
+
+    void TearDown() override {
+        PenwickDllTest::TearDown();
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, kTouch);
+        for (const wchar_t* name : {L"touch.dll", L"Penwick.dll", L"PenwickSetup.log"}) {
+            DeleteFileW(InWindows(name).c_str());
+        }
+        DeleteFileW(settings_.c_str());
+    }
+
+    static void SetDriverName(HKEY key, const wchar_t* name) {
+        RegSetValueExW(key, L"DriverName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
+                       static_cast<DWORD>((wcslen(name) + 1) * sizeof(wchar_t)));
+    }
+
+    static std::wstring DriverName() {
+        wchar_t name[64] = {};
+        DWORD size = sizeof name - sizeof name[0];
+        RegGetValueW(HKEY_LOCAL_MACHINE, kTouch, L"DriverName", RRF_RT_REG_SZ, nullptr, name, &size);
+        return name;
+    }
+
+    static int Run(const std::wstring& line) {
+        return SetupRun(reinterpret_cast<const char16_t*>(line.c_str()));
+    }
+
+    static std::string Outcome() {
+        const char16_t* outcome = g_setupReport.outcome;
+        return std::string(outcome, outcome + g_setupReport.outcomeLength);
+    }
+
+    std::wstring settings_;
+};
+
+TEST_F(SetupWineTest, install_makes_penwick_the_touch_driver_in_front_of_the_stand_in_and_uninstall_undoes_it) {
+    ASSERT_EQ(Run(L"install \"" + settings_ + L"\" /quiet"), 0) << Outcome();
+    EXPECT_EQ(DriverName(), L"Penwick.dll");
+
+    // The host's part: load the touch driver DriverName names and enable it.
+    penwick_ = LoadLibraryW(DriverName().c_str());
+    ASSERT_NE(penwick_, nullptr);
+    ASSERT_NE(GetModuleHandleW(L"touch.dll"), nullptr);
+    ASSERT_EQ(Export<EnableFunction>("TouchPanelEnable")(HostCallback), 0x108);
+    EmitFunction emit = EmitOf(L"touch.dll");
+    // The worked stroke's first rows: the settings the installer wrote filter.
+    const Received in[] = {{0x07, 100, 100}, {0x0F, 101, 101}, {0x0F, 109, 100}, {0x0F, 117, 101}};
+    for (const Received& sample : in) {
+        emit(sample.flags, sample.x, sample.y);
+    }
+    EXPECT_EQ(g_received, (std::vector<Received>{{0x07, 101, 101}, {0x0F, 117, 101}}));
+    FreeLibrary(penwick_);
+    penwick_ = nullptr;
+
+    ASSERT_EQ(Run(L"uninstall /quiet"), 0) << Outcome();
+    EXPECT_EQ(DriverName(), L"touch.dll");
+    HMODULE driver = LoadLibraryW(DriverName().c_str());
+    EXPECT_NE(EntryOf<EmitFunction>(driver, "StandinEmit"), nullptr) << "the stand-in, not Penwick";
+    FreeLibrary(driver);
+}
+
+TEST_F(SetupWineTest, settings_the_check_rejects_leave_the_registry_and_windows_as_they_were) {
+    HANDLE file = CreateFileW(settings_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    const char text[] = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n"
+                        "\"LowSpeed\"=dword:3\r\n";
+    DWORD written;
+    WriteFile(file, text, sizeof text - 1, &written, nullptr);
+    CloseHandle(file);
+    EXPECT_EQ(Run(L"install \"" + settings_ + L"\" /quiet"), 1);
+    EXPECT_EQ(Outcome(), "Nothing was changed: with these settings, MinDirSpeed is missing: "
+                         "filtering is off.");
+    EXPECT_EQ(DriverName(), L"touch.dll");
+    HKEY key;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(GetFileAttributesW(InWindows(L"Penwick.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
