@@ -1,0 +1,28 @@
+# cmake -DPACKAGE=penwick-VERSION.zip -DFILES=folder/a,folder/b,... -P check_package.cmake
+# Fails unless the zip holds exactly those files (and their folder), none of
+# them empty.
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf ${PACKAGE} OUTPUT_VARIABLE listing
+                RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${PACKAGE} cannot be read")
+endif()
+string(REPLACE "\n" ";" found "${listing}")
+list(FILTER found EXCLUDE REGEX "(^$|/$)")
+string(REPLACE "," ";" wanted "${FILES}")
+list(SORT found)
+list(SORT wanted)
+if(NOT found STREQUAL wanted)
+    message(FATAL_ERROR "${PACKAGE} holds\n  ${found}\nnot\n  ${wanted}")
+endif()
+set(unpacked ${CMAKE_CURRENT_BINARY_DIR}/check_package)
+file(REMOVE_RECURSE ${unpacked})
+file(MAKE_DIRECTORY ${unpacked})
+execute_process(COMMAND ${CMAKE_COMMAND} -E chdir ${unpacked} ${CMAKE_COMMAND} -E tar xf ${PACKAGE})
+foreach(file IN LISTS wanted)
+    file(SIZE ${unpacked}/${file} size)
+    if(size EQUAL 0)
+        message(FATAL_ERROR "${file} is empty in ${PACKAGE}")
+    endif()
+endforeach()
+message(STATUS "${PACKAGE}: ${found}")
