@@ -29,6 +29,7 @@ struct HostSetup {
     std::set<std::u16string> filesInUse;
     // Every write to the store (a registry value, a file) takes its bytes
     // from g_hostSystem.storeRoom; more than is left fails: the store is full.
+    int openFiles = 0;  // opened and not yet closed
 
     // The message boxes: what is asked and answered, what is shown.
     SetupAnswer answer = SetupAnswerYes;

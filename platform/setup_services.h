@@ -69,15 +69,18 @@ int32_t SetupMoveFile(const char16_t* from, const char16_t* to);
 
 int32_t SetupDeleteFile(const char16_t* path);
 
-// Compares two files byte for byte: *same is 1 when they are equal.
-int32_t SetupCompareFiles(const char16_t* a, const char16_t* b, int32_t* same);
+// Opens a file for reading from its start, or (`append`) for writing at its
+// end, creating it when it is not there.
+int32_t SetupOpenFile(const char16_t* path, bool append, SystemFile* file);
 
-// Reads a whole file of at most `capacity` bytes; kSetupErrorMoreData when
-// it is larger.
-int32_t SetupReadFile(const char16_t* path, void* data, uint32_t capacity, uint32_t* size);
+// Reads at most `size` bytes; *got is 0 at the end of the file.
+int32_t SetupReadFromFile(SystemFile file, void* data, uint32_t size, uint32_t* got);
 
-// Appends to a file, creating it when it is not there.
-int32_t SetupAppendToFile(const char16_t* path, const void* data, uint32_t size);
+// Writes all the bytes and then what the file system holds of the file out
+// to the store.
+int32_t SetupWriteToFile(SystemFile file, const void* data, uint32_t size);
+
+void SetupCloseFile(SystemFile file);
 
 // --- Where things are, the clock and the user ------------------------------
 

@@ -100,12 +100,6 @@ HANDLE OpenForReading(const char16_t* path) {
                               kOpenExisting, kFileAttributeNormal, nullptr);
 }
 
-// Reads exactly `size` bytes.
-bool ReadAll(HANDLE file, void* data, DWORD size) {
-    DWORD got = 0;
-    return coredllReadFile(file, data, size, &got, nullptr) && got == size;
-}
-
 }  // namespace
 
 int32_t SetupOpenKey(const char16_t* subKey, SystemKey* key) {
@@ -184,68 +178,38 @@ int32_t SetupDeleteFile(const char16_t* path) {
     return coredllDeleteFileW(path) ? 0 : LastError();
 }
 
-int32_t SetupCompareFiles(const char16_t* a, const char16_t* b, int32_t* same) {
-    HANDLE first = OpenForReading(a);
-    if (first == kInvalidHandleValue) {
+int32_t SetupOpenFile(const char16_t* path, bool append, SystemFile* file) {
+    HANDLE opened = append ? coredllCreateFileW(path, kGenericWrite, kFileShareRead, nullptr,
+                                                kOpenAlways, kFileAttributeNormal, nullptr)
+                           : OpenForReading(path);
+    if (opened == kInvalidHandleValue) {
         return LastError();
     }
-    HANDLE second = OpenForReading(b);
-    if (second == kInvalidHandleValue) {
+    if (append && coredllSetFilePointer(opened, 0, nullptr, kFileEnd) == kInvalidSetFilePointer) {
         int32_t error = LastError();
-        coredllCloseHandle(first);
+        coredllCloseHandle(opened);
         return error;
     }
-    DWORD left = coredllGetFileSize(first, nullptr);
-    int32_t error = 0;
-    *same = left == coredllGetFileSize(second, nullptr);
-    while (*same && left > 0) {
-        unsigned char one[512];
-        unsigned char two[512];
-        DWORD block = left < sizeof one ? left : sizeof one;
-        if (!ReadAll(first, one, block) || !ReadAll(second, two, block)) {
-            error = LastError();
-            break;
-        }
-        for (DWORD i = 0; i < block; i++) {
-            *same = *same && one[i] == two[i];
-        }
-        left -= block;
-    }
-    coredllCloseHandle(first);
-    coredllCloseHandle(second);
-    return error;
+    *file = opened;
+    return 0;
 }
 
-int32_t SetupReadFile(const char16_t* path, void* data, uint32_t capacity, uint32_t* size) {
-    HANDLE file = OpenForReading(path);
-    if (file == kInvalidHandleValue) {
-        return LastError();
-    }
-    DWORD length = coredllGetFileSize(file, nullptr);
-    int32_t error = length > capacity              ? kSetupErrorMoreData
-                    : !ReadAll(file, data, length) ? LastError()
-                                                   : 0;
-    coredllCloseHandle(file);
-    *size = length;
-    return error;
+int32_t SetupReadFromFile(SystemFile file, void* data, uint32_t size, uint32_t* got) {
+    DWORD read = 0;
+    bool good = coredllReadFile(file, data, size, &read, nullptr);
+    *got = read;
+    return good ? 0 : LastError();
 }
 
-int32_t SetupAppendToFile(const char16_t* path, const void* data, uint32_t size) {
-    HANDLE file = coredllCreateFileW(path, kGenericWrite, kFileShareRead, nullptr, kOpenAlways,
-                                     kFileAttributeNormal, nullptr);
-    if (file == kInvalidHandleValue) {
-        return LastError();
-    }
+int32_t SetupWriteToFile(SystemFile file, const void* data, uint32_t size) {
     DWORD written = 0;
-    int32_t error =
-        coredllSetFilePointer(file, 0, nullptr, kFileEnd) == kInvalidSetFilePointer ||
-                !coredllWriteFile(file, data, size, &written, nullptr) || written != size ||
-                !coredllFlushFileBuffers(file)
-            ? LastError()
-            : 0;
-    coredllCloseHandle(file);
-    return error;
+    return coredllWriteFile(file, data, size, &written, nullptr) && written == size &&
+                   coredllFlushFileBuffers(file)
+               ? 0
+               : LastError();
 }
+
+void SetupCloseFile(SystemFile file) { coredllCloseHandle(file); }
 
 void SetupProgramFolder(char16_t* folder, uint32_t units) {
     // The program's own file, less its name.

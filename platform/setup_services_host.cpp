@@ -6,6 +6,7 @@
 // writing. Names compare without regard to case, as on the device.
 #include "platform/setup_host.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -16,6 +17,21 @@ HostSetup g_hostSetup;
 namespace {
 
 std::map<SystemKey, std::u16string> g_keyPaths;
+
+struct HostOpenFile {
+    std::u16string path;
+    size_t at;
+    bool open;
+};
+std::vector<HostOpenFile> g_openFiles;
+
+HostOpenFile& OpenFileOf(SystemFile file) {
+    HostOpenFile& open = g_openFiles.at(reinterpret_cast<size_t>(file) - 1);
+    if (!open.open) {
+        abort();  // a file used after it was closed
+    }
+    return open;
+}
 
 std::u16string Folded(std::u16string text) {
     for (char16_t& c : text) {
@@ -67,6 +83,7 @@ void Erase(const std::u16string& path) {
 void HostSetupReset() {
     g_hostSetup = HostSetup();
     g_keyPaths.clear();
+    g_openFiles.clear();
 }
 
 std::string* HostFindFile(const std::u16string& path) {
@@ -191,42 +208,43 @@ int32_t SetupDeleteFile(const char16_t* path) {
     return 0;
 }
 
-int32_t SetupCompareFiles(const char16_t* a, const char16_t* b, int32_t* same) {
-    const std::string* first = HostFindFile(a);
-    const std::string* second = HostFindFile(b);
-    if (first == nullptr || second == nullptr) {
-        return kSetupErrorNotFound;
-    }
-    *same = *first == *second ? 1 : 0;
-    return 0;
-}
-
-int32_t SetupReadFile(const char16_t* path, void* data, uint32_t capacity, uint32_t* size) {
-    const std::string* file = HostFindFile(path);
-    if (file == nullptr) {
-        return kSetupErrorNotFound;
-    }
-    if (file->size() > capacity) {
-        return kSetupErrorMoreData;
-    }
-    memcpy(data, file->data(), file->size());
-    *size = static_cast<uint32_t>(file->size());
-    return 0;
-}
-
-int32_t SetupAppendToFile(const char16_t* path, const void* data, uint32_t size) {
-    if (IsInUse(path)) {
+// Files are handed out as 1-based indexes into the list of open files.
+int32_t SetupOpenFile(const char16_t* path, bool append, SystemFile* file) {
+    if (append && IsInUse(path)) {
         return kSetupErrorSharing;
     }
+    if (!append && HostFindFile(path) == nullptr) {
+        return kSetupErrorNotFound;
+    }
+    if (HostFindFile(path) == nullptr) {
+        g_hostSystem.files[path];
+    }
+    g_openFiles.push_back({path, 0, true});
+    g_hostSetup.openFiles++;
+    *file = reinterpret_cast<SystemFile>(g_openFiles.size());
+    return 0;
+}
+
+int32_t SetupReadFromFile(SystemFile file, void* data, uint32_t size, uint32_t* got) {
+    HostOpenFile& open = OpenFileOf(file);
+    const std::string& bytes = *HostFindFile(open.path);
+    *got = static_cast<uint32_t>(std::min<size_t>(size, bytes.size() - open.at));
+    memcpy(data, bytes.data() + open.at, *got);
+    open.at += *got;
+    return 0;
+}
+
+int32_t SetupWriteToFile(SystemFile file, const void* data, uint32_t size) {
     if (!TakeStore(size)) {
         return kSetupErrorDiskFull;
     }
-    std::string* file = HostFindFile(path);
-    if (file == nullptr) {
-        file = &g_hostSystem.files[path];
-    }
-    file->append(static_cast<const char*>(data), size);
+    HostFindFile(OpenFileOf(file).path)->append(static_cast<const char*>(data), size);
     return 0;
+}
+
+void SetupCloseFile(SystemFile file) {
+    OpenFileOf(file).open = false;
+    g_hostSetup.openFiles--;
 }
 
 namespace {

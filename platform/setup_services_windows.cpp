@@ -25,12 +25,6 @@ HANDLE OpenForReading(const char16_t* path) {
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Reads exactly `size` bytes.
-bool ReadAll(HANDLE file, void* data, DWORD size) {
-    DWORD got = 0;
-    return ReadFile(file, data, size, &got, nullptr) && got == size;
-}
-
 void CopyText(const wchar_t* from, char16_t* to, uint32_t units) {
     uint32_t i = 0;
     for (; from[i] != 0 && i + 1 < units; i++) {
@@ -126,67 +120,38 @@ int32_t SetupDeleteFile(const char16_t* path) {
     return DeleteFileW(Wide(path)) ? 0 : LastError();
 }
 
-int32_t SetupCompareFiles(const char16_t* a, const char16_t* b, int32_t* same) {
-    HANDLE first = OpenForReading(a);
-    if (first == INVALID_HANDLE_VALUE) {
+int32_t SetupOpenFile(const char16_t* path, bool append, SystemFile* file) {
+    HANDLE opened = append ? CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
+                           : OpenForReading(path);
+    if (opened == INVALID_HANDLE_VALUE) {
         return LastError();
     }
-    HANDLE second = OpenForReading(b);
-    if (second == INVALID_HANDLE_VALUE) {
+    if (append && SetFilePointer(opened, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) {
         int32_t error = LastError();
-        CloseHandle(first);
+        CloseHandle(opened);
         return error;
     }
-    DWORD left = GetFileSize(first, nullptr);
-    int32_t error = 0;
-    *same = left == GetFileSize(second, nullptr);
-    while (*same && left > 0) {
-        BYTE one[512];
-        BYTE two[512];
-        DWORD block = left < sizeof one ? left : sizeof one;
-        if (!ReadAll(first, one, block) || !ReadAll(second, two, block)) {
-            error = LastError();
-            break;
-        }
-        for (DWORD i = 0; i < block; i++) {
-            *same = *same && one[i] == two[i];
-        }
-        left -= block;
-    }
-    CloseHandle(first);
-    CloseHandle(second);
-    return error;
+    *file = opened;
+    return 0;
 }
 
-int32_t SetupReadFile(const char16_t* path, void* data, uint32_t capacity, uint32_t* size) {
-    HANDLE file = OpenForReading(path);
-    if (file == INVALID_HANDLE_VALUE) {
-        return LastError();
-    }
-    DWORD length = GetFileSize(file, nullptr);
-    int32_t error = length > capacity              ? kSetupErrorMoreData
-                    : !ReadAll(file, data, length) ? LastError()
-                                                   : 0;
-    CloseHandle(file);
-    *size = length;
-    return error;
+int32_t SetupReadFromFile(SystemFile file, void* data, uint32_t size, uint32_t* got) {
+    DWORD read = 0;
+    bool good = ReadFile(static_cast<HANDLE>(file), data, size, &read, nullptr);
+    *got = read;
+    return good ? 0 : LastError();
 }
 
-int32_t SetupAppendToFile(const char16_t* path, const void* data, uint32_t size) {
-    HANDLE file = CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return LastError();
-    }
+int32_t SetupWriteToFile(SystemFile file, const void* data, uint32_t size) {
     DWORD written = 0;
-    int32_t error = SetFilePointer(file, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER ||
-                            !WriteFile(file, data, size, &written, nullptr) || written != size ||
-                            !FlushFileBuffers(file)
-                        ? LastError()
-                        : 0;
-    CloseHandle(file);
-    return error;
+    return WriteFile(static_cast<HANDLE>(file), data, size, &written, nullptr) && written == size &&
+                   FlushFileBuffers(static_cast<HANDLE>(file))
+               ? 0
+               : LastError();
 }
+
+void SetupCloseFile(SystemFile file) { CloseHandle(static_cast<HANDLE>(file)); }
 
 void SetupProgramFolder(char16_t* folder, uint32_t units) {
     wchar_t path[MAX_PATH];

@@ -4,6 +4,7 @@
 
 #include "proxy/configuration.h"
 #include "setup/setup_build.h"
+#include "setup/setup_files.h"
 
 Installation g_installation;
 
@@ -232,7 +233,7 @@ bool ReadSettings(const char16_t* named) {
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(kSetupRecommendedSettings);
     size = sizeof kSetupRecommendedSettings - 1;
     if (s.settingsPath[0] != 0) {
-        int32_t error = SetupReadFile(s.settingsPath, s.fileBytes, kSettingsFileBytes, &size);
+        int32_t error = SetupReadWholeFile(s.settingsPath, s.fileBytes, kSettingsFileBytes, &size);
         if (error == kSetupErrorMoreData) {
             Because("the settings file %s is larger than %u bytes", s.settingsPath,
                     kSettingsFileBytes);
@@ -544,6 +545,17 @@ InstallationResult Undone(void) {
 
 bool FileSize(const char16_t* path, uint32_t* size) { return SetupFileSize(path, size) == 0; }
 
+// Deletes Penwick's key, which is open, and says so.
+void Purge(void) {
+    Installation& s = g_installation;
+    SetupCloseKey(s.penwickKey);
+    s.penwickKey = nullptr;
+    int32_t error = SetupDeleteKey(kConfigurationKey);
+    SetupOutcome(error == 0 ? "Penwick's settings are deleted."
+                            : "Penwick's settings cannot be deleted (%a).",
+                 SetupErrorWords(error));
+}
+
 }  // namespace
 
 InstallationResult InstallationInstall(const char16_t* settingsPath) {
@@ -596,12 +608,7 @@ InstallationResult InstallationUninstall(bool purge) {
         SetupLog("DriverName does not name Penwick: nothing to switch back");
         SetupOutcome("Penwick is not installed: the touch driver is %s.", s.touchDriver.name);
         if (purge && SetupOpenKey(kConfigurationKey, &s.penwickKey) == 0) {
-            SetupCloseKey(s.penwickKey);
-            s.penwickKey = nullptr;
-            int32_t error = SetupDeleteKey(kConfigurationKey);
-            SetupOutcome(error == 0 ? "Penwick's settings are deleted."
-                                    : "Penwick's settings cannot be deleted (%a).",
-                         SetupErrorWords(error));
+            Purge();
         }
         CloseKeys();
         return InstallationDone;
@@ -616,12 +623,7 @@ InstallationResult InstallationUninstall(bool purge) {
                  "Soft-reset the device.",
                  s.originalDriver.name);
     if (purge) {
-        SetupCloseKey(s.penwickKey);
-        s.penwickKey = nullptr;
-        int32_t error = SetupDeleteKey(kConfigurationKey);
-        SetupOutcome(error == 0 ? "Penwick's settings are deleted."
-                                : "Penwick's settings cannot be deleted (%a).",
-                     SetupErrorWords(error));
+        Purge();
     } else {
         SetupOutcome("Penwick's settings stay under HKEY_LOCAL_MACHINE\\%s (uninstall --purge "
                      "deletes them).",

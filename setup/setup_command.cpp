@@ -3,6 +3,7 @@
 #include "platform/setup_services.h"
 #include "setup/installation.h"
 #include "setup/setup_build.h"
+#include "setup/setup_files.h"
 
 SetupCommand g_setupCommand;
 

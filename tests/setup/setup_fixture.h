@@ -101,7 +101,10 @@ protected:
         g_hostSystem.files[kBeside + u"Penwick.dll"] = kPenwickBytes;
     }
 
-    void TearDown() override { EXPECT_EQ(g_hostSystem.openKeys, 0) << "a key was left open"; }
+    void TearDown() override {
+        EXPECT_EQ(g_hostSystem.openKeys, 0) << "a key was left open";
+        EXPECT_EQ(g_hostSetup.openFiles, 0) << "a file was left open";
+    }
 
     // Runs the installer with this command line; returns its exit code.
     static int Run(const std::u16string& line) { return SetupRun(line.c_str()); }
