@@ -22,11 +22,11 @@
 #include "platform/system_services.h"
 
 // Error numbers as the platform gives them.
-const int32_t kSetupErrorNotFound = 2;        // ERROR_FILE_NOT_FOUND
-const int32_t kSetupErrorPathNotFound = 3;    // ERROR_PATH_NOT_FOUND
-const int32_t kSetupErrorAccessDenied = 5;    // ERROR_ACCESS_DENIED
-const int32_t kSetupErrorSharing = 32;        // ERROR_SHARING_VIOLATION: in use
-const int32_t kSetupErrorDiskFull = 112;      // ERROR_DISK_FULL
+const int32_t kSetupErrorNotFound = 2;      // ERROR_FILE_NOT_FOUND
+const int32_t kSetupErrorPathNotFound = 3;  // ERROR_PATH_NOT_FOUND
+const int32_t kSetupErrorAccessDenied = 5;  // ERROR_ACCESS_DENIED
+const int32_t kSetupErrorSharing = 32;      // ERROR_SHARING_VIOLATION: in use
+const int32_t kSetupErrorDiskFull = 112;    // ERROR_DISK_FULL
 const int32_t kSetupErrorMoreData = kSystemRegistryMoreData;
 
 // --- The registry, below HKEY_LOCAL_MACHINE ----------------------------------

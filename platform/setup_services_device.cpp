@@ -58,7 +58,8 @@ extern LONG (*const coredllRegQueryValueExW)(HKEY key, LPCWSTR name, DWORD* rese
 extern LONG (*const coredllRegSetValueExW)(HKEY key, LPCWSTR name, DWORD reserved, DWORD type,
                                            const unsigned char* data,
                                            DWORD size) __asm__("__imp_RegSetValueExW");
-extern LONG (*const coredllRegDeleteValueW)(HKEY key, LPCWSTR name) __asm__("__imp_RegDeleteValueW");
+extern LONG (*const coredllRegDeleteValueW)(HKEY key,
+                                            LPCWSTR name) __asm__("__imp_RegDeleteValueW");
 extern LONG (*const coredllRegDeleteKeyW)(HKEY key, LPCWSTR subKey) __asm__("__imp_RegDeleteKeyW");
 extern LONG (*const coredllRegFlushKey)(HKEY key) __asm__("__imp_RegFlushKey");
 extern LONG (*const coredllRegCloseKey)(HKEY key) __asm__("__imp_RegCloseKey");
@@ -133,8 +134,7 @@ int32_t SetupQueryValue(SystemKey key, const char16_t* name, uint32_t* type, voi
 
 int32_t SetupSetValue(SystemKey key, const char16_t* name, uint32_t type, const void* data,
                       uint32_t size) {
-    return coredllRegSetValueExW(key, name, 0, type, static_cast<const unsigned char*>(data),
-                                 size);
+    return coredllRegSetValueExW(key, name, 0, type, static_cast<const unsigned char*>(data), size);
 }
 
 int32_t SetupDeleteValue(SystemKey key, const char16_t* name) {
@@ -174,9 +174,7 @@ int32_t SetupMoveFile(const char16_t* from, const char16_t* to) {
     return coredllMoveFileW(from, to) ? 0 : LastError();
 }
 
-int32_t SetupDeleteFile(const char16_t* path) {
-    return coredllDeleteFileW(path) ? 0 : LastError();
-}
+int32_t SetupDeleteFile(const char16_t* path) { return coredllDeleteFileW(path) ? 0 : LastError(); }
 
 int32_t SetupOpenFile(const char16_t* path, bool append, SystemFile* file) {
     HANDLE opened = append ? coredllCreateFileW(path, kGenericWrite, kFileShareRead, nullptr,
@@ -242,9 +240,9 @@ void SetupLocalTime(SystemDateTime* time) {
 }
 
 SetupAnswer SetupAsk(const char16_t* question, bool cancel) {
-    int answer = coredllMessageBoxW(nullptr, question, u"Penwick",
-                                    (cancel ? kMbYesNoCancel : kMbYesNo) | kMbIconQuestion |
-                                        kMbSetForeground);
+    int answer = coredllMessageBoxW(
+        nullptr, question, u"Penwick",
+        (cancel ? kMbYesNoCancel : kMbYesNo) | kMbIconQuestion | kMbSetForeground);
     return answer == kIdYes ? SetupAnswerYes : answer == kIdNo ? SetupAnswerNo : SetupAnswerCancel;
 }
 

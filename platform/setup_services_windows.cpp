@@ -116,9 +116,7 @@ int32_t SetupMoveFile(const char16_t* from, const char16_t* to) {
     return MoveFileW(Wide(from), Wide(to)) ? 0 : LastError();
 }
 
-int32_t SetupDeleteFile(const char16_t* path) {
-    return DeleteFileW(Wide(path)) ? 0 : LastError();
-}
+int32_t SetupDeleteFile(const char16_t* path) { return DeleteFileW(Wide(path)) ? 0 : LastError(); }
 
 int32_t SetupOpenFile(const char16_t* path, bool append, SystemFile* file) {
     HANDLE opened = append ? CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -179,9 +177,9 @@ void SetupLocalTime(SystemDateTime* time) {
 }
 
 SetupAnswer SetupAsk(const char16_t* question, bool cancel) {
-    int answer = MessageBoxW(nullptr, Wide(question), L"Penwick",
-                             (cancel ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONQUESTION |
-                                 MB_SETFOREGROUND);
+    int answer =
+        MessageBoxW(nullptr, Wide(question), L"Penwick",
+                    (cancel ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONQUESTION | MB_SETFOREGROUND);
     return answer == IDYES ? SetupAnswerYes : answer == IDNO ? SetupAnswerNo : SetupAnswerCancel;
 }
 

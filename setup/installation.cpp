@@ -116,15 +116,16 @@ bool ReadTouchDriver(void) {
         return false;
     }
     FirstFinding first = {};
-    CheckDriverName(kSetupRegistry, s.touchKey, kTouchDriverValue, &s.touchDriver,
-                    KeepFirstFinding, &first);
+    CheckDriverName(kSetupRegistry, s.touchKey, kTouchDriverValue, &s.touchDriver, KeepFirstFinding,
+                    &first);
     if (first.any) {
         uint32_t length = 0;
-        SetupFormat(s.reason, kSetupOutcomeUnits, &length, "DriverName under HKEY_LOCAL_MACHINE\\%s ",
-                    kTouchKey);
+        SetupFormat(s.reason, kSetupOutcomeUnits, &length,
+                    "DriverName under HKEY_LOCAL_MACHINE\\%s ", kTouchKey);
         SetupFormat(s.reason, kSetupOutcomeUnits, &length, DriverNameProblem(first.finding.kind),
                     first.finding.number);
-        SetupFormat(s.reason, kSetupOutcomeUnits, &length, ", so the device's own touch driver is not known");
+        SetupFormat(s.reason, kSetupOutcomeUnits, &length,
+                    ", so the device's own touch driver is not known");
         SetupLog("failed: %s", s.reason);
         return false;
     }
@@ -140,9 +141,10 @@ bool ReadOriginalDriver(void) {
         int32_t error = SetupOpenKey(kConfigurationKey, &s.penwickKey);
         if (error != 0) {
             s.penwickKey = nullptr;
-            Because("DriverName names Penwick, but Penwick's key HKEY_LOCAL_MACHINE\\%s is not "
-                    "there, so the device's own touch driver is not known",
-                    kConfigurationKey);
+            Because(
+                "DriverName names Penwick, but Penwick's key HKEY_LOCAL_MACHINE\\%s is not "
+                "there, so the device's own touch driver is not known",
+                kConfigurationKey);
             return false;
         }
     }
@@ -257,9 +259,10 @@ bool ReadSettings(const char16_t* named) {
         return false;
     }
     if (file.firstDeletionLine != 0) {
-        Because("%s, line %d: deletes a value or a key; a settings file for installing only "
-                "writes values",
-                name, file.firstDeletionLine);
+        Because(
+            "%s, line %d: deletes a value or a key; a settings file for installing only "
+            "writes values",
+            name, file.firstDeletionLine);
         return false;
     }
     if (!file.penwickKey) {
@@ -282,9 +285,10 @@ bool Write(SystemKey key, const char16_t* keyPath, const char16_t* name, uint32_
     saved.size = sizeof saved.data;
     int32_t error = SetupQueryValue(key, name, &saved.type, saved.data, &saved.size);
     if (error == kSetupErrorMoreData) {
-        Because("%s under HKEY_LOCAL_MACHINE\\%s has %u bytes, too many to keep for putting it "
-                "back",
-                name, keyPath, saved.size);
+        Because(
+            "%s under HKEY_LOCAL_MACHINE\\%s has %u bytes, too many to keep for putting it "
+            "back",
+            name, keyPath, saved.size);
         return false;
     }
     if (error != 0 && error != kSetupErrorNotFound) {
@@ -370,9 +374,10 @@ bool PlacePenwick(void) {
         }
         error = SetupMoveFile(s.penwickTarget, s.penwickAside);
         if (error != 0) {
-            Because("%s differs from the Penwick.dll beside the installer and cannot be replaced "
-                    "(%a): uninstall, soft-reset and install again",
-                    s.penwickTarget, SetupErrorWords(error));
+            Because(
+                "%s differs from the Penwick.dll beside the installer and cannot be replaced "
+                "(%a): uninstall, soft-reset and install again",
+                s.penwickTarget, SetupErrorWords(error));
             return false;
         }
         s.penwickMovedAside = true;
@@ -458,7 +463,8 @@ bool Check(Verdict* verdict) {
         BecauseFinding("with these settings, ", verdict->firstError);
         return false;
     }
-    SetupLog("check: no error%a", verdict->beforeSwitch ? " but that DriverName is not switched yet" : "");
+    SetupLog("check: no error%a",
+             verdict->beforeSwitch ? " but that DriverName is not switched yet" : "");
     return true;
 }
 
@@ -477,9 +483,9 @@ bool Undo(void) {
     bool all = true;
     for (int i = s.savedCount - 1; i >= 0; i--) {
         const InstallationSaved& saved = s.saved[i];
-        int32_t error = saved.existed
-                            ? SetupSetValue(saved.key, saved.name, saved.type, saved.data, saved.size)
-                            : SetupDeleteValue(saved.key, saved.name);
+        int32_t error =
+            saved.existed ? SetupSetValue(saved.key, saved.name, saved.type, saved.data, saved.size)
+                          : SetupDeleteValue(saved.key, saved.name);
         if (error != 0 && !(error == kSetupErrorNotFound && !saved.existed)) {
             SetupLog("undo: %s cannot be put back (%a)", saved.name, SetupErrorWords(error));
             all = false;
@@ -497,7 +503,8 @@ bool Undo(void) {
         SetupCloseKey(s.penwickKey);
         s.penwickKey = nullptr;
         int32_t error = SetupDeleteKey(kConfigurationKey);
-        SetupLog(error == 0 ? "undo: Penwick's key deleted" : "undo: Penwick's key cannot be deleted");
+        SetupLog(error == 0 ? "undo: Penwick's key deleted"
+                            : "undo: Penwick's key cannot be deleted");
         all = all && error == 0;
     }
     if (s.penwickCopied) {
@@ -619,15 +626,17 @@ InstallationResult InstallationUninstall(bool purge) {
     if (!SwitchDriverName(s.originalDriver.name)) {
         return Undone();
     }
-    SetupOutcome("Penwick is uninstalled: the touch driver is %s again from the next boot. "
-                 "Soft-reset the device.",
-                 s.originalDriver.name);
+    SetupOutcome(
+        "Penwick is uninstalled: the touch driver is %s again from the next boot. "
+        "Soft-reset the device.",
+        s.originalDriver.name);
     if (purge) {
         Purge();
     } else {
-        SetupOutcome("Penwick's settings stay under HKEY_LOCAL_MACHINE\\%s (uninstall --purge "
-                     "deletes them).",
-                     kConfigurationKey);
+        SetupOutcome(
+            "Penwick's settings stay under HKEY_LOCAL_MACHINE\\%s (uninstall --purge "
+            "deletes them).",
+            kConfigurationKey);
     }
     SetupOutcome("After the soft reset, \\Windows\\Penwick.dll is not used and may be deleted.");
     CloseKeys();
@@ -684,9 +693,9 @@ InstallationResult InstallationStatus(void) {
     bool on = s.penwickKey != nullptr &&
               SetupQueryValue(s.penwickKey, u"CaptureFile", &type, capture, &captureSize) == 0 &&
               ConfigurationCaptureFileUsable(type, capture, captureSize);
-    bool limitRead = on &&
-                     SetupQueryValue(s.penwickKey, u"CaptureLimit", &type, &limit, &limitSize) == 0 &&
-                     limitSize == sizeof limit;
+    bool limitRead =
+        on && SetupQueryValue(s.penwickKey, u"CaptureLimit", &type, &limit, &limitSize) == 0 &&
+        limitSize == sizeof limit;
     limit = ConfigurationCaptureLimit(limitRead, limit);
     if (!on) {
         SetupOutcome("Capture is off.");

@@ -68,7 +68,7 @@ struct InstallationSaved {
 struct Installation {
     char16_t programFolder[kSetupPathUnits];
     char16_t systemFolder[kSetupPathUnits];
-    char16_t originalFile[kSetupPathUnits];  // the original driver's file
+    char16_t originalFile[kSetupPathUnits];   // the original driver's file
     char16_t penwickSource[kSetupPathUnits];  // Penwick.dll beside the installer
     char16_t penwickTarget[kSetupPathUnits];  // \Windows\Penwick.dll
     char16_t penwickAside[kSetupPathUnits];   // where a different one there is moved

@@ -89,8 +89,8 @@ bool NamesKey(const Line& line, uint32_t at, uint32_t length, const char16_t* pa
 // Reads a quoted string that starts at the line's unit *at, a double quote,
 // with \" and \\ escapes, into `text` of `units` units with its terminator;
 // leaves *at after the closing quote and the string's length in *length.
-bool ReadQuoted(SettingsFile* file, const Line& line, uint32_t* at, char16_t* text,
-                uint32_t units, uint32_t* length, const char* tooLong) {
+bool ReadQuoted(SettingsFile* file, const Line& line, uint32_t* at, char16_t* text, uint32_t units,
+                uint32_t* length, const char* tooLong) {
     uint32_t count = 0;
     for (uint32_t i = *at + 1; i < line.length; i++) {
         char16_t c = At(line, i);

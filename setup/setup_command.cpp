@@ -53,8 +53,9 @@ bool SplitWords(const char16_t* line) {
 
 InstallationResult Usage(const char16_t* line) {
     SetupOutcome("PenwickSetup does not understand \"%s\".", line);
-    SetupOutcome("Use: PenwickSetup install [SETTINGS.reg] | uninstall [--purge] | status, "
-                 "each with /quiet for no message box.");
+    SetupOutcome(
+        "Use: PenwickSetup install [SETTINGS.reg] | uninstall [--purge] | status, "
+        "each with /quiet for no message box.");
     return InstallationUsage;
 }
 
@@ -125,7 +126,8 @@ void WriteLog(const char16_t* line) {
     char16_t header[512];
     uint32_t length = 0;
     SetupFormat(header, 512, &length, "PenwickSetup %a, %u-%2u-%2u %2u:%2u:%2u: \"%s\"\n",
-                kSetupVersion, now.year, now.month, now.day, now.hour, now.minute, now.second, line);
+                kSetupVersion, now.year, now.month, now.day, now.hour, now.minute, now.second,
+                line);
     uint32_t size = SetupUtf8(header, length, c.logBytes, sizeof c.logBytes);
     size += SetupUtf8(g_setupReport.log, g_setupReport.logLength, c.logBytes + size,
                       sizeof c.logBytes - size);

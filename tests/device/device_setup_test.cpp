@@ -45,7 +45,7 @@ std::map<std::string, std::map<std::string, Value>> g_registry;
 std::map<std::string, std::string> g_files;
 std::vector<std::string> g_openKeys;  // by handle - 1; empty once closed
 std::vector<std::string> g_boxes;
-std::vector<std::string> g_misuse;    // calls the device would refuse
+std::vector<std::string> g_misuse;  // calls the device would refuse
 uint32_t g_lastError = 0;
 
 std::string KeyOf(void* key) {
@@ -223,7 +223,9 @@ int MoveFileW(const char16_t* from, const char16_t* to) {
     return 1;
 }
 
-int DeleteFileW(const char16_t* name) { return g_files.erase(Upper(Narrow(name))) == 1 || (Fail(2), 0); }
+int DeleteFileW(const char16_t* name) {
+    return g_files.erase(Upper(Narrow(name))) == 1 || (Fail(2), 0);
+}
 
 uint32_t GetLastError() { return g_lastError; }
 
@@ -302,8 +304,9 @@ std::map<std::string, Value> DwordsOf(const std::string& reg) {
     while ((at = reg.find("\n\"", at)) != std::string::npos) {
         at++;
         if (sscanf(reg.c_str() + at, "\"%63[^\"]\"=dword:%x", name, &number) == 2) {
-            values[Upper(name)] = {4, {uint8_t(number), uint8_t(number >> 8), uint8_t(number >> 16),
-                                       uint8_t(number >> 24)}};
+            values[Upper(name)] = {4,
+                                   {uint8_t(number), uint8_t(number >> 8), uint8_t(number >> 16),
+                                    uint8_t(number >> 24)}};
         }
     }
     return values;
@@ -325,7 +328,9 @@ int main(int argc, char** argv) {
     }
     typedef int (*WinMain)(void* instance, void* previous, const char16_t* commandLine, int show);
     WinMain entry = reinterpret_cast<WinMain>(setup.entry);
-    auto run = [&](const std::u16string& line) { return entry(setup.base, nullptr, line.c_str(), 1); };
+    auto run = [&](const std::u16string& line) {
+        return entry(setup.base, nullptr, line.c_str(), 1);
+    };
 
     // A device with touch.dll, and the installer's folder on a card.
     const std::string penwick = ReadFileBytes(argv[2]);
@@ -333,12 +338,14 @@ int main(int argc, char** argv) {
     g_files["\\WINDOWS\\TOUCH.DLL"] = "the device's own touch driver";
     g_files["\\STORAGE CARD\\PENWICK\\PENWICK.DLL"] = penwick;
     g_files["\\STORAGE CARD\\PENWICK\\MISSING.REG"] =
-        "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n\"LowSpeed\"=dword:3\r\n";
+        "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n\"LowSpeed\"="
+        "dword:3\r\n";
 
     // Settings the check rejects: everything is put back, the log aside.
     auto registryBefore = g_registry;
     auto filesBefore = g_files;
-    Expect(run(u"install missing.reg /quiet") == 1, "install with settings the check rejects fails");
+    Expect(run(u"install missing.reg /quiet") == 1,
+           "install with settings the check rejects fails");
     auto filesAfter = g_files;
     filesAfter.erase("\\WINDOWS\\PENWICKSETUP.LOG");
     Expect(g_registry == registryBefore && filesAfter == filesBefore,
@@ -350,7 +357,8 @@ int main(int argc, char** argv) {
 
     // The recommended settings built into the program.
     Expect(run(u"install /quiet") == 0, "install succeeds");
-    Expect(g_registry[kTouch]["DRIVERNAME"].data == Utf16("Penwick.dll"), "DriverName names Penwick.dll");
+    Expect(g_registry[kTouch]["DRIVERNAME"].data == Utf16("Penwick.dll"),
+           "DriverName names Penwick.dll");
     auto written = g_registry[kPenwick];
     Expect(written["ORIGDRIVERNAME"].data == Utf16("touch.dll"), "OrigDriverName names touch.dll");
     written.erase("ORIGDRIVERNAME");
@@ -362,14 +370,17 @@ int main(int argc, char** argv) {
     std::string status =
         "Penwick 65600: Penwick is installed: DriverName names Penwick.dll.\n"
         "It forwards to touch.dll (\\Windows\\touch.dll).\n"
-        "\\Windows\\Penwick.dll: " + std::to_string(penwick.size()) + " bytes.\n"
+        "\\Windows\\Penwick.dll: " +
+        std::to_string(penwick.size()) +
+        " bytes.\n"
         "At the next boot Penwick filters (the check finds no error, 0 warnings).\n"
         "Capture is off.";
     Expect(!g_boxes.empty() && g_boxes[0] == status,
            "status says:\n" + (g_boxes.empty() ? "" : g_boxes[0]) + "\nnot:\n" + status);
 
     Expect(run(u"uninstall --purge /quiet") == 0, "uninstall succeeds");
-    Expect(g_registry[kTouch]["DRIVERNAME"].data == Utf16("touch.dll") && g_registry.count(kPenwick) == 0,
+    Expect(g_registry[kTouch]["DRIVERNAME"].data == Utf16("touch.dll") &&
+               g_registry.count(kPenwick) == 0,
            "uninstall --purge gives back touch.dll and deletes Penwick's key");
 
     const std::string& log = g_files["\\WINDOWS\\PENWICKSETUP.LOG"];
@@ -386,9 +397,10 @@ int main(int argc, char** argv) {
         Expect(false, "the device would refuse: " + misuse);
     }
     if (g_failures == 0) {
-        printf("%s ran on an ARMv5TE: a refused install put back, install, status and uninstall "
-               "as expected\n",
-               argv[1]);
+        printf(
+            "%s ran on an ARMv5TE: a refused install put back, install, status and uninstall "
+            "as expected\n",
+            argv[1]);
     }
     return g_failures == 0 ? 0 : 1;
 }

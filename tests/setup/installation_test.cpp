@@ -63,7 +63,8 @@ const char kWorkedStroke[] =
     "\"MaxSpeedDiff\"=dword:4\n\"MaxSpeedDiff2\"=dword:a\n\"MaxDirDiff\"=dword:3c\n"
     "\"ErrorDelay\"=dword:2\n\"MaxErrorDelay\"=dword:3\n";
 
-class SettingsSourceTest : public SetupTest, public ::testing::WithParamInterface<SettingsSource> {};
+class SettingsSourceTest : public SetupTest,
+                           public ::testing::WithParamInterface<SettingsSource> {};
 
 TEST_P(SettingsSourceTest, the_settings_come_from_the_file_and_the_driver_name_from_the_device) {
     g_hostSystem.files[GetParam().file] = kWorkedStroke;
@@ -143,26 +144,28 @@ std::string WorkedStrokeWithout(const char* line) {
 const Refusal kInstallRefusals[] = {
     {"no_touch_key", [] { g_hostSystem.registry.erase(u"HARDWARE\\DEVICEMAP\\TOUCH"); }, u"install",
      "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH cannot be opened: it is not there."},
-    {"driver_name_missing",
-     [] { g_hostSystem.registry[u"HARDWARE\\DEVICEMAP\\TOUCH"].clear(); }, u"install",
+    {"driver_name_missing", [] { g_hostSystem.registry[u"HARDWARE\\DEVICEMAP\\TOUCH"].clear(); },
+     u"install",
      "DriverName under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH is missing, so the "
      "device's own touch driver is not known."},
     {"driver_name_not_a_string", [] { HostSetRegistryDword(kTouch, u"DriverName", 7); }, u"install",
      "DriverName under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH is stored as type 4, not "
      "as a string, so the device's own touch driver is not known."},
     {"driver_name_unterminated",
-     [] { HostSetRegistryValue(kTouch, u"DriverName", 1, Utf16Bytes(u"touch.dll", false)); }, u"install",
+     [] { HostSetRegistryValue(kTouch, u"DriverName", 1, Utf16Bytes(u"touch.dll", false)); },
+     u"install",
      "DriverName under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH has no terminating null, "
      "so the device's own touch driver is not known."},
     {"driver_name_longer_than_the_buffer",
-     [] { HostSetRegistryString(kTouch, u"DriverName", std::u16string(60, u'x') + u".dll"); }, u"install",
+     [] { HostSetRegistryString(kTouch, u"DriverName", std::u16string(60, u'x') + u".dll"); },
+     u"install",
      "DriverName under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH has 130 bytes, more than a "
      "driver name may have (63 characters), so the device's own touch driver is not known."},
     {"driver_name_empty", [] { HostSetRegistryString(kTouch, u"DriverName", u""); }, u"install",
      "DriverName under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH is empty, so the device's "
      "own touch driver is not known."},
-    {"original_driver_missing", [] { g_hostSystem.files.erase(u"\\Windows\\touch.dll"); }, u"install",
-     "the driver touch.dll is not there as \\Windows\\touch.dll (it is not there)."},
+    {"original_driver_missing", [] { g_hostSystem.files.erase(u"\\Windows\\touch.dll"); },
+     u"install", "the driver touch.dll is not there as \\Windows\\touch.dll (it is not there)."},
     {"original_driver_elsewhere_missing",
      [] { HostSetRegistryString(kTouch, u"DriverName", u"\\Storage\\oem_touch"); }, u"install",
      "the driver \\Storage\\oem_touch is not there as \\Storage\\oem_touch.dll (it is not there)."},
@@ -175,7 +178,8 @@ const Refusal kInstallRefusals[] = {
      "DriverName names Penwick, but Penwick's key "
      "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick is not there, so the device's own "
      "touch driver is not known."},
-    {"installed_in_front_of_itself", [] { PreviouslyInstalled(u"\\Windows\\PENWICK.DLL"); }, u"install",
+    {"installed_in_front_of_itself", [] { PreviouslyInstalled(u"\\Windows\\PENWICK.DLL"); },
+     u"install",
      "DriverName names Penwick, and OrigDriverName names Penwick itself: Penwick refuses to load "
      "and there is no touch input."},
     {"installed_without_original_driver_name",
@@ -208,14 +212,21 @@ const Refusal kInstallRefusals[] = {
      "the settings file \\Storage Card\\Penwick\\nothing.reg cannot be read (it is not there)."},
     {"settings_file_too_large", [] { SetSettings(std::string(16385, ';')); }, u"install",
      "the settings file \\Storage Card\\Penwick\\install.reg is larger than 16384 bytes."},
-    {"settings_file_not_read", [] { SetSettings("REGEDIT4\n[HKLM\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n\"LowSpeed\"=dword:1x\n"); },
+    {"settings_file_not_read",
+     [] {
+         SetSettings(
+             "REGEDIT4\n[HKLM\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n\"LowSpeed\"=dword:1x\n");
+     },
      u"install", "\\Storage Card\\Penwick\\install.reg, line 3: dword: wants 1 to 8 hex digits."},
     {"settings_file_deletes",
      [] { SetSettings(std::string(kWorkedStroke) + "\"CaptureFile\"=-\n"); }, u"install",
      "\\Storage Card\\Penwick\\install.reg, line 12: deletes a value or a key; a settings file "
      "for installing only writes values."},
     {"settings_file_without_penwicks_key",
-     [] { SetSettings("REGEDIT4\n[HKLM\\HARDWARE\\DEVICEMAP\\TOUCH]\n\"DriverName\"=\"Penwick.dll\"\n"); },
+     [] {
+         SetSettings(
+             "REGEDIT4\n[HKLM\\HARDWARE\\DEVICEMAP\\TOUCH]\n\"DriverName\"=\"Penwick.dll\"\n");
+     },
      u"install",
      "\\Storage Card\\Penwick\\install.reg writes nothing under "
      "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick."},
@@ -245,7 +256,8 @@ const Refusal kInstallRefusals[] = {
          g_hostSetup.readOnlyKeys.insert(u"hardware\\devicemap\\touch\\penwick");
      },
      u"install",
-     "OrigDriverName cannot be written under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick "
+     "OrigDriverName cannot be written under "
+     "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick "
      "(access is denied)."},
     {"driver_name_cannot_be_switched",
      [] { g_hostSetup.readOnlyKeys.insert(u"HARDWARE\\DEVICEMAP\\TOUCH"); }, u"install",
@@ -274,7 +286,9 @@ TEST_P(RefusalTest, ends_with_one_line_why_and_nothing_changed) {
     EXPECT_EQ(Run(GetParam().command + u" /quiet"), InstallationNothingChanged);
     EXPECT_EQ(Outcome(), std::string("Nothing was changed: ") + GetParam().why);
     DeviceState after = CurrentState();
-    EXPECT_TRUE(after == before) << "before:\n" << Describe(before) << "after:\n" << Describe(after);
+    EXPECT_TRUE(after == before) << "before:\n"
+                                 << Describe(before) << "after:\n"
+                                 << Describe(after);
 }
 
 INSTANTIATE_TEST_SUITE_P(Install, RefusalTest, ::testing::ValuesIn(kInstallRefusals),
@@ -291,7 +305,8 @@ TEST_F(SetupTest, when_putting_back_fails_too_it_says_so_and_what_driver_name_na
               "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick (the store is full).\n"
               "Putting everything back failed too; the log says what is left.\n"
               "DriverName still names touch.dll.");
-    EXPECT_NE(Log().find("undo: LowSpeed cannot be put back (the store is full)"), std::string::npos);
+    EXPECT_NE(Log().find("undo: LowSpeed cannot be put back (the store is full)"),
+              std::string::npos);
     EXPECT_EQ(StoredString(kTouch, u"DriverName"), "touch.dll");
 }
 
@@ -302,12 +317,13 @@ TEST_F(SetupTest, uninstall_switches_back_and_keeps_the_settings) {
     ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone) << Outcome();
     EXPECT_EQ(StoredString(kTouch, u"DriverName"), "touch.dll");
     EXPECT_NE(HostFindRegistryValue(kPenwick, u"LowSpeed"), nullptr);
-    EXPECT_EQ(Outcome(),
-              "Penwick is uninstalled: the touch driver is touch.dll again from the next boot. "
-              "Soft-reset the device.\n"
-              "Penwick's settings stay under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick "
-              "(uninstall --purge deletes them).\n"
-              "After the soft reset, \\Windows\\Penwick.dll is not used and may be deleted.");
+    EXPECT_EQ(
+        Outcome(),
+        "Penwick is uninstalled: the touch driver is touch.dll again from the next boot. "
+        "Soft-reset the device.\n"
+        "Penwick's settings stay under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick "
+        "(uninstall --purge deletes them).\n"
+        "After the soft reset, \\Windows\\Penwick.dll is not used and may be deleted.");
 }
 
 TEST_F(SetupTest, uninstall_purge_deletes_penwicks_key) {
@@ -330,12 +346,10 @@ TEST_F(SetupTest, uninstall_when_not_installed_changes_nothing_but_purges_when_a
 }
 
 const Refusal kUninstallRefusals[] = {
-    {"original_driver_missing",
-     [] {
-         PreviouslyInstalled(u"oem_touch.dll");
-     },
-     u"uninstall", "the driver oem_touch.dll is not there as \\Windows\\oem_touch.dll (it is not there)."},
-    {"original_driver_name_names_penwick", [] { PreviouslyInstalled(u"Penwick.dll"); }, u"uninstall",
+    {"original_driver_missing", [] { PreviouslyInstalled(u"oem_touch.dll"); }, u"uninstall",
+     "the driver oem_touch.dll is not there as \\Windows\\oem_touch.dll (it is not there)."},
+    {"original_driver_name_names_penwick", [] { PreviouslyInstalled(u"Penwick.dll"); },
+     u"uninstall",
      "DriverName names Penwick, and OrigDriverName names Penwick itself: Penwick refuses to load "
      "and there is no touch input."},
     {"driver_name_cannot_be_switched",

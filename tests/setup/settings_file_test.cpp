@@ -24,7 +24,9 @@ std::string AsUtf16(const std::u16string& units) {
     return bytes;
 }
 
-std::u16string Widened(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+std::u16string Widened(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 const std::string kHeader = "REGEDIT4\n";
 const std::string kPenwickKey = "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n";
@@ -108,35 +110,45 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, TrickyTest,
     ::testing::Values(
         // Read the same.
-        Tricky{"version_5_with_crlf", "Windows Registry Editor Version 5.00\r\n\r\n" +
-                                          std::string("[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n") +
-                                          "\"LowSpeed\"=dword:00000003\r\n"},
+        Tricky{"version_5_with_crlf",
+               "Windows Registry Editor Version 5.00\r\n\r\n" +
+                   std::string("[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n") +
+                   "\"LowSpeed\"=dword:00000003\r\n"},
         Tricky{"hklm_and_any_case",
                kHeader + "[hklm\\hardware\\devicemap\\touch\\PENWICK]\n\"a\"=DWORD:ffffffff\n"},
         Tricky{"blanks_around_the_equals_and_the_digits",
                kHeader + kPenwickKey + "  \"LowSpeed\" \t= dword: 1f \t\n"},
-        Tricky{"escapes", kHeader + kPenwickKey + "\"Capture\\\"File\"=\"\\\\My Documents\\\\\\\"a\\\".csv\"\n"},
+        Tricky{"escapes", kHeader + kPenwickKey +
+                              "\"Capture\\\"File\"=\"\\\\My Documents\\\\\\\"a\\\".csv\"\n"},
         Tricky{"a_later_value_replaces_and_moves_to_the_end",
-               kHeader + kPenwickKey + "\"LowSpeed\"=dword:1\n\"HighSpeed\"=dword:2\n\"LOWSPEED\"=dword:3\n"},
-        Tricky{"a_deleted_value_set_again",
-               kHeader + kPenwickKey + "\"LowSpeed\"=dword:1\n\"LowSpeed\"=-\n\"HighSpeed\"=\"\"\n\"lowspeed\"=dword:2\n"},
+               kHeader + kPenwickKey +
+                   "\"LowSpeed\"=dword:1\n\"HighSpeed\"=dword:2\n\"LOWSPEED\"=dword:3\n"},
+        Tricky{
+            "a_deleted_value_set_again",
+            kHeader + kPenwickKey +
+                "\"LowSpeed\"=dword:1\n\"LowSpeed\"=-\n\"HighSpeed\"=\"\"\n\"lowspeed\"=dword:2\n"},
         Tricky{"the_key_deleted_and_written_again",
-               kHeader + kPenwickKey + "\"LowSpeed\"=dword:1\n[-HKLM\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n" +
+               kHeader + kPenwickKey +
+                   "\"LowSpeed\"=dword:1\n[-HKLM\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n" +
                    kPenwickKey + "\"HighSpeed\"=dword:2\n"},
-        Tricky{"the_touch_key_deleted", kHeader + kPenwickKey + "\"LowSpeed\"=dword:1\n[-" +
-                                            kTouchKey.substr(1)},
-        Tricky{"comments_and_blank_lines_first", "\n  ; made by hand\n\t\nREGEDIT4\n; more\n" + kPenwickKey},
-        Tricky{"the_touch_keys_driver_name_only",
-               kHeader + kTouchKey + "\"DriverName\"=\"Penwick.dll\"\n" + kPenwickKey + "\"x\"=\"y\"\n"},
+        Tricky{"the_touch_key_deleted",
+               kHeader + kPenwickKey + "\"LowSpeed\"=dword:1\n[-" + kTouchKey.substr(1)},
+        Tricky{"comments_and_blank_lines_first",
+               "\n  ; made by hand\n\t\nREGEDIT4\n; more\n" + kPenwickKey},
+        Tricky{"the_touch_keys_driver_name_only", kHeader + kTouchKey +
+                                                      "\"DriverName\"=\"Penwick.dll\"\n" +
+                                                      kPenwickKey + "\"x\"=\"y\"\n"},
         Tricky{"utf16_text_outside_ascii",
-               AsUtf16(Widened(kHeader + kPenwickKey) + u"\"CaptureFile\"=\"\\\\Mes documents\\\\\u00e9t\u00e9.csv\"\n")},
+               AsUtf16(Widened(kHeader + kPenwickKey) +
+                       u"\"CaptureFile\"=\"\\\\Mes documents\\\\\u00e9t\u00e9.csv\"\n")},
         // Both refuse.
-        Tricky{"empty", ""},
-        Tricky{"no_header", kPenwickKey + "\"LowSpeed\"=dword:1\n"},
+        Tricky{"empty", ""}, Tricky{"no_header", kPenwickKey + "\"LowSpeed\"=dword:1\n"},
         Tricky{"a_misspelled_header", "REGEDIT 4\n" + kPenwickKey},
         Tricky{"a_value_outside_a_key", kHeader + "\"LowSpeed\"=dword:1\n"},
-        Tricky{"a_value_after_a_deleted_key", kHeader + "[-" + kPenwickKey.substr(1) + "\"a\"=dword:1\n"},
-        Tricky{"a_key_without_its_bracket", kHeader + "[HKLM\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick\n"},
+        Tricky{"a_value_after_a_deleted_key",
+               kHeader + "[-" + kPenwickKey.substr(1) + "\"a\"=dword:1\n"},
+        Tricky{"a_key_without_its_bracket",
+               kHeader + "[HKLM\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick\n"},
         Tricky{"a_string_without_its_quote", kHeader + kPenwickKey + "\"a\"=\"b\n"},
         Tricky{"an_unknown_escape", kHeader + kPenwickKey + "\"a\"=\"\\n\"\n"},
         Tricky{"text_after_the_quote", kHeader + kPenwickKey + "\"a\"=\"b\" c\n"},
@@ -183,19 +195,23 @@ INSTANTIATE_TEST_SUITE_P(
                 "a key's default value (@) is not read here"},
         Refused{"a_value_without_a_name", kHeader + kPenwickKey + "\"\"=\"x\"\n", 3,
                 "a value without a name is not read here"},
-        Refused{"another_value_of_the_touch_key", kHeader + kTouchKey + "\"CalibrationData\"=\"1\"\n", 3,
+        Refused{"another_value_of_the_touch_key",
+                kHeader + kTouchKey + "\"CalibrationData\"=\"1\"\n", 3,
                 "the touch key may hold only DriverName here"},
         Refused{"a_line_that_continues", kHeader + kPenwickKey + "\"a\"=dword:\\\n1\n", 3,
                 "a line may not end with \\, which joins it to the next"},
         Refused{"a_comment_that_continues", kHeader + "; C:\\\n" + kPenwickKey, 2,
                 "a line may not end with \\, which joins it to the next"},
-        Refused{"utf8", "\xEF\xBB\xBFREGEDIT4\n", 1, "not ASCII: save the file as ASCII or as Unicode (UTF-16)"},
+        Refused{"utf8", "\xEF\xBB\xBFREGEDIT4\n", 1,
+                "not ASCII: save the file as ASCII or as Unicode (UTF-16)"},
         Refused{"a_character_outside_the_plane",
                 AsUtf16(Widened(kHeader + kPenwickKey) + u"\"a\"=\"\U0001F600\"\n"), 3,
                 "character outside the Basic Multilingual Plane"},
-        Refused{"a_control_character", kHeader + kPenwickKey + "\"a\"=\"b\x01\"\n", 3, "control character"},
-        Refused{"a_name_of_64_characters", kHeader + kPenwickKey + "\"" + std::string(64, 'n') + "\"=dword:1\n",
-                3, "value name longer than 63 characters"},
+        Refused{"a_control_character", kHeader + kPenwickKey + "\"a\"=\"b\x01\"\n", 3,
+                "control character"},
+        Refused{"a_name_of_64_characters",
+                kHeader + kPenwickKey + "\"" + std::string(64, 'n') + "\"=dword:1\n", 3,
+                "value name longer than 63 characters"},
         Refused{"a_string_of_260_characters",
                 kHeader + kPenwickKey + "\"a\"=\"" + std::string(260, 's') + "\"\n", 3,
                 "string longer than 259 characters"},

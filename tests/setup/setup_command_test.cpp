@@ -4,16 +4,21 @@
 namespace {
 
 TEST_F(SetupTest, command_lines_it_does_not_understand_change_nothing_and_say_how_to_use_it) {
-    const std::u16string lines[] = {u"/quiet",           u"frobnicate /quiet",
-                                    u"install a b /quiet", u"install --purge /quiet",
-                                    u"uninstall --force /quiet", u"status now /quiet",
+    const std::u16string lines[] = {u"/quiet",
+                                    u"frobnicate /quiet",
+                                    u"install a b /quiet",
+                                    u"install --purge /quiet",
+                                    u"uninstall --force /quiet",
+                                    u"status now /quiet",
                                     u"install \"a b\" c /quiet"};
     for (const std::u16string& line : lines) {
         SCOPED_TRACE(Narrow(line));
         DeviceState before = CurrentState();
         EXPECT_EQ(Run(line), InstallationUsage);
-        EXPECT_EQ(Outcome().substr(0, 36), "PenwickSetup does not understand \"" + Narrow(line).substr(0, 2));
-        EXPECT_NE(Outcome().find("\nUse: PenwickSetup install [SETTINGS.reg] | uninstall [--purge] | status"),
+        EXPECT_EQ(Outcome().substr(0, 36),
+                  "PenwickSetup does not understand \"" + Narrow(line).substr(0, 2));
+        EXPECT_NE(Outcome().find(
+                      "\nUse: PenwickSetup install [SETTINGS.reg] | uninstall [--purge] | status"),
                   std::string::npos);
         EXPECT_TRUE(CurrentState() == before);
         EXPECT_TRUE(g_hostSetup.shown.empty());

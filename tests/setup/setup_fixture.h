@@ -22,7 +22,9 @@ inline const std::u16string kLog = u"\\Windows\\PenwickSetup.log";
 inline const std::string kPenwickBytes = "Penwick.dll as built";
 inline const std::string kTouchBytes = "the device's own touch driver";
 
-inline std::string Narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
+inline std::string Narrow(const std::u16string& text) {
+    return std::string(text.begin(), text.end());
+}
 
 // The bytes of a terminated UTF-16 string.
 inline std::vector<uint8_t> Utf16Bytes(const std::u16string& text, bool terminated = true) {
@@ -45,7 +47,8 @@ inline std::string StoredString(const std::u16string& key, const std::u16string&
         return "(none)";
     }
     std::string text;
-    for (size_t i = 0; i + 1 < bytes->size() && ((*bytes)[i] != 0 || (*bytes)[i + 1] != 0); i += 2) {
+    for (size_t i = 0; i + 1 < bytes->size() && ((*bytes)[i] != 0 || (*bytes)[i + 1] != 0);
+         i += 2) {
         text += static_cast<char>((*bytes)[i]);
     }
     return text;
@@ -55,7 +58,9 @@ inline std::string StoredString(const std::u16string& key, const std::u16string&
 struct DeviceState {
     decltype(HostSystem::registry) registry;
     std::map<std::u16string, std::string> files;
-    bool operator==(const DeviceState& o) const { return registry == o.registry && files == o.files; }
+    bool operator==(const DeviceState& o) const {
+        return registry == o.registry && files == o.files;
+    }
 };
 
 inline DeviceState CurrentState() {

@@ -38,7 +38,8 @@ protected:
         SetDriverName(key, L"touch.dll");
         RegCloseKey(key);
         // Where the installer looks for the driver DriverName names.
-        ASSERT_TRUE(CopyFileW(Beside(L"touch.dll").c_str(), InWindows(L"touch.dll").c_str(), FALSE));
+        ASSERT_TRUE(
+            CopyFileW(Beside(L"touch.dll").c_str(), InWindows(L"touch.dll").c_str(), FALSE));
         wchar_t folder[MAX_PATH];
         GetTempPathW(MAX_PATH, folder);
         settings_ = std::wstring(folder) + L"worked stroke.reg";
@@ -71,7 +72,8 @@ protected:
     static std::wstring DriverName() {
         wchar_t name[64] = {};
         DWORD size = sizeof name - sizeof name[0];
-        RegGetValueW(HKEY_LOCAL_MACHINE, kTouch, L"DriverName", RRF_RT_REG_SZ, nullptr, name, &size);
+        RegGetValueW(HKEY_LOCAL_MACHINE, kTouch, L"DriverName", RRF_RT_REG_SZ, nullptr, name,
+                     &size);
         return name;
     }
 
@@ -87,7 +89,8 @@ protected:
     std::wstring settings_;
 };
 
-TEST_F(SetupWineTest, install_makes_penwick_the_touch_driver_in_front_of_the_stand_in_and_uninstall_undoes_it) {
+TEST_F(SetupWineTest,
+       install_makes_penwick_the_touch_driver_in_front_of_the_stand_in_and_uninstall_undoes_it) {
     ASSERT_EQ(Run(L"install \"" + settings_ + L"\" /quiet"), 0) << Outcome();
     EXPECT_EQ(DriverName(), L"Penwick.dll");
 
@@ -116,14 +119,16 @@ TEST_F(SetupWineTest, install_makes_penwick_the_touch_driver_in_front_of_the_sta
 TEST_F(SetupWineTest, settings_the_check_rejects_leave_the_registry_and_windows_as_they_were) {
     HANDLE file = CreateFileW(settings_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    const char text[] = "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n"
-                        "\"LowSpeed\"=dword:3\r\n";
+    const char text[] =
+        "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n"
+        "\"LowSpeed\"=dword:3\r\n";
     DWORD written;
     WriteFile(file, text, sizeof text - 1, &written, nullptr);
     CloseHandle(file);
     EXPECT_EQ(Run(L"install \"" + settings_ + L"\" /quiet"), 1);
-    EXPECT_EQ(Outcome(), "Nothing was changed: with these settings, MinDirSpeed is missing: "
-                         "filtering is off.");
+    EXPECT_EQ(Outcome(),
+              "Nothing was changed: with these settings, MinDirSpeed is missing: "
+              "filtering is off.");
     EXPECT_EQ(DriverName(), L"touch.dll");
     HKEY key;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
