@@ -198,5 +198,8 @@ extern "C" DWORD WINAPI SetupWindowsEntry(void*) {
     for (; *line != 0 && (quoted || (*line != L' ' && *line != L'\t')); line++) {
         quoted = *line == L'"' ? !quoted : quoted;
     }
+    while (*line == L' ' || *line == L'\t') {
+        line++;
+    }
     ExitProcess(static_cast<UINT>(SetupRun(reinterpret_cast<const char16_t*>(line))));
 }
