@@ -80,17 +80,35 @@ void CheckTouchDriver(CheckState& state) {
     }
 }
 
+// A value as it is stored: its type, its size and its first kValueBytes.
+struct StoredValue {
+    bool exists;
+    uint32_t type;
+    uint32_t size;  // all of it, even beyond the buffer
+    alignas(4) uint8_t data[kValueBytes];
+};
+
+void ReadStoredValue(SystemKey key, const char16_t* name, StoredValue* value) {
+    value->type = 0;
+    value->size = kValueBytes;
+    int32_t result = SystemQueryRegistryValue(key, name, &value->type, value->data, &value->size);
+    value->exists = result == 0 || result == kSystemRegistryMoreData;
+    if (result == kSystemRegistryMoreData && value->size <= kValueBytes) {
+        value->size = kValueBytes + 1;  // too long, whatever the platform said
+    }
+}
+
 void CheckOriginalDriverName(CheckState& state, SystemKey key) {
     const char16_t* value = u"OrigDriverName";
-    alignas(4) uint8_t data[kValueBytes];
-    uint32_t type = 0;
-    uint32_t size = kValueBytes;
-    int32_t result = SystemQueryRegistryValue(key, value, &type, data, &size);
-    if (result != 0 && result != kSystemRegistryMoreData) {
+    StoredValue stored;
+    ReadStoredValue(key, value, &stored);
+    if (!stored.exists) {
         Report(state, FindingDriverNameMissing, true, value, 0);
         return;
     }
-    if (result == kSystemRegistryMoreData || size > kDriverNameUnits * sizeof(char16_t)) {
+    uint32_t type = stored.type, size = stored.size;
+    const uint8_t* data = stored.data;
+    if (size > kDriverNameUnits * sizeof(char16_t)) {
         Report(state, FindingDriverNameTooLong, true, value, static_cast<int32_t>(size));
         return;
     }
@@ -110,21 +128,20 @@ void CheckOriginalDriverName(CheckState& state, SystemKey key) {
 // Reads one setting as the driver does, and reports what is wrong with how
 // it is stored. True when it is a proper REG_DWORD.
 bool CheckSetting(CheckState& state, SystemKey key, const char16_t* value, int32_t* setting) {
-    alignas(4) uint8_t data[kValueBytes];
-    uint32_t type = 0;
-    uint32_t size = kValueBytes;
-    int32_t result = SystemQueryRegistryValue(key, value, &type, data, &size);
-    if (result != 0 && result != kSystemRegistryMoreData) {
+    StoredValue stored;
+    ReadStoredValue(key, value, &stored);
+    if (!stored.exists) {
         Report(state, FindingSettingMissing, true, value, 0);
         return false;
     }
-    if (result == kSystemRegistryMoreData || size > sizeof(int32_t)) {
+    uint32_t type = stored.type, size = stored.size;
+    if (size > sizeof(int32_t)) {
         Report(state, FindingSettingTooLong, true, value, static_cast<int32_t>(size));
         return false;
     }
     uint32_t number = 0;
     for (uint32_t i = 0; i < size; i++) {
-        number |= static_cast<uint32_t>(data[i]) << (8 * i);
+        number |= static_cast<uint32_t>(stored.data[i]) << (8 * i);
     }
     *setting = static_cast<int32_t>(number);
     if (size < sizeof(int32_t)) {
