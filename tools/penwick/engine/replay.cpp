@@ -114,7 +114,7 @@ void ImportRegFile(const RegFile& file) {
                                                               {&file.penwick, kConfigurationKey}};
     for (const auto& [key, path] : keys) {
         if (key->present) {
-            g_hostSystem.registry[path];
+            HostCreateRegistryKey(path);
             for (const RegValue& value : key->values) {
                 HostSetRegistryValue(path, value.name, value.type, value.data);
             }
