@@ -91,6 +91,7 @@ TEST_F(PenwickCommandTest, bad_input_gives_one_line_naming_the_place_and_leaves_
         // Mistakes on the command line point to the command's own help.
         {"replay " + good + " --frobnicate", "(see penwick replay --help)"},
         {"synth --jitter nan --out " + Path("out.csv"), "(see penwick synth --help)"},
+        {"help nothing", "there is no command 'nothing'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
