@@ -193,6 +193,13 @@ void CheckSettingValues(CheckState& state, const FilterSettings& s) {
     if (s.ErrorDelay < 0) {
         Report(state, FindingDelayNegative, false, u"ErrorDelay", s.ErrorDelay);
     }
+    // How many samples an error can withhold: the delay grows only when
+    // ErrorDelay is positive, and never past MaxErrorDelay.
+    if (s.ErrorDelay > 0 && s.MaxErrorDelay > kDeadlyErrorDelay) {
+        Report(state, FindingDelayDeadlyLong, true, u"MaxErrorDelay", s.MaxErrorDelay);
+    } else if (s.ErrorDelay > 0 && s.MaxErrorDelay > kLongErrorDelay) {
+        Report(state, FindingDelayLong, false, u"MaxErrorDelay", s.MaxErrorDelay);
+    }
     if (s.MaxErrorDelay < 0) {
         Report(state, FindingDelayNegative, false, u"MaxErrorDelay", s.MaxErrorDelay);
     } else if (s.ErrorDelay > s.MaxErrorDelay) {
@@ -207,7 +214,7 @@ int32_t CheckFilterSettings(const FilterSettings& settings, ConfigurationFinding
     int32_t warnings = 0;
     CheckState state = {report, context, 0, &warnings};
     CheckSettingValues(state, settings);
-    return warnings;
+    return warnings + state.errors;
 }
 
 const char* ConfigurationFindingPhrase(ConfigurationFindingKind kind) {
@@ -244,6 +251,12 @@ const char* ConfigurationFindingPhrase(ConfigurationFindingKind kind) {
     case FindingDirDiffAbove180:
         return "is %d, above 180: every change of direction passes rule g";
     case FindingDelayNegative: return "is negative (%d)";
+    case FindingDelayLong:
+        return "is %d: after an error that many samples may be withheld, a second or more of pen "
+               "movement";
+    case FindingDelayDeadlyLong:
+        return "is %d: after an error that many samples may be withheld, so that the pen seems "
+               "dead for seconds on end";
     case FindingErrorDelayAboveMax:
         return "is above MaxErrorDelay (%d), which caps the delay anyway";
     }

@@ -34,6 +34,16 @@ int main(int argc, char** argv) {
             break;
         }
     }
+    if (argc > 1 && argv[1][0] != '-') {
+        bool known = false;
+        for (const CLI::App* command : app.get_subcommands({})) {
+            known = known || argv[1] == command->get_name();
+        }
+        if (!known) {
+            std::cerr << "penwick: there is no command '" << argv[1] << "' (see penwick --help)\n";
+            return 2;
+        }
+    }
     try {
         app.parse(argc, argv);
         if (help->parsed()) {

@@ -184,7 +184,8 @@ void Replayer::Apply(const TraceEvent& event) {
         g_hostSystem.screenHeight = event.height;
         break;
     case TraceEvent::Sample:
-    case TraceEvent::Dropped: break;
+    case TraceEvent::Dropped:
+    case TraceEvent::Note: break;
     }
 }
 
