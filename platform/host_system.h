@@ -43,7 +43,8 @@ struct HostSystem {
     std::vector<std::string> calls;
     int32_t screenWidth = 240;
     int32_t screenHeight = 320;
-    // Keys by path below HKEY_LOCAL_MACHINE; values by name: type and bytes.
+    // Keys by path below HKEY_LOCAL_MACHINE, upper-cased; values by name,
+    // upper-cased: type and bytes. Go through the functions below.
     std::map<std::u16string, std::map<std::u16string, std::pair<uint32_t, std::vector<uint8_t>>>>
         registry;
     std::vector<std::u16string> queriedValues;  // every query, in order
@@ -71,6 +72,8 @@ extern HostSystem g_hostSystem;
 // Back to an empty registry, no libraries, a 240 x 320 screen.
 void HostSystemReset();
 
+// A key with no values yet (setting a value makes its key too).
+void HostCreateRegistryKey(const std::u16string& key);
 void HostSetRegistryValue(const std::u16string& key, const std::u16string& name, uint32_t type,
                           std::vector<uint8_t> bytes);
 void HostSetRegistryDword(const std::u16string& key, const std::u16string& name, uint32_t value);

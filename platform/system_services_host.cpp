@@ -41,6 +41,8 @@ void HostSystemReset() {
     g_openedFiles.clear();
 }
 
+void HostCreateRegistryKey(const std::u16string& key) { g_hostSystem.registry[Folded(key)]; }
+
 void HostSetRegistryValue(const std::u16string& key, const std::u16string& name, uint32_t type,
                           std::vector<uint8_t> bytes) {
     g_hostSystem.registry[Folded(key)][Folded(name)] = {type, std::move(bytes)};

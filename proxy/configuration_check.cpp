@@ -63,18 +63,38 @@ void CheckTouchDriver(CheckState& state) {
     }
 }
 
+// A value as it is stored: its type, its size and its first kValueBytes.
+struct StoredValue {
+    bool exists;
+    uint32_t type;
+    uint32_t size;  // all of it, even beyond the buffer
+    alignas(4) uint8_t data[kValueBytes];
+};
+
+void ReadStoredValue(const CheckState& state, SystemKey key, const char16_t* name,
+                     StoredValue* value) {
+    value->type = 0;
+    value->size = kValueBytes;
+    int32_t result = state.registry->query(key, name, &value->type, value->data, &value->size);
+    value->exists = result == 0 || result == kSystemRegistryMoreData;
+    if (result == kSystemRegistryMoreData && value->size <= kValueBytes) {
+        value->size = kValueBytes + 1;  // too long, whatever the platform said
+    }
+}
+
 // Reads a driver name and reports what keeps it from being loaded; returns
-// the name when it is terminated and not empty, whatever its type.
+// the name, within `stored`, when it is terminated and not empty, whatever
+// its type.
 const char16_t* ReadDriverName(CheckState& state, SystemKey key, const char16_t* value,
-                               uint8_t* data) {
-    uint32_t type = 0;
-    uint32_t size = kValueBytes;
-    int32_t result = state.registry->query(key, value, &type, data, &size);
-    if (result != 0 && result != kSystemRegistryMoreData) {
+                               StoredValue* stored) {
+    ReadStoredValue(state, key, value, stored);
+    if (!stored->exists) {
         Report(state, FindingDriverNameMissing, true, value, 0);
         return nullptr;
     }
-    if (result == kSystemRegistryMoreData || size > kDriverNameUnits * sizeof(char16_t)) {
+    uint32_t type = stored->type, size = stored->size;
+    const uint8_t* data = stored->data;
+    if (size > kDriverNameUnits * sizeof(char16_t)) {
         Report(state, FindingDriverNameTooLong, true, value, static_cast<int32_t>(size));
         return nullptr;
     }
@@ -93,8 +113,8 @@ const char16_t* ReadDriverName(CheckState& state, SystemKey key, const char16_t*
 
 void CheckOriginalDriverName(CheckState& state, SystemKey key) {
     const char16_t* value = u"OrigDriverName";
-    alignas(4) uint8_t data[kValueBytes];
-    const char16_t* name = ReadDriverName(state, key, value, data);
+    StoredValue stored;
+    const char16_t* name = ReadDriverName(state, key, value, &stored);
     if (name != nullptr && NamesPenwick(name)) {
         Report(state, FindingDriverNameIsPenwick, true, value, 0);
     }
@@ -103,21 +123,20 @@ void CheckOriginalDriverName(CheckState& state, SystemKey key) {
 // Reads one setting as the driver does, and reports what is wrong with how
 // it is stored. True when it is a proper REG_DWORD.
 bool CheckSetting(CheckState& state, SystemKey key, const char16_t* value, int32_t* setting) {
-    alignas(4) uint8_t data[kValueBytes];
-    uint32_t type = 0;
-    uint32_t size = kValueBytes;
-    int32_t result = state.registry->query(key, value, &type, data, &size);
-    if (result != 0 && result != kSystemRegistryMoreData) {
+    StoredValue stored;
+    ReadStoredValue(state, key, value, &stored);
+    if (!stored.exists) {
         Report(state, FindingSettingMissing, true, value, 0);
         return false;
     }
-    if (result == kSystemRegistryMoreData || size > sizeof(int32_t)) {
+    uint32_t type = stored.type, size = stored.size;
+    if (size > sizeof(int32_t)) {
         Report(state, FindingSettingTooLong, true, value, static_cast<int32_t>(size));
         return false;
     }
     uint32_t number = 0;
     for (uint32_t i = 0; i < size; i++) {
-        number |= static_cast<uint32_t>(data[i]) << (8 * i);
+        number |= static_cast<uint32_t>(stored.data[i]) << (8 * i);
     }
     *setting = static_cast<int32_t>(number);
     if (size < sizeof(int32_t)) {
@@ -169,6 +188,13 @@ void CheckSettingValues(CheckState& state, const FilterSettings& s) {
     if (s.ErrorDelay < 0) {
         Report(state, FindingDelayNegative, false, u"ErrorDelay", s.ErrorDelay);
     }
+    // How many samples an error can withhold: the delay grows only when
+    // ErrorDelay is positive, and never past MaxErrorDelay.
+    if (s.ErrorDelay > 0 && s.MaxErrorDelay > kDeadlyErrorDelay) {
+        Report(state, FindingDelayDeadlyLong, true, u"MaxErrorDelay", s.MaxErrorDelay);
+    } else if (s.ErrorDelay > 0 && s.MaxErrorDelay > kLongErrorDelay) {
+        Report(state, FindingDelayLong, false, u"MaxErrorDelay", s.MaxErrorDelay);
+    }
     if (s.MaxErrorDelay < 0) {
         Report(state, FindingDelayNegative, false, u"MaxErrorDelay", s.MaxErrorDelay);
     } else if (s.ErrorDelay > s.MaxErrorDelay) {
@@ -197,8 +223,13 @@ int32_t CheckDriverName(const ConfigurationRegistry& registry, SystemKey key,
                         const char16_t* value, ConfigurationDriverName* driver,
                         ConfigurationFindingReport report, void* context) {
     CheckState state = {&registry, report, context, 0, nullptr};
-    const char16_t* name = ReadDriverName(state, key, value, driver->data);
-    driver->name = state.errors == 0 ? name : nullptr;
+    StoredValue stored;
+    bool named = ReadDriverName(state, key, value, &stored) != nullptr && state.errors == 0;
+    for (uint32_t i = 0; i < kValueBytes; i++) {
+        driver->data[i] = stored.data[i];
+    }
+    // A name found is always the value's data from its first byte.
+    driver->name = named ? reinterpret_cast<const char16_t*>(driver->data) : nullptr;
     return state.errors;
 }
 
@@ -207,7 +238,7 @@ int32_t CheckFilterSettings(const FilterSettings& settings, ConfigurationFinding
     int32_t warnings = 0;
     CheckState state = {nullptr, report, context, 0, &warnings};
     CheckSettingValues(state, settings);
-    return warnings;
+    return warnings + state.errors;
 }
 
 const char* ConfigurationFindingPhrase(ConfigurationFindingKind kind) {
@@ -244,6 +275,12 @@ const char* ConfigurationFindingPhrase(ConfigurationFindingKind kind) {
     case FindingDirDiffAbove180:
         return "is %d, above 180: every change of direction passes rule g";
     case FindingDelayNegative: return "is negative (%d)";
+    case FindingDelayLong:
+        return "is %d: after an error that many samples may be withheld, a second or more of pen "
+               "movement";
+    case FindingDelayDeadlyLong:
+        return "is %d: after an error that many samples may be withheld, so that the pen seems "
+               "dead for seconds on end";
     case FindingErrorDelayAboveMax:
         return "is above MaxErrorDelay (%d), which caps the delay anyway";
     }

@@ -21,6 +21,11 @@
 const char16_t kTouchKey[] = u"HARDWARE\\DEVICEMAP\\TOUCH";
 const char16_t kTouchDriverValue[] = u"DriverName";
 
+// The error delay, in samples, above which the check warns, and above which
+// it calls the pen dead: at some hundred samples a second, a second and ten.
+const int32_t kLongErrorDelay = 100;
+const int32_t kDeadlyErrorDelay = 1000;
+
 enum ConfigurationFindingKind {
     // Errors: at the next boot the device would have no touch input, or no
     // filtering.
@@ -36,6 +41,7 @@ enum ConfigurationFindingKind {
     FindingSettingTooLong,          // more than 4 bytes cannot be read: filtering is off
     FindingSettingTooShort,         // fewer than 4 bytes are read zero-extended
     FindingSettingNotDword,         // another type is read as its first 4 bytes
+    FindingDelayDeadlyLong,         // an error withholds so many samples that the pen seems dead
     // Warnings: legal settings that cannot do what they seem to.
     FindingLengthNegative,          // a step length is squared: its sign is lost
     FindingLengthSquareWraps,       // a step length of 46341 or more squares past 2^31
@@ -45,6 +51,7 @@ enum ConfigurationFindingKind {
     FindingDirDiffNotPositive,      // no direction change is below it: rule g never accepts
     FindingDirDiffAbove180,         // every direction change is below it: rule h never rejects
     FindingDelayNegative,
+    FindingDelayLong,               // an error withholds samples for a second or more
     FindingErrorDelayAboveMax,      // the delay is capped at MaxErrorDelay anyway
 };
 
@@ -106,7 +113,8 @@ int32_t CheckDriverName(const ConfigurationRegistry& registry, SystemKey key,
 // a folder and the ".dll" the loader adds.
 bool NamesPenwick(const char16_t* name);
 
-// Only the warnings about the eight settings' values; report may be null.
+// Only the findings about the eight settings' values (warnings, and the
+// one error of a delay that makes the pen seem dead); report may be null.
 // Returns how many there are.
 int32_t CheckFilterSettings(const FilterSettings& settings, ConfigurationFindingReport report,
                             void* context);

@@ -106,19 +106,18 @@ void AppendSize(int32_t width, int32_t height) {
 void AppendBoot(void) {
     SystemDateTime boot;
     if (SystemBootTime(&boot)) {
+        // 2026-12-08 09:30:05
+        const struct {
+            uint16_t value;
+            int digits;
+            const char* after;
+        } parts[] = {{boot.year, 4, "-"},  {boot.month, 2, "-"},  {boot.day, 2, " "},
+                     {boot.hour, 2, ":"}, {boot.minute, 2, ":"}, {boot.second, 2, "\n"}};
         AppendText("# penwick boot ");
-        AppendUnsigned(boot.year, 4);
-        AppendText("-");
-        AppendUnsigned(boot.month, 2);
-        AppendText("-");
-        AppendUnsigned(boot.day, 2);
-        AppendText(" ");
-        AppendUnsigned(boot.hour, 2);
-        AppendText(":");
-        AppendUnsigned(boot.minute, 2);
-        AppendText(":");
-        AppendUnsigned(boot.second, 2);
-        AppendText("\n");
+        for (const auto& part : parts) {
+            AppendUnsigned(part.value, part.digits);
+            AppendText(part.after);
+        }
     } else {
         AppendText("# penwick boot (time unknown)\n");
     }

@@ -110,7 +110,7 @@ class ConfigurationTest : public DriverTest,
 TEST_P(ConfigurationTest, registry_contents_give_name_settings_and_filtering) {
     const ConfigurationCase& c = GetParam();
     if (c.keyExists) {
-        g_hostSystem.registry[kKey];
+        HostCreateRegistryKey(kKey);
     }
     for (const StoredValue& value : c.values) {
         HostSetRegistryValue(kKey, value.name, value.type, value.bytes);

@@ -17,6 +17,11 @@ int32_t KeepInterceptor(SampleCallback callback) {
 }
 ArgWord Disable(ArgWord, ArgWord, ArgWord) { return 5; }
 
+// The worked stroke, with an uncalibrated and an invalid sample among it:
+// every one of them is recorded, judged or not.
+const HostSample kStroke[] = {{0x07, 100, 100}, {0x0F, 101, 101}, {0x0B, 900, 900}, {0x0E, 5, 5},
+                              {0x0F, 109, 100}, {0x0F, 117, 101}, {0x0F, 160, 140}, {0x0D, 150, 105}};
+
 // The driver loaded with the worked stroke's settings (and a capture file
 // when one is given), bound to an original driver, and enabled by the host.
 class CaptureTest : public DriverTest {
@@ -54,13 +59,20 @@ protected:
 
     static std::string File() { return g_hostSystem.files[kFile]; }
 
+    // What the host receives of the stroke without capture; the driver is
+    // then put back as at load.
+    std::vector<HostSample> ReceivedWithoutCapture() {
+        Load(u"");
+        for (const HostSample& s : kStroke) {
+            Emit(s.flags, s.x, s.y);
+        }
+        std::vector<HostSample> received = g_hostReceived;
+        SetUp();
+        return received;
+    }
+
     SystemModule const kSelf = reinterpret_cast<SystemModule>(0x5E1F);
 };
-
-// The worked stroke, with an uncalibrated and an invalid sample among it:
-// every one of them is recorded, judged or not.
-const HostSample kStroke[] = {{0x07, 100, 100}, {0x0F, 101, 101}, {0x0B, 900, 900}, {0x0E, 5, 5},
-                              {0x0F, 109, 100}, {0x0F, 117, 101}, {0x0F, 160, 140}, {0x0D, 150, 105}};
 
 const char kHeader[] =
     "# penwick boot 2026-12-08 09:30:05\n"
@@ -90,12 +102,7 @@ TEST_F(CaptureTest, without_a_capture_file_nothing_is_opened_nor_started) {
 }
 
 TEST_F(CaptureTest, records_every_sample_as_it_arrived_and_the_host_sees_no_difference) {
-    Load(u"");
-    for (const HostSample& s : kStroke) {
-        Emit(s.flags, s.x, s.y);
-    }
-    std::vector<HostSample> withoutCapture = g_hostReceived;
-    SetUp();
+    std::vector<HostSample> withoutCapture = ReceivedWithoutCapture();
     Load(kFile);
     for (const HostSample& s : kStroke) {
         Emit(s.flags, s.x, s.y);
@@ -185,12 +192,7 @@ void PrintTo(const CaptureFailure& c, std::ostream* out) { *out << c.name; }
 class CaptureFailureTest : public CaptureTest, public ::testing::WithParamInterface<CaptureFailure> {};
 
 TEST_P(CaptureFailureTest, turns_capture_off_and_the_host_receives_what_it_would_have) {
-    Load(u"");
-    for (const HostSample& s : kStroke) {
-        Emit(s.flags, s.x, s.y);
-    }
-    std::vector<HostSample> withoutCapture = g_hostReceived;
-    SetUp();
+    std::vector<HostSample> withoutCapture = ReceivedWithoutCapture();
     GetParam().arrange();
     Load(kFile);
     if (!g_hostSystem.threads.empty()) {

@@ -91,6 +91,11 @@ TEST_F(PenwickCommandTest, bad_input_gives_one_line_naming_the_place_and_leaves_
         // Mistakes on the command line point to the command's own help.
         {"replay " + good + " --frobnicate", "(see penwick replay --help)"},
         {"synth --jitter nan --out " + Path("out.csv"), "(see penwick synth --help)"},
+        {"help nothing", "there is no command 'nothing'"},
+        {"nothing", "there is no command 'nothing'"},
+        {"replay " + dir_.string(), dir_.string() + ": is a folder, not a file"},
+        // Standard input redirected from the file an output names.
+        {"replay - --out " + kept + " < " + kept, "--out: '" + kept + "' is the trace '-'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -130,7 +135,7 @@ TEST_F(PenwickCommandTest, what_a_user_asks_for_is_what_they_get) {
         {"replay " + trace + " --out -", "line,flags_in,x_in,y_in,truth,rule", ""},
         {"replay " + trace + " --set LowSpeed=5 --enable-screen 240X320", "\n3,0x0F,101,101,,a,2,,,0,delivered", ""},
         // A capture as it comes from the device, with samples it lost.
-        {"replay " + Path("capture.csv"), "", "capture: 1 boots; the device dropped 7 samples"},
+        {"replay " + Path("capture.csv"), "", "capture: boots 1; the device dropped 7 samples"},
         // Raw samples pass the filter by, and the summary says so.
         {"replay " + Path("raw.csv"), "", "note: 3 samples lack the calibrated bit 0x04"},
         // Filtering off names what turned it off.

@@ -92,6 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
                 true, {{u"lowspeed", 4, Dword(2)}}},
         GoodReg{"deleted_key", "REGEDIT4\n" + kKey + "\"LowSpeed\"=dword:1\n[-HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n",
                 false, {}},
+        GoodReg{"deleted_parent_key", "REGEDIT4\n" + kKey + "\"LowSpeed\"=dword:1\n[-HKLM\\hardware\\DEVICEMAP]\n",
+                false, {}},
         GoodReg{"no_penwick_key", "REGEDIT4\n[HKEY_CURRENT_USER\\X]\n@=\"y\"\n", false, {}}),
     [](const ::testing::TestParamInfo<GoodReg>& info) { return info.param.name; });
 
@@ -132,7 +134,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadReg{"unclosed_key", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\X\n", "s.reg:2: key line without its closing ]"},
         BadReg{"bad_utf8", "REGEDIT4\n" + kKey + "\"OrigDriverName\"=\"\xC3\"\n",
                "s.reg:3: text is not valid UTF-8"},
-        BadReg{"odd_utf16", std::string("\xFF\xFE" "R\0E\0G", 7), "s.reg: UTF-16 file with an odd number of bytes"}),
+        BadReg{"odd_utf16", std::string("\xFF\xFE" "R\0E\0G", 7), "s.reg: UTF-16 file with an odd number of bytes"},
+        BadReg{"utf16_without_mark", std::string("R\0E\0G\0", 6),
+               "s.reg: looks like UTF-16 without a byte-order mark, or big-endian: save it as UTF-16 "
+               "little-endian with one, or as plain text"}),
     [](const ::testing::TestParamInfo<BadReg>& info) { return info.param.name; });
 
 }  // namespace

@@ -188,8 +188,9 @@ TEST(PictureTest, marks_tell_kept_faults_from_lost_good_samples_and_escape_text)
         panel.records.push_back(replayer.Feed(sample));
         panel.summary.Add(panel.records.back());
     }
-    std::string svg = FormatReplaySvg("trace", {panel}, 240, 320);
+    std::string svg = FormatReplaySvg("trace \xff\x01", {panel}, 240, 320);
     EXPECT_NE(svg.find("settings &lt;a&amp;b&gt;"), std::string::npos);
+    EXPECT_NE(svg.find("trace ??"), std::string::npos);  // not text XML may hold
     EXPECT_EQ(svg.find("<a&b>"), std::string::npos);
     // Every mark carries its line; the fault on line 5 is kept, the good
     // sample on line 6 lost.

@@ -32,8 +32,9 @@ INSTANTIATE_TEST_SUITE_P(
         GoodTrace{"header_comments_blanks_crlf",
                   "# recorded on a device\r\nflags,x,y,truth\r\n\r\n0x0F, 10 ,20,ok # note\r\n",
                   {{0x0F, 10, 20, Truth::Ok, 4}}},
-        GoodTrace{"extremes", "0xFFFFFFFF,-2147483648,2147483647,fault\n0x0,+0,0\n",
-                  {{0xFFFFFFFF, INT32_MIN, INT32_MAX, Truth::Fault, 1}, {0, 0, 0, Truth::Unknown, 2}}},
+        GoodTrace{"extremes", "0xFFFFFFFF,-2147483648,2147483647,fault\n0x0,+0,0,ok\n",
+                  {{0xFFFFFFFF, INT32_MIN, INT32_MAX, Truth::Fault, 1}, {0, 0, 0, Truth::Ok, 2}}},
+        GoodTrace{"utf8_byte_order_mark", "\xEF\xBB\xBF" "7,1,2\n", {{7, 1, 2, Truth::Unknown, 1}}},
         GoodTrace{"empty", "# nothing\n", {}}),
     [](const ::testing::TestParamInfo<GoodTrace>& info) { return info.param.name; });
 
@@ -69,8 +70,20 @@ INSTANTIATE_TEST_SUITE_P(
         BadTrace{"capture_screen_without_size", "7,1,2\n# penwick screen 320by240\n",
                  "t.csv:2: '# penwick screen' wants WIDTHxHEIGHT in pixels, 1 to 65535, not '320by240'"},
         BadTrace{"capture_dropped_without_count", "# penwick dropped many\n",
-                 "t.csv:1: '# penwick dropped' wants a count of samples, not 'many'"}),
+                 "t.csv:1: '# penwick dropped' wants a count of samples, not 'many'"},
+        BadTrace{"labels_on_some_samples", "7,1,2,ok\n# c\n7,1,2\n",
+                 "t.csv:3: has no label (ok or fault) but line 1 has one: label every sample or none"}),
     [](const ::testing::TestParamInfo<BadTrace>& info) { return info.param.name; });
+
+TEST(TraceFormatTest, a_capture_written_again_keeps_its_own_lines_as_they_stood) {
+    const std::string capture =
+        "# penwick boot 2026-12-08 09:00:00\n# penwick settings LowSpeed 3\n"
+        "# penwick enable-screen 240x320\n0x07,1,2\n# penwick dropped 4\n"
+        "# penwick stopped: the file reached its limit of 600 bytes\n";
+    std::string again = FormatTraceEvents(ParseTraceEvents(capture, "c.csv"), "");
+    EXPECT_EQ(again, "flags,x,y,truth\n" + capture.substr(0, capture.find("0x07")) + "0x07,1,2\n" +
+                         capture.substr(capture.find("# penwick dropped")));
+}
 
 TEST(TraceFormatTest, written_traces_read_back_the_same) {
     std::vector<TraceSample> samples = {{0x07, 1, -2, Truth::Ok, 0}, {0x4000000D, 3, 4, Truth::Fault, 0}};

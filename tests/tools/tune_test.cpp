@@ -187,7 +187,12 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"speed_diff2_not_above", kDriver + Setting("MaxSpeedDiff2", "dword:a"), kPenwickDriver,
                   FindingSpeedDiff2NotAboveSpeedDiff, false, 10},
         CheckCase{"delay_above_max", kDriver + Setting("ErrorDelay", "dword:3"), kPenwickDriver,
-                  FindingErrorDelayAboveMax, false, 2}),
+                  FindingErrorDelayAboveMax, false, 2},
+        // An error that withholds a second or more of samples, or ten.
+        CheckCase{"delay_long", kDriver + Setting("MaxErrorDelay", "dword:c8"), kPenwickDriver,
+                  FindingDelayLong, false, 200},
+        CheckCase{"delay_deadly", kDriver + Setting("MaxErrorDelay", "dword:100000"), kPenwickDriver,
+                  FindingDelayDeadlyLong, true, 0x100000}),
     [](const ::testing::TestParamInfo<CheckCase>& info) { return info.param.name; });
 
 TEST(CheckTest, the_recommended_settings_pass) {

@@ -6,11 +6,28 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cmath>
+
 void AddReplayCommand(CLI::App& app);
 void AddSynthCommand(CLI::App& app);
 void AddLabelCommand(CLI::App& app);
 void AddTuneCommand(CLI::App& app);
 void AddCheckCommand(CLI::App& app);
+
+// A number that is a number: not NaN, not infinite.
+inline const CLI::Validator kFinite(
+    [](std::string& text) {
+        double value = 0;
+        return CLI::detail::lexical_cast(text, value) && std::isfinite(value)
+                   ? std::string()
+                   : "'" + text + "' is not a finite number";
+    },
+    "FINITE");
+
+// A path that names something: an empty one is a slip.
+inline const CLI::Validator kNotEmpty(
+    [](std::string& text) { return text.empty() ? std::string("an empty path") : std::string(); },
+    "PATH");
 
 // A command that has said what is wrong and only needs to end with this
 // exit status.

@@ -48,16 +48,17 @@ void AddLabelCommand(CLI::App& app) {
         "label", "mark each sample of a trace ok or fault, an estimate for tune to learn from");
     command->option_defaults()->always_capture_default();
     command->add_option("TRACE", a->trace, "trace CSV; - for standard input")->required();
-    command->add_option("--out", a->out, "the labelled trace (default: standard output)");
+    command->add_option("--out", a->out, "the labelled trace (default: standard output)")
+        ->check(kNotEmpty);
     command->add_option("--neighbours", a->rule.neighbours,
                         "neighbours in the stroke compared on either side")
         ->check(CLI::Range(1, 50));
     command->add_option("--distance", a->rule.minDistance,
                         "a fault lies farther than this from its neighbours' median, in calibrated units")
-        ->check(CLI::Range(0.0, 100000.0));
+        ->check(kFinite & CLI::Range(0.0, 100000.0));
     command->add_option("--step-factor", a->rule.stepFactor,
                         "...and farther than this many of their typical steps")
-        ->check(CLI::Range(0.0, 1000.0));
+        ->check(kFinite & CLI::Range(0.0, 1000.0));
     command->footer(R"(
 The rule, which knows nothing of the filter: a stroke is a pen-down sample
 after one that was not down, the down samples after it and the pen-up that

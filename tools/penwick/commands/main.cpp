@@ -34,10 +34,30 @@ int main(int argc, char** argv) {
             break;
         }
     }
+    if (argc > 1 && argv[1][0] != '-') {
+        bool known = false;
+        for (const CLI::App* command : app.get_subcommands({})) {
+            known = known || argv[1] == command->get_name();
+        }
+        if (!known) {
+            std::cerr << "penwick: there is no command '" << argv[1] << "' (see penwick --help)\n";
+            return 2;
+        }
+    }
     try {
         app.parse(argc, argv);
         if (help->parsed()) {
-            CLI::App* command = helpCommand.empty() ? &app : app.get_subcommand(helpCommand);
+            CLI::App* command = &app;
+            if (!helpCommand.empty()) {
+                command = nullptr;
+                for (CLI::App* candidate : app.get_subcommands({})) {
+                    command = candidate->get_name() == helpCommand ? candidate : command;
+                }
+            }
+            if (command == nullptr) {
+                std::cerr << "penwick: there is no command '" << helpCommand << "' (see penwick --help)\n";
+                return 2;
+            }
             std::cout << command->get_formatter()->make_help(command, command->get_name(),
                                                              CLI::AppFormatMode::Normal);
         }

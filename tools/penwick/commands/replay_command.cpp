@@ -2,6 +2,7 @@
 // summary and a picture. The trace is read and the table written as they
 // come, so a capture of any length replays in constant memory; the picture
 // keeps only the samples it draws.
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -136,6 +137,7 @@ void RunReplay(const ReplayArguments& a) {
     ParseScreen(a.screen.empty() ? a.enableScreen : a.screen, "--screen", &screens.width,
                 &screens.height);
 
+    RequireNotFolder(a.trace);
     std::ifstream file;
     if (a.trace != "-") {
         file.open(a.trace, std::ios::binary);
@@ -152,14 +154,18 @@ void RunReplay(const ReplayArguments& a) {
         rows = kReplayTableHeader;
     }
     std::vector<std::unique_ptr<ReplayRun>> runs;
-    runs.push_back(std::make_unique<ReplayRun>(
-        settings, screens, a.settingsFile.empty() ? "recommended settings" : a.settingsFile));
+    std::string settingsName = a.settingsFile.empty() ? "recommended settings" : a.settingsFile;
+    runs.push_back(std::make_unique<ReplayRun>(settings, screens, settingsName));
     if (!a.compare.empty()) {
         runs.push_back(std::make_unique<ReplayRun>(other, screens, a.compare));
     }
 
+    std::pair<int32_t, int32_t> screen = {screens.width, screens.height};  // the samples' screen now
     for (TraceEvent event; reader.Next(event);) {
         bool drawn = picture && event.line >= a.from && (a.to == 0 || event.line <= a.to);
+        if (event.kind == TraceEvent::EnableScreen || event.kind == TraceEvent::Screen) {
+            screen = {event.width, event.height};
+        }
         for (size_t i = 0; i < runs.size(); i++) {
             ReplayRun& run = *runs[i];
             if (event.kind != TraceEvent::Sample) {
@@ -182,6 +188,10 @@ void RunReplay(const ReplayArguments& a) {
             if (drawn) {
                 run.panel.records.push_back(record);
                 run.panel.summary.Add(record);
+                std::vector<std::pair<int32_t, int32_t>>& drawnOn = run.panel.screens;
+                if (std::find(drawnOn.begin(), drawnOn.end(), screen) == drawnOn.end()) {
+                    drawnOn.push_back(screen);
+                }
             }
         }
     }
@@ -214,9 +224,10 @@ void RunReplay(const ReplayArguments& a) {
     for (auto& output : files) {
         output->Commit();
     }
-    for (auto& run : runs) {
+    for (size_t i = 0; i < runs.size(); i++) {
+        const auto& run = runs[i];
         if (runs.size() > 1) {
-            std::cerr << "== " << run->panel.caption << "\n";
+            std::cerr << "== " << (i == 0 ? settingsName : a.compare) << "\n";
         }
         std::cerr << FormatSettings(run->replayer.start())
                   << FormatReplaySummary(run->summary, run->replayer.start());
@@ -259,21 +270,27 @@ void AddReplayCommand(CLI::App& app) {
     command->add_option("TRACE", a->trace, "trace CSV (flags,x,y[,truth]); - for standard input")
         ->required();
     command->add_option("--settings", a->settingsFile,
-                        "settings as a .reg file (default: the recommended settings)");
+                        "settings as a .reg file (default: the recommended settings)")
+        ->check(kNotEmpty);
     command->add_option("--set", a->sets, "override one setting, NAME=VALUE; NAME is one of " +
                                               SettingNames());
     command->add_option("--enable-screen", a->enableScreen,
                         "screen size when the host enabled the driver, WxH in pixels (default 240x320)");
     command->add_option("--screen", a->screen,
                         "screen size while the samples arrive, WxH (default: the enable-time size)");
-    command->add_option("--out", a->out, "the per-sample table (CSV); - for standard output");
-    command->add_option("--svg", a->svg, "a picture of the trace (SVG)");
+    command->add_option("--out", a->out, "the per-sample table (CSV); - for standard output")
+        ->check(kNotEmpty);
+    command->add_option("--svg", a->svg, "a picture of the trace (SVG)")
+        ->check(kNotEmpty);
     command->add_option("--from", a->from, "draw from this line of the trace on")
-        ->check(CLI::PositiveNumber);
-    command->add_option("--to", a->to, "draw up to this line of the trace")->check(CLI::PositiveNumber);
+        ->check(CLI::Range(1, INT32_MAX));
+    command->add_option("--to", a->to, "draw up to this line of the trace")
+        ->check(CLI::Range(1, INT32_MAX));
     command->add_option("--compare", a->compare,
-                        "draw the trace with these settings (.reg) too, side by side");
-    command->add_option("--summary-json", a->summaryJson, "the summary as JSON");
+                        "draw the trace with these settings (.reg) too, side by side")
+        ->check(kNotEmpty);
+    command->add_option("--summary-json", a->summaryJson, "the summary as JSON")
+        ->check(kNotEmpty);
     command->footer(kReplayFooter);
     command->callback([a] { RunReplay(*a); });
 }

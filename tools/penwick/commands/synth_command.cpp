@@ -16,28 +16,13 @@ void RunSynth(const SynthOptions& options, const std::string& out) {
     comment << "penwick synth --shape " << options.shape << " --samples " << options.samples
             << " --jitter " << options.jitter << " --spikes " << options.spikes << " --seed "
             << options.seed << "\ncalibrated units, 4 to a pixel, 240 x 320 screen";
-    std::string text = FormatTrace(trace, comment.str());
-    if (out.empty() || out == "-") {
-        std::cout << text;
-    } else {
-        WriteOutputFiles({{out, text}});
-    }
+    WriteOutputFiles({{out.empty() ? "-" : out, FormatTrace(trace, comment.str())}});
 }
 
 struct SynthArguments {
     SynthOptions options;
     std::string out;
 };
-
-// A number that is a number: not NaN, not infinite.
-const CLI::Validator kFinite(
-    [](std::string& text) {
-        double value = 0;
-        return CLI::detail::lexical_cast(text, value) && std::isfinite(value)
-                   ? std::string()
-                   : "'" + text + "' is not a finite number";
-    },
-    "FINITE");
 
 }  // namespace
 
@@ -55,6 +40,6 @@ void AddSynthCommand(CLI::App& app) {
     command->add_option("--spikes", a->options.spikes, "faults per sample, 0 to 1")
         ->check(kFinite & CLI::Range(0.0, 1.0));
     command->add_option("--seed", a->options.seed, "random seed");
-    command->add_option("--out", a->out, "output file (default: standard output)");
+    command->add_option("--out", a->out, "output file (default: standard output)")->check(kNotEmpty);
     command->callback([a] { RunSynth(a->options, a->out); });
 }

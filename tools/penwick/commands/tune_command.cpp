@@ -30,12 +30,18 @@ struct TuneArguments {
     std::string out;
 };
 
-// The day the file is made, or the one SOURCE_DATE_EPOCH names, so that a
-// file can be made again byte for byte.
+// The day the file is made, or the one SOURCE_DATE_EPOCH names (seconds
+// since 1970, as reproducible builds give it), so that a file can be made
+// again byte for byte.
 std::string Today() {
     time_t now = time(nullptr);
     if (const char* epoch = getenv("SOURCE_DATE_EPOCH")) {
-        now = static_cast<time_t>(strtoll(epoch, nullptr, 10));
+        long long seconds;
+        if (!ParseInteger(epoch, 0, 253402300799LL, &seconds)) {  // to the end of 9999
+            throw InputError("SOURCE_DATE_EPOCH", 0,
+                             "'" + std::string(epoch) + "' is not a number of seconds since 1970");
+        }
+        now = static_cast<time_t>(seconds);
     }
     char text[16];
     struct tm day;
@@ -104,13 +110,26 @@ void RunTune(const TuneArguments& a) {
     for (const std::string& trace : a.heldOut) {
         inputs.push_back({"--held-out", trace});
     }
+    // A trace tuned on twice would count twice; one held out and tuned on
+    // would not be held out.
+    for (size_t i = 0; i < inputs.size(); i++) {
+        for (size_t j = 0; j < i; j++) {
+            if (SameFile(inputs[i].path, inputs[j].path)) {
+                throw InputError(inputs[i].path, 0, "is given twice (as " + inputs[j].role + " and as " +
+                                                        inputs[i].role + ")");
+            }
+        }
+    }
     if (!a.settingsFile.empty()) {
         inputs.push_back({"--settings", a.settingsFile});
     }
+    std::vector<NamedPath> outputs;
     if (!a.out.empty()) {
-        CheckOutputPaths(inputs, {{"--out", a.out}});
+        outputs.push_back({"--out", a.out});
     }
-    std::string baseName = a.settingsFile.empty() ? "recommended settings" : a.settingsFile;
+    CheckOutputPaths(inputs, outputs);
+    std::string baseName =
+        a.settingsFile.empty() ? "the recommended settings (samples/install.reg)" : a.settingsFile;
     RegFile base = a.settingsFile.empty() ? ParseRegFile(kRecommendedSettings, baseName)
                                           : ParseRegFile(ReadInputFile(a.settingsFile), baseName);
     // An install file always makes the host load Penwick.
@@ -134,6 +153,11 @@ void RunTune(const TuneArguments& a) {
         faults += trace.faults;
         samples += trace.faults + trace.good;
     }
+    if (samples == faults) {
+        throw InputError(a.traces[0], 0,
+                         "the traces have no good samples (ok): the search would only learn to "
+                         "withhold everything; check their labels");
+    }
 
     std::string sources;
     for (const TuneTrace& trace : traces) {
@@ -146,7 +170,7 @@ void RunTune(const TuneArguments& a) {
         if (!a.out.empty()) {
             WriteOutputFiles({{a.out, FormatRegFile(WithSettings(base, baseSettings),
                                                     "penwick tune found no faults to learn from in:\n" +
-                                                        sources + "so these are the settings of " + baseName)}});
+                                                        sources + "so these are the settings of " + baseName + ".")}});
         }
         return;
     }
@@ -174,14 +198,17 @@ void RunTune(const TuneArguments& a) {
     }
     const TuneScore& best = outcome.best;
     std::cout << Format("chosen, within %.1f%% loss: %s\n", a.maxLoss, SettingsText(best.settings).c_str());
+    std::string heldOutFigures;
     if (!heldOut.empty()) {
         // Traces the search never saw: how the choice and the base do there.
         TuneScore chosen = ScoreSettings(heldOut, base, best.settings);
         TuneScore before = ScoreSettings(heldOut, base, baseSettings);
-        std::cout << Format("held-out traces: chosen keeps %.1f%% of the faults and loses %.1f%% "
-                            "of the good samples; %s keeps %.1f%% and loses %.1f%%\n",
-                            chosen.KeptPercent(), chosen.LossPercent(), baseName.c_str(),
-                            before.KeptPercent(), before.LossPercent());
+        heldOutFigures = Format("On held-out traces, not tuned on, these settings keep %.1f%% of the "
+                                "faults and lose\n%.1f%% of the good samples; the settings of %s "
+                                "keep %.1f%% and lose %.1f%%.\n",
+                                chosen.KeptPercent(), chosen.LossPercent(), baseName.c_str(),
+                                before.KeptPercent(), before.LossPercent());
+        std::cout << heldOutFigures;
     }
     if (a.out.empty()) {
         return;
@@ -190,6 +217,7 @@ void RunTune(const TuneArguments& a) {
         "Made by penwick tune on %s from these labelled traces:\n%s"
         "Allowed to lose at most %.1f%% of the good samples, these settings keep\n"
         "%lld of %lld faults from the host (%.1f%%) and lose %lld of %lld good samples (%.1f%%).\n"
+        "%s"
         "The other values are those of %s. OrigDriverName must name the\n"
         "device's own touch driver, the DriverName it had before Penwick. Check the\n"
         "file with penwick check before importing it on the device, then reboot.\n"
@@ -200,7 +228,7 @@ void RunTune(const TuneArguments& a) {
         "driver), MaxSpeedDiff and MaxSpeedDiff2 changes of step length, MaxDirDiff\n"
         "degrees, ErrorDelay and MaxErrorDelay samples.",
         Today().c_str(), sources.c_str(), a.maxLoss, best.faultsKept, best.faults, best.KeptPercent(),
-        best.goodLost, best.good, best.LossPercent(), baseName.c_str());
+        best.goodLost, best.good, best.LossPercent(), heldOutFigures.c_str(), baseName.c_str());
     WriteOutputFiles({{a.out, FormatRegFile(WithSettings(base, best.settings), comment)}});
 }
 
@@ -215,10 +243,11 @@ void AddTuneCommand(CLI::App& app) {
     command->add_option("TRACE", a->traces, "labelled traces (see penwick label)")->required();
     command->add_option("--settings", a->settingsFile,
                         "the .reg file whose other values (OrigDriverName...) the result keeps "
-                        "(default: the recommended settings)");
+                        "(default: the recommended settings)")
+        ->check(kNotEmpty);
     command->add_option("--max-loss", a->maxLoss, "the most good samples to lose, in percent")
-        ->check(CLI::Range(0.0, 100.0));
-    command->add_option("--out", a->out, "the tuned .reg file, ready to install");
+        ->check(kFinite & CLI::Range(0.0, 100.0));
+    command->add_option("--out", a->out, "the tuned .reg file, ready to install")->check(kNotEmpty);
     command->add_option("--held-out", a->heldOut,
                         "labelled traces not to tune on, to compare the choice with the base on");
     command->callback([a] { RunTune(*a); });

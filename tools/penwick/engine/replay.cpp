@@ -114,7 +114,7 @@ void ImportRegFile(const RegFile& file) {
                                                               {&file.penwick, kConfigurationKey}};
     for (const auto& [key, path] : keys) {
         if (key->present) {
-            g_hostSystem.registry[path];
+            HostCreateRegistryKey(path);
             for (const RegValue& value : key->values) {
                 HostSetRegistryValue(path, value.name, value.type, value.data);
             }
@@ -184,7 +184,8 @@ void Replayer::Apply(const TraceEvent& event) {
         g_hostSystem.screenHeight = event.height;
         break;
     case TraceEvent::Sample:
-    case TraceEvent::Dropped: break;
+    case TraceEvent::Dropped:
+    case TraceEvent::Note: break;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "files/input.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -68,7 +69,15 @@ bool ParseScreenSize(std::string_view text, int32_t* width, int32_t* height) {
     return true;
 }
 
+void RequireNotFolder(const std::string& path) {
+    std::error_code error;
+    if (path != "-" && std::filesystem::is_directory(path, error)) {
+        throw InputError(path, 0, "is a folder, not a file");
+    }
+}
+
 std::string ReadInputFile(const std::string& path) {
+    RequireNotFolder(path);
     std::ostringstream content;
     if (path == "-") {
         content << std::cin.rdbuf();

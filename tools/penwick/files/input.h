@@ -12,7 +12,18 @@
 class InputError : public std::runtime_error {
 public:
     InputError(const std::string& file, int line, const std::string& message)
-        : std::runtime_error(file + (line > 0 ? ":" + std::to_string(line) : "") + ": " + message) {}
+        : std::runtime_error(Printable(file + (line > 0 ? ":" + std::to_string(line) : "") + ": " +
+                                       message)) {}
+
+private:
+    // Control characters from the input (a NUL, a terminal's escapes) are
+    // shown as '?'.
+    static std::string Printable(std::string text) {
+        for (char& c : text) {
+            c = (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
+        }
+        return text;
+    }
 };
 
 // Parses a whole decimal or 0x-hex integer, optionally signed, in
@@ -29,5 +40,8 @@ std::string_view Trim(std::string_view text);
 
 // The whole of a file, or of standard input for "-"; throws InputError.
 std::string ReadInputFile(const std::string& path);
+
+// Throws InputError when the path names a folder, not a file.
+void RequireNotFolder(const std::string& path);
 
 #endif

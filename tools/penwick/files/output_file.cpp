@@ -1,6 +1,8 @@
 #include "files/output_file.h"
 
+#include <signal.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,9 +37,46 @@ std::string LinkTarget(const std::string& path) {
     return target;
 }
 
-// Whether two paths the user gave name the same file. "-" is standard input
-// among inputs and standard output among outputs: it is the same only as
-// another output "-".
+// The temporary files being written, so that a run stopped by Ctrl-C or a
+// termination signal leaves none behind: the handler may only unlink.
+const int kMostTemporaries = 8;
+char g_temporaries[kMostTemporaries][4096];
+
+void RemoveTemporariesAndStop(int signal) {
+    for (char* temporary : g_temporaries) {
+        if (temporary[0] != 0) {
+            unlink(temporary);
+        }
+    }
+    ::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+void RememberTemporary(const std::string& path) {
+    static bool handling = false;
+    if (!handling) {
+        handling = true;
+        ::signal(SIGINT, RemoveTemporariesAndStop);
+        ::signal(SIGTERM, RemoveTemporariesAndStop);
+    }
+    for (char* temporary : g_temporaries) {
+        if (temporary[0] == 0 && path.size() < sizeof g_temporaries[0]) {
+            memcpy(temporary, path.c_str(), path.size() + 1);
+            return;
+        }
+    }
+}
+
+void ForgetTemporary(const std::string& path) {
+    for (char* temporary : g_temporaries) {
+        if (path == temporary) {
+            temporary[0] = 0;
+        }
+    }
+}
+
+}  // namespace
+
 bool SameFile(const std::string& a, const std::string& b) {
     if (a == "-" || b == "-") {
         return a == b;
@@ -48,8 +87,6 @@ bool SameFile(const std::string& a, const std::string& b) {
     }
     return fs::weakly_canonical(fs::absolute(a), error) == fs::weakly_canonical(fs::absolute(b), error);
 }
-
-}  // namespace
 
 OutputFile::OutputFile(const std::string& path) : path_(path) {
     if (path == "-") {
@@ -62,6 +99,7 @@ OutputFile::OutputFile(const std::string& path) : path_(path) {
     } else {
         target_ = LinkTarget(path);
         temporary_ = target_ + ".tmp" + std::to_string(getpid());
+        RememberTemporary(temporary_);
         file_ = fopen(temporary_.c_str(), "wb");
     }
     if (file_ == nullptr) {
@@ -75,6 +113,7 @@ OutputFile::~OutputFile() {
     }
     if (!temporary_.empty()) {
         remove(temporary_.c_str());
+        ForgetTemporary(temporary_);
     }
 }
 
@@ -93,6 +132,7 @@ void OutputFile::Commit() {
     if (!failed && !temporary_.empty()) {
         failed = rename(temporary_.c_str(), target_.c_str()) != 0;
         if (!failed) {
+            ForgetTemporary(temporary_);
             temporary_.clear();
         }
     }
@@ -113,9 +153,18 @@ void WriteOutputFiles(const std::vector<std::pair<std::string, std::string>>& fi
 }
 
 void CheckOutputPaths(const std::vector<NamedPath>& inputs, const std::vector<NamedPath>& outputs) {
+    int standardInputs = 0;
+    for (const NamedPath& input : inputs) {
+        standardInputs += input.path == "-";
+        if (standardInputs > 1) {
+            throw InputError(input.role, 0, "standard input (-) can be read only once");
+        }
+    }
     for (size_t i = 0; i < outputs.size(); i++) {
         for (const NamedPath& input : inputs) {
-            if (input.path != "-" && SameFile(outputs[i].path, input.path)) {
+            // Standard input may be a file an output names.
+            std::string path = input.path == "-" ? "/dev/stdin" : input.path;
+            if (outputs[i].path != "-" && SameFile(outputs[i].path, path)) {
                 throw InputError(outputs[i].role, 0,
                                  "'" + outputs[i].path + "' is " + input.role + " '" + input.path +
                                      "': an output may not replace an input");

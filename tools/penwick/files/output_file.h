@@ -40,6 +40,10 @@ struct NamedPath {
     std::string path;
 };
 
+// Whether two paths the user gave name the same file. "-" is standard input
+// among inputs and standard output among outputs.
+bool SameFile(const std::string& a, const std::string& b);
+
 // Refuses, before anything is written, an output that is also an input or
 // another output of the same run; InputError names both.
 void CheckOutputPaths(const std::vector<NamedPath>& inputs, const std::vector<NamedPath>& outputs);

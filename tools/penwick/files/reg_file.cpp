@@ -75,6 +75,10 @@ std::string DecodeRegFile(const std::string& bytes, const std::string& fileName)
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         return bytes.substr(3);
     }
+    if (bytes.size() >= 2 && (bytes[0] == 0 || bytes[1] == 0)) {
+        throw InputError(fileName, 0, "looks like UTF-16 without a byte-order mark, or big-endian: "
+                                      "save it as UTF-16 little-endian with one, or as plain text");
+    }
     return bytes;
 }
 
@@ -179,12 +183,22 @@ RegValue ParseData(const std::string& data, const std::string& fileName, int lin
     return value;
 }
 
-// Whether a key line names a key below HKEY_LOCAL_MACHINE.
-bool IsMachineKey(const std::string& key, const char16_t* path) {
-    std::string upper = Upper(key);
+// Whether a key line names a key below HKEY_LOCAL_MACHINE, or (with
+// `orAbove`) that key or one of the keys it lies in.
+bool IsMachineKey(const std::string& key, const char16_t* path, bool orAbove = false) {
     std::u16string wide = path;
     std::string below = Upper(std::string(wide.begin(), wide.end()));
-    return upper == "HKEY_LOCAL_MACHINE\\" + below || upper == "HKLM\\" + below;
+    std::string upper = Upper(key);
+    for (const std::string root : {"HKEY_LOCAL_MACHINE", "HKLM"}) {
+        std::string full = root + "\\" + below;
+        if (upper == full) {
+            return true;
+        }
+        if (orAbove && (upper == root || (full.compare(0, upper.size() + 1, upper + "\\") == 0))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Text as a .reg file quotes it: in UTF-8, with " and \\ escaped.
@@ -213,7 +227,7 @@ std::u16string StringOf(const std::vector<uint8_t>& data) {
 }
 
 std::string FormatValue(const RegValue& value) {
-    std::string line = Quoted(value.name) + "=";
+    std::string line = value.name.empty() ? "@=" : Quoted(value.name) + "=";
     // Only a string that ends at its terminator reads back the same.
     std::u16string text = StringOf(value.data);
     if (value.type == kRegSz && (text.size() + 1) * 2 == value.data.size()) {
@@ -364,17 +378,21 @@ RegFile ParseRegFile(const std::string& bytes, const std::string& fileName) {
             bool deletes = line.size() > 2 && line[1] == '-';
             std::string key = line.substr(deletes ? 2 : 1, line.size() - (deletes ? 3 : 2));
             inKey = !deletes;
-            bool touch = IsMachineKey(key, kTouchKey);
-            kept = touch ? &result.touch : IsMachineKey(key, kConfigurationKey) ? &result.penwick : nullptr;
-            if (deletes && kept != nullptr) {
-                *kept = RegKey();
-                if (touch) {
-                    result.penwick = RegKey();  // and its subkey
-                }
-            }
+            // Deleting a key deletes the keys in it too.
             if (deletes) {
+                if (IsMachineKey(key, kTouchKey, true)) {
+                    result.touch = RegKey();
+                }
+                if (IsMachineKey(key, kConfigurationKey, true)) {
+                    result.penwick = RegKey();
+                }
                 kept = nullptr;
-            } else if (kept != nullptr) {
+                continue;
+            }
+            kept = IsMachineKey(key, kTouchKey)           ? &result.touch
+                   : IsMachineKey(key, kConfigurationKey) ? &result.penwick
+                                                           : nullptr;
+            if (kept != nullptr) {
                 kept->present = true;
             }
             continue;

@@ -31,6 +31,7 @@ std::string Quoted(std::string_view text) {
 // samples. False for any other comment.
 bool ParseDirective(std::string_view comment, TraceEvent& event, const std::string& fileName,
                     int line) {
+    event.text = std::string(comment);
     comment = Trim(comment.substr(1));
     const std::string_view prefix = "penwick ";
     if (comment.substr(0, prefix.size()) != prefix) {
@@ -65,7 +66,8 @@ bool ParseDirective(std::string_view comment, TraceEvent& event, const std::stri
         event.dropped = count;
         return true;
     }
-    return false;  // what the capture says for the reader only
+    event.kind = TraceEvent::Note;  // what the capture says for the reader only
+    return true;
 }
 
 }  // namespace
@@ -112,7 +114,11 @@ bool TraceReader::ReadLine(const char*& begin, const char*& end) {
 }
 
 bool TraceReader::ParseLine(const char* begin, const char* end, TraceEvent& event) {
-    std::string_view line = Trim(std::string_view(begin, end - begin));
+    std::string_view line(begin, end - begin);
+    if (line_ == 1 && line.substr(0, 3) == "\xEF\xBB\xBF") {
+        line.remove_prefix(3);  // a UTF-8 byte-order mark, as some editors write
+    }
+    line = Trim(line);
     if (!line.empty() && line[0] == '#') {
         return ParseDirective(line, event, fileName_, line_);
     }
@@ -166,7 +172,18 @@ bool TraceReader::ParseLine(const char* begin, const char* end, TraceEvent& even
                              "truth " + Quoted(fields[3]) + " is neither ok nor fault");
         }
     }
+    bool labelled = truth != Truth::Unknown;
+    if (firstLabelled_ == 0) {
+        firstLabelled_ = line_;
+        labelled_ = labelled;
+    } else if (labelled != labelled_) {
+        throw InputError(fileName_, line_,
+                         std::string(labelled ? "has a label (ok or fault)" : "has no label (ok or fault)") +
+                             " but line " + std::to_string(firstLabelled_) +
+                             (labelled_ ? " has one" : " has none") + ": label every sample or none");
+    }
     event.kind = TraceEvent::Sample;
+    event.text.clear();
     event.sample = {static_cast<uint32_t>(flags), static_cast<int32_t>(x), static_cast<int32_t>(y),
                     truth, line_};
     event.line = line_;
@@ -214,6 +231,10 @@ std::string FormatTraceEvents(const std::vector<TraceEvent>& events, const std::
     out += "flags,x,y,truth\n";
     char buffer[64];
     for (const TraceEvent& event : events) {
+        if (event.kind != TraceEvent::Sample && !event.text.empty()) {
+            out += event.text + "\n";  // a capture's line, as it stood
+            continue;
+        }
         switch (event.kind) {
         case TraceEvent::Sample: {
             const TraceSample& s = event.sample;
@@ -221,6 +242,7 @@ std::string FormatTraceEvents(const std::vector<TraceEvent>& events, const std::
                      s.truth == Truth::Ok ? ",ok" : s.truth == Truth::Fault ? ",fault" : "");
             break;
         }
+        case TraceEvent::Note:
         case TraceEvent::Boot: snprintf(buffer, sizeof buffer, "# penwick boot\n"); break;
         case TraceEvent::EnableScreen:
         case TraceEvent::Screen:

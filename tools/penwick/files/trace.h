@@ -15,7 +15,10 @@
 //   # penwick dropped N           N samples were lost here (the capture fell behind)
 //
 // Other "# penwick ..." lines (the settings as read, the end of a capture)
-// are comments to a reader.
+// are notes: they mean nothing to a replay, but are kept as they stand.
+//
+// A trace labels every sample or none. A UTF-8 byte-order mark at its start
+// is passed over.
 #ifndef PENWICK_TOOLS_FILES_TRACE_H
 #define PENWICK_TOOLS_FILES_TRACE_H
 
@@ -37,12 +40,13 @@ struct TraceSample {
 
 // A sample, or one of the capture's lines about what happened between them.
 struct TraceEvent {
-    enum Kind { Sample, Boot, EnableScreen, Screen, Dropped };
+    enum Kind { Sample, Boot, EnableScreen, Screen, Dropped, Note };
     Kind kind;
     TraceSample sample;     // Sample
     int32_t width, height;  // EnableScreen, Screen
     int64_t dropped;        // Dropped
     int line;
+    std::string text;       // all but Sample: the line as it stands
 };
 
 // Reads a trace as it comes, a line at a time, without holding it in memory.
@@ -69,6 +73,8 @@ private:
     bool atEnd_ = false;
     int line_ = 0;
     bool seenContent_ = false;
+    int firstLabelled_ = 0;    // the first sample's line, and
+    bool labelled_ = false;    // whether it had a label
 };
 
 // A whole trace in memory, events and all; throws InputError.

@@ -20,16 +20,39 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
+// The length of the well-formed UTF-8 sequence at text[i], or 0.
+size_t Utf8Length(const std::string& text, size_t i) {
+    unsigned char lead = static_cast<unsigned char>(text[i]);
+    size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+    if (length == 0 || i + length > text.size()) {
+        return 0;
+    }
+    for (size_t k = 1; k < length; k++) {
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return length;
+}
+
 std::string XmlEscaped(const std::string& text) {
     std::string out;
-    for (char c : text) {
+    for (size_t i = 0; i < text.size();) {
+        char c = text[i];
+        size_t length = Utf8Length(text, i);
+        if (length == 0 || (length == 1 && static_cast<unsigned char>(c) < 0x20 && c != '\t')) {
+            out += '?';  // not text XML may hold: a file name in another encoding, say
+            i++;
+            continue;
+        }
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
-        default: out += c;
+        default: out.append(text, i, length);
         }
+        i += length;
     }
     return out;
 }

@@ -212,18 +212,24 @@ void DrawLocator(std::string& svg, const Area& area, const View& view, double wi
                   "the part shown</text>\n", left - 4, top + 10);
 }
 
+typedef std::vector<std::pair<int32_t, int32_t>> Screens;
+
 void DrawPlot(std::string& svg, int number, const PicturePanel& panel, const Area& area,
-              const View& view, double width, double height, double screenX, double screenY) {
+              const View& view, double width, double height, const Screens& screens) {
     svg += Format("<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' fill='#fafafa' stroke='#cccccc'/>\n",
                   view.left, view.top, width, height);
     svg += Format("<clipPath id='plot%d'><rect x='%.1f' y='%.1f' width='%.1f' height='%.1f'/></clipPath>\n"
                   "<g clip-path='url(#plot%d)'>\n", number, view.left, view.top, width, height, number);
-    // The screen's outline.
-    svg += Format("<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' fill='white' stroke='#999999' "
-                  "stroke-dasharray='6 3'/>\n",
-                  view.X(0), view.Y(0), screenX * view.scale, screenY * view.scale);
-    svg += Format("<text x='%.1f' y='%.1f' fill='#777777' font-size='11'>screen %.0f x %.0f px</text>\n",
-                  view.X(0) + 4, view.Y(0) + 13, screenX / kUnitsPerPixel, screenY / kUnitsPerPixel);
+    // The screens' outlines, each labelled at its lower left corner.
+    for (const auto& [screenWidth, screenHeight] : screens) {
+        double x = screenWidth * kUnitsPerPixel, y = screenHeight * kUnitsPerPixel;
+        svg += Format("<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' fill='%s' stroke='#999999' "
+                      "stroke-dasharray='6 3'/>\n",
+                      view.X(0), view.Y(0), x * view.scale, y * view.scale,
+                      screens.size() == 1 ? "white" : "none");
+        svg += Format("<text x='%.1f' y='%.1f' fill='#777777' font-size='11'>screen %d x %d px</text>\n",
+                      view.X(0) + 4, view.Y(y) - 5, screenWidth, screenHeight);
+    }
 
     // Each stroke as the original driver delivered it (dashed) and as the
     // host received it (solid), in the stroke's colour; numbered at its start.
@@ -269,7 +275,8 @@ void DrawPlot(std::string& svg, int number, const PicturePanel& panel, const Are
     }
     svg += "</g>\n";
     if (!area.wholeScreen) {
-        DrawLocator(svg, area, view, width, screenX, screenY);
+        DrawLocator(svg, area, view, width, screens[0].first * kUnitsPerPixel,
+                    screens[0].second * kUnitsPerPixel);
     }
 
     // A scale in screen pixels, under the plot.
@@ -329,7 +336,15 @@ std::vector<std::string> WrapPhrases(const std::string& text, size_t width) {
 
 std::string FormatReplaySvg(const std::string& title, const std::vector<PicturePanel>& panels,
                             int32_t screenWidth, int32_t screenHeight) {
-    const double screenX = screenWidth * kUnitsPerPixel, screenY = screenHeight * kUnitsPerPixel;
+    Screens screens = panels.empty() ? Screens() : panels[0].screens;
+    if (screens.empty()) {
+        screens.push_back({screenWidth, screenHeight});
+    }
+    double screenX = 0, screenY = 0;
+    for (const auto& [width, height] : screens) {
+        screenX = std::max(screenX, width * kUnitsPerPixel);
+        screenY = std::max(screenY, height * kUnitsPerPixel);
+    }
     Area area = Bounds(panels, screenX, screenY);
     double scale = kPlotSize / std::max(area.maxX - area.minX, area.maxY - area.minY);
     double plotWidth = (area.maxX - area.minX) * scale, plotHeight = (area.maxY - area.minY) * scale;
@@ -350,7 +365,7 @@ std::string FormatReplaySvg(const std::string& title, const std::vector<PictureP
     for (size_t p = 0; p < panels.size(); p++) {
         const PicturePanel& panel = panels[p];
         View view{area.minX, area.minY, scale, kMargin + p * panelWidth, top};
-        DrawPlot(body, static_cast<int>(p), panel, area, view, plotWidth, plotHeight, screenX, screenY);
+        DrawPlot(body, static_cast<int>(p), panel, area, view, plotWidth, plotHeight, screens);
         double textY = top + plotHeight + 40;
         double textWidth = panelWidth - kMargin;
         text.Wrapped(view.left, textY, textWidth, panel.caption, "bold");

@@ -21,9 +21,13 @@ struct PicturePanel {
     ReplayStart start;
     std::vector<ReplayRecord> records;  // the drawn samples only
     ReplaySummary summary;              // of the drawn samples
+    // The screen sizes in pixels the drawn samples were taken on (more than
+    // one when the screen turned), in the order they came.
+    std::vector<std::pair<int32_t, int32_t>> screens;
 };
 
-// `screenWidth` x `screenHeight` is the screen in pixels at enable time.
+// Each screen the first panel names is outlined; without any, one of
+// `screenWidth` x `screenHeight` pixels.
 std::string FormatReplaySvg(const std::string& title, const std::vector<PicturePanel>& panels,
                             int32_t screenWidth, int32_t screenHeight);
 

@@ -78,7 +78,7 @@ std::string FormatReplaySummary(const ReplaySummary& s, const ReplayStart& start
                       s.goodWithheld, s.goodMoved);
     }
     if (s.boots > 0 || s.deviceDropped > 0) {
-        out += Format("capture: %lld boots; the device dropped %lld samples it could not record\n",
+        out += Format("capture: boots %lld; the device dropped %lld samples it could not record\n",
                       s.boots, s.deviceDropped);
     }
     if (start.filteringEnabled && s.uncalibrated > 0) {
