@@ -1,43 +1,23 @@
 // The installer's seam on the device: Windows CE 5 and Windows Mobile 5.0,
 // where every service is a function of coredll.dll, called through its
 // import address slot as the driver's system services are (see
-// system_services_device.cpp). platform/coredll_setup.def lists these slots
-// and nothing else.
-//
-// The prototypes are the documented ones (Windows CE 5.0 API reference);
-// no Windows header is needed for them.
+// platform/coredll.h). platform/coredll_setup.def lists the installer's
+// slots and nothing else.
 #include "platform/setup_services.h"
+
+#include "platform/coredll.h"
+
 // The one arrow that points up out of platform/: the program starts here,
 // and the installer's frame is setup/'s.
 #include "setup/setup_command.h"
 
 namespace {
 
-typedef void* HANDLE;
-typedef HANDLE HKEY;
-typedef int BOOL;
-typedef long LONG;
-typedef uint32_t DWORD;
-typedef unsigned short WORD;
-typedef const char16_t* LPCWSTR;
-
-struct SYSTEMTIME {
-    WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
-};
-
-HKEY const kHkeyLocalMachine = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002));
-HANDLE const kInvalidHandleValue = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(-1));
 const DWORD kGenericRead = 0x80000000;
-const DWORD kGenericWrite = 0x40000000;
-const DWORD kFileShareRead = 0x00000001;
 const DWORD kFileShareWrite = 0x00000002;
 const DWORD kOpenExisting = 3;
-const DWORD kOpenAlways = 4;
-const DWORD kFileAttributeNormal = 0x00000080;
 const DWORD kFileAttributeDirectory = 0x00000010;
 const DWORD kInvalidFileAttributes = 0xFFFFFFFF;
-const DWORD kFileEnd = 2;
-const DWORD kInvalidSetFilePointer = 0xFFFFFFFF;
 const unsigned kMbOk = 0x0, kMbYesNoCancel = 0x3, kMbYesNo = 0x4;
 const unsigned kMbIconError = 0x10, kMbIconQuestion = 0x20, kMbIconInformation = 0x40;
 const unsigned kMbSetForeground = 0x10000;
@@ -46,15 +26,10 @@ const int kIdYes = 6, kIdNo = 7;
 }  // namespace
 
 extern "C" {
-extern LONG (*const coredllRegOpenKeyExW)(HKEY key, LPCWSTR subKey, DWORD options, DWORD access,
-                                          HKEY* result) __asm__("__imp_RegOpenKeyExW");
 extern LONG (*const coredllRegCreateKeyExW)(HKEY key, LPCWSTR subKey, DWORD reserved,
                                             char16_t* keyClass, DWORD options, DWORD access,
                                             void* security, HKEY* result,
                                             DWORD* disposition) __asm__("__imp_RegCreateKeyExW");
-extern LONG (*const coredllRegQueryValueExW)(HKEY key, LPCWSTR name, DWORD* reserved, DWORD* type,
-                                             unsigned char* data,
-                                             DWORD* size) __asm__("__imp_RegQueryValueExW");
 extern LONG (*const coredllRegSetValueExW)(HKEY key, LPCWSTR name, DWORD reserved, DWORD type,
                                            const unsigned char* data,
                                            DWORD size) __asm__("__imp_RegSetValueExW");
@@ -62,19 +37,9 @@ extern LONG (*const coredllRegDeleteValueW)(HKEY key,
                                             LPCWSTR name) __asm__("__imp_RegDeleteValueW");
 extern LONG (*const coredllRegDeleteKeyW)(HKEY key, LPCWSTR subKey) __asm__("__imp_RegDeleteKeyW");
 extern LONG (*const coredllRegFlushKey)(HKEY key) __asm__("__imp_RegFlushKey");
-extern LONG (*const coredllRegCloseKey)(HKEY key) __asm__("__imp_RegCloseKey");
-extern HANDLE (*const coredllCreateFileW)(LPCWSTR name, DWORD access, DWORD share, void* security,
-                                          DWORD disposition, DWORD attributes,
-                                          HANDLE templateFile) __asm__("__imp_CreateFileW");
 extern BOOL (*const coredllReadFile)(HANDLE file, void* data, DWORD size, DWORD* read,
                                      void* overlapped) __asm__("__imp_ReadFile");
-extern BOOL (*const coredllWriteFile)(HANDLE file, const void* data, DWORD size, DWORD* written,
-                                      void* overlapped) __asm__("__imp_WriteFile");
-extern DWORD (*const coredllSetFilePointer)(HANDLE file, LONG distance, LONG* distanceHigh,
-                                            DWORD method) __asm__("__imp_SetFilePointer");
 extern DWORD (*const coredllGetFileSize)(HANDLE file, DWORD* high) __asm__("__imp_GetFileSize");
-extern BOOL (*const coredllFlushFileBuffers)(HANDLE file) __asm__("__imp_FlushFileBuffers");
-extern BOOL (*const coredllCloseHandle)(HANDLE handle) __asm__("__imp_CloseHandle");
 extern DWORD (*const coredllGetFileAttributesW)(LPCWSTR name) __asm__("__imp_GetFileAttributesW");
 extern BOOL (*const coredllCopyFileW)(LPCWSTR from, LPCWSTR to,
                                       BOOL failIfExists) __asm__("__imp_CopyFileW");
@@ -83,7 +48,6 @@ extern BOOL (*const coredllDeleteFileW)(LPCWSTR name) __asm__("__imp_DeleteFileW
 extern DWORD (*const coredllGetLastError)(void) __asm__("__imp_GetLastError");
 extern DWORD (*const coredllGetModuleFileNameW)(HANDLE module, char16_t* name,
                                                 DWORD units) __asm__("__imp_GetModuleFileNameW");
-extern void (*const coredllGetLocalTime)(SYSTEMTIME* time) __asm__("__imp_GetLocalTime");
 extern int (*const coredllMessageBoxW)(HANDLE window, LPCWSTR text, LPCWSTR caption,
                                        unsigned type) __asm__("__imp_MessageBoxW");
 }

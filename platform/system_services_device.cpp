@@ -1,82 +1,40 @@
 // The system services on the device: Windows CE 5 and Windows Mobile 5.0,
-// where every one of them is a function of coredll.dll.
-//
-// Each function is called through its import address slot, __imp_Name, which
-// the loader fills with the function's address: the device compiler ignores
-// dllimport on functions, and a direct call would need the linker's call
-// thunk, whose Thumb-2 code an ARMv5TE cannot execute. platform/coredll.def
-// lists these slots and nothing else, so a direct call fails to link.
-//
-// The prototypes are the documented ones (Windows CE 5.0 API reference);
-// no Windows header is needed for them.
+// where every one of them is a function of coredll.dll, called through its
+// import address slot (see platform/coredll.h). platform/coredll.def lists
+// the driver's slots and nothing else.
 #include "platform/system_services.h"
+
+#include "platform/coredll.h"
+
 // The one arrow that points up out of platform/: the loader enters the
 // library here, and the library's frame is the proxy's.
 #include "proxy/original_driver.h"
 
 namespace {
 
-typedef void* HANDLE;
 typedef HANDLE HMODULE;
-typedef HANDLE HKEY;
-typedef int BOOL;
-typedef long LONG;
-typedef uint32_t DWORD;
 typedef void (*FARPROC)(void);
 
-// UTF-16 strings, as the device's wide-character interface takes them
-// (wchar_t is 16 bits wide on Windows targets).
-typedef const char16_t* LPCWSTR;
-
-typedef unsigned short WORD;
-
-struct SYSTEMTIME {
-    WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
-};
 struct FILETIME {
     DWORD dwLowDateTime, dwHighDateTime;
 };
 typedef DWORD (*LPTHREAD_START_ROUTINE)(void* argument);
 
-HKEY const kHkeyLocalMachine = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002));
-HANDLE const kInvalidHandleValue = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(-1));
-const DWORD kGenericWrite = 0x40000000;
-const DWORD kFileShareRead = 0x00000001;
-const DWORD kOpenAlways = 4;
-const DWORD kFileAttributeNormal = 0x00000080;
-const DWORD kFileEnd = 2;
-const DWORD kInvalidSetFilePointer = 0xFFFFFFFF;
 const int kThreadPriorityIdle = 7;  // Windows CE's lowest of its eight levels
 const DWORD kWaitObject0 = 0;
 const int kSmCxScreen = 0;
 const int kSmCyScreen = 1;
-const LONG kErrorSuccess = 0;
 
 }  // namespace
 
 extern "C" {
 extern int (*const coredllGetSystemMetrics)(int index) __asm__("__imp_GetSystemMetrics");
-extern LONG (*const coredllRegOpenKeyExW)(HKEY key, LPCWSTR subKey, DWORD options, DWORD access,
-                                          HKEY* result) __asm__("__imp_RegOpenKeyExW");
-extern LONG (*const coredllRegQueryValueExW)(HKEY key, LPCWSTR name, DWORD* reserved, DWORD* type,
-                                             unsigned char* data,
-                                             DWORD* size) __asm__("__imp_RegQueryValueExW");
-extern LONG (*const coredllRegCloseKey)(HKEY key) __asm__("__imp_RegCloseKey");
 extern HMODULE (*const coredllLoadLibraryW)(LPCWSTR fileName) __asm__("__imp_LoadLibraryW");
 extern FARPROC (*const coredllGetProcAddressW)(HMODULE module,
                                                LPCWSTR name) __asm__("__imp_GetProcAddressW");
 extern BOOL (*const coredllFreeLibrary)(HMODULE module) __asm__("__imp_FreeLibrary");
 extern BOOL (*const coredllDisableThreadLibraryCalls)(HMODULE module) __asm__(
     "__imp_DisableThreadLibraryCalls");
-extern HANDLE (*const coredllCreateFileW)(LPCWSTR name, DWORD access, DWORD share, void* security,
-                                          DWORD disposition, DWORD attributes,
-                                          HANDLE templateFile) __asm__("__imp_CreateFileW");
-extern DWORD (*const coredllSetFilePointer)(HANDLE file, LONG distance, LONG* distanceHigh,
-                                            DWORD method) __asm__("__imp_SetFilePointer");
-extern BOOL (*const coredllWriteFile)(HANDLE file, const void* data, DWORD size, DWORD* written,
-                                      void* overlapped) __asm__("__imp_WriteFile");
-extern BOOL (*const coredllFlushFileBuffers)(HANDLE file) __asm__("__imp_FlushFileBuffers");
-extern BOOL (*const coredllCloseHandle)(HANDLE handle) __asm__("__imp_CloseHandle");
 extern HANDLE (*const coredllCreateThread)(void* security, DWORD stackSize,
                                            LPTHREAD_START_ROUTINE start, void* argument,
                                            DWORD flags, DWORD* threadId) __asm__("__imp_CreateThread");
@@ -86,7 +44,6 @@ extern DWORD (*const coredllWaitForSingleObject)(HANDLE handle,
                                                  DWORD milliseconds) __asm__("__imp_WaitForSingleObject");
 extern void (*const coredllSleep)(DWORD milliseconds) __asm__("__imp_Sleep");
 extern DWORD (*const coredllGetTickCount)(void) __asm__("__imp_GetTickCount");
-extern void (*const coredllGetLocalTime)(SYSTEMTIME* time) __asm__("__imp_GetLocalTime");
 extern BOOL (*const coredllSystemTimeToFileTime)(const SYSTEMTIME* time,
                                                  FILETIME* file) __asm__("__imp_SystemTimeToFileTime");
 extern BOOL (*const coredllFileTimeToSystemTime)(const FILETIME* file,
