@@ -195,12 +195,7 @@ void SetupSystemFolder(char16_t* folder, uint32_t units) {
 void SetupLocalTime(SystemDateTime* time) {
     SYSTEMTIME now;
     coredllGetLocalTime(&now);
-    time->year = now.wYear;
-    time->month = now.wMonth;
-    time->day = now.wDay;
-    time->hour = now.wHour;
-    time->minute = now.wMinute;
-    time->second = now.wSecond;
+    *time = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
 SetupAnswer SetupAsk(const char16_t* question, bool cancel) {

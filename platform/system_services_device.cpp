@@ -144,12 +144,7 @@ int32_t SystemBootTime(SystemDateTime* time) {
     if (!coredllFileTimeToSystemTime(&file, &boot)) {
         return 0;
     }
-    time->year = boot.wYear;
-    time->month = boot.wMonth;
-    time->day = boot.wDay;
-    time->hour = boot.wHour;
-    time->minute = boot.wMinute;
-    time->second = boot.wSecond;
+    *time = {boot.wYear, boot.wMonth, boot.wDay, boot.wHour, boot.wMinute, boot.wSecond};
     return 1;
 }
 
