@@ -99,7 +99,11 @@ penwick_i386_start() {
         penwick_i386_stop
         return 1
     fi
-    echo "32-bit x86: this machine runs none natively; qemu-i386 emulates them for this run, so the Windows tests take longer" >&2
+    local why="this machine runs none natively"
+    if [ "${PENWICK_I386:-}" = emulate ]; then
+        why="PENWICK_I386=emulate"
+    fi
+    echo "32-bit x86: $why; qemu-i386 emulates them for this run, so the Windows tests take longer" >&2
 }
 
 # Removes what penwick_i386_start registered and mounted; safe to call twice.
