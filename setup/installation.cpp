@@ -165,8 +165,7 @@ bool ReadOriginalDriver(void) {
 // The file a driver name stands for: where the name points, or in the
 // system's folder for a bare name; the loader adds ".dll" to a name without
 // an extension.
-bool FindDriverFile(const char16_t* name) {
-    Installation& s = g_installation;
+bool DriverFile(const char16_t* name, char16_t path[kSetupPathUnits]) {
     bool folder = false;
     bool extension = false;
     for (const char16_t* c = name; *c != 0; c++) {
@@ -174,10 +173,15 @@ bool FindDriverFile(const char16_t* name) {
         extension = *c == u'.' || (extension && *c != u'\\' && *c != u'/');
     }
     const char* dll = extension ? "" : ".dll";
-    bool made = folder ? SetupMakePath(s.originalFile, "%s%a", name, dll)
-                       : SetupMakePath(s.originalFile, "%s\\%s%a", s.systemFolder, name, dll);
+    return folder ? SetupMakePath(path, "%s%a", name, dll)
+                  : SetupMakePath(path, "%s\\%s%a", g_installation.systemFolder, name, dll);
+}
+
+bool FindDriverFile(const char16_t* name) {
+    Installation& s = g_installation;
     uint32_t size = 0;
-    int32_t error = made ? SetupFileSize(s.originalFile, &size) : kSetupErrorNotFound;
+    int32_t error = DriverFile(name, s.originalFile) ? SetupFileSize(s.originalFile, &size)
+                                                     : kSetupErrorNotFound;
     if (error != 0) {
         Because("the driver %s is not there as %s (%a)", name, s.originalFile,
                 SetupErrorWords(error));
@@ -648,15 +652,21 @@ InstallationResult InstallationStatus(void) {
     Begin();
     SetupLog("status");
     uint32_t size = 0;
+    bool installed = false;
+    // A file the host or Penwick cannot load at the next boot, which leaves
+    // the device without touch input whatever the check finds.
+    const char16_t* missing = nullptr;
     if (!ReadTouchDriver()) {
         SetupOutcome("%s.", s.reason);
     } else if (NamesPenwick(s.touchDriver.name)) {
+        installed = true;
         SetupOutcome("Penwick is installed: DriverName names %s.", s.touchDriver.name);
         if (ReadOriginalDriver()) {
-            SetupOutcome(FindDriverFile(s.originalDriver.name)
-                             ? "It forwards to %s (%s)."
-                             : "It forwards to %s, but %s is not there: no touch input!",
+            bool found = FindDriverFile(s.originalDriver.name);
+            SetupOutcome(found ? "It forwards to %s (%s)."
+                               : "It forwards to %s, but %s is not there: no touch input!",
                          s.originalDriver.name, s.originalFile);
+            missing = found ? nullptr : s.originalFile;
         } else {
             SetupOutcome("%s.", s.reason);
         }
@@ -666,14 +676,25 @@ InstallationResult InstallationStatus(void) {
     if (s.penwickKey == nullptr && SetupOpenKey(kConfigurationKey, &s.penwickKey) != 0) {
         s.penwickKey = nullptr;
     }
+    // Penwick's file: the one DriverName names when it names Penwick.
     char16_t penwick[kSetupPathUnits];
-    SetupMakePath(penwick, "%s\\%s", s.systemFolder, kPenwickFile);
+    if (!installed || !DriverFile(s.touchDriver.name, penwick)) {
+        SetupMakePath(penwick, "%s\\%s", s.systemFolder, kPenwickFile);
+    }
     bool there = FileSize(penwick, &size);
     SetupOutcome(there ? "%s: %u bytes." : "%s is not there.", penwick, size);
+    if (installed && !there) {
+        missing = penwick;
+    }
 
     Verdict verdict = {false, 0, 0, {}};
     CheckConfigurationIn(kSetupRegistry, Judge, &verdict);
-    if (verdict.errors == 0) {
+    if (missing != nullptr) {
+        SetupOutcome(
+            "At the next boot Penwick does not filter and there is no touch input: %s is not "
+            "there.",
+            missing);
+    } else if (verdict.errors == 0) {
         SetupOutcome("At the next boot Penwick filters (the check finds no error, %d warnings).",
                      verdict.warnings);
     } else {

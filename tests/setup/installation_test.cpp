@@ -384,6 +384,44 @@ TEST_F(SetupTest, status_says_what_is_installed_what_it_forwards_to_the_verdict_
     EXPECT_TRUE(CurrentState() == before);
 }
 
+TEST_F(SetupTest, status_says_there_is_no_touch_input_when_a_driver_file_is_missing) {
+    struct Missing {
+        const char* name;
+        std::u16string driverName;  // what DriverName names Penwick as
+        std::u16string deleted;     // the file that is not there
+        const char* lines;          // the outcome's second to fourth lines
+    };
+    const Missing cases[] = {
+        {"the_driver_it_forwards_to", u"Penwick.dll", u"\\Windows\\touch.dll",
+         "It forwards to touch.dll, but \\Windows\\touch.dll is not there: no touch input!\n"
+         "\\Windows\\Penwick.dll: 20 bytes.\n"
+         "At the next boot Penwick does not filter and there is no touch input: "
+         "\\Windows\\touch.dll is not there.\n"},
+        {"penwick_itself", u"Penwick.dll", u"\\Windows\\Penwick.dll",
+         "It forwards to touch.dll (\\Windows\\touch.dll).\n"
+         "\\Windows\\Penwick.dll is not there.\n"
+         "At the next boot Penwick does not filter and there is no touch input: "
+         "\\Windows\\Penwick.dll is not there.\n"},
+        {"penwick_where_driver_name_points", u"\\Storage Card\\Penwick",
+         u"\\Storage Card\\Penwick.dll",
+         "It forwards to touch.dll (\\Windows\\touch.dll).\n"
+         "\\Storage Card\\Penwick.dll is not there.\n"
+         "At the next boot Penwick does not filter and there is no touch input: "
+         "\\Storage Card\\Penwick.dll is not there.\n"},
+    };
+    for (const Missing& m : cases) {
+        SCOPED_TRACE(m.name);
+        PreviouslyInstalled(u"touch.dll");
+        HostSetRegistryString(kTouch, u"DriverName", m.driverName);
+        g_hostSystem.files[u"\\Windows\\touch.dll"] = kTouchBytes;
+        g_hostSystem.files.erase(m.deleted);
+        ASSERT_EQ(Run(u"status /quiet"), InstallationDone);
+        std::string outcome = Outcome();
+        outcome = outcome.substr(outcome.find('\n') + 1);
+        EXPECT_EQ(outcome.substr(0, outcome.find("Capture")), m.lines);
+    }
+}
+
 TEST_F(SetupTest, status_of_a_device_without_penwick_names_its_touch_driver) {
     HostSetRegistryString(kPenwick, u"CaptureFile", u"relative.csv");
     ASSERT_EQ(Run(u"status /quiet"), InstallationDone);
