@@ -705,13 +705,14 @@ InstallationResult InstallationStatus(void) {
                      verdict.errors > 1 ? " (and more: see the log)" : "");
     }
 
-    // The capture, by the driver's own rules for its two values.
+    // The capture, by the driver's own rules for its two values, when the
+    // driver is loaded at all.
     alignas(4) char16_t capture[kCaptureFileUnits];
     uint32_t type = 0;
     uint32_t captureSize = sizeof capture;
     uint32_t limit = 0;
     uint32_t limitSize = sizeof limit;
-    bool on = s.penwickKey != nullptr &&
+    bool on = installed && missing == nullptr && s.penwickKey != nullptr &&
               SetupQueryValue(s.penwickKey, u"CaptureFile", &type, capture, &captureSize) == 0 &&
               ConfigurationCaptureFileUsable(type, capture, captureSize);
     bool limitRead =

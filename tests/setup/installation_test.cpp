@@ -422,6 +422,20 @@ TEST_F(SetupTest, status_says_there_is_no_touch_input_when_a_driver_file_is_miss
     }
 }
 
+TEST_F(SetupTest, status_after_uninstall_says_capture_is_off_though_its_settings_stay) {
+    PreviouslyInstalled(u"touch.dll");
+    HostSetRegistryString(kPenwick, u"CaptureFile", u"\\My Documents\\penwick-capture.csv");
+    ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone);
+    ASSERT_EQ(Run(u"status /quiet"), InstallationDone);
+    EXPECT_EQ(Outcome().substr(Outcome().rfind('\n') + 1), "Capture is off.");
+    // Installed again, the capture is on again.
+    ASSERT_EQ(Run(u"install /quiet"), InstallationDone);
+    ASSERT_EQ(Run(u"status /quiet"), InstallationDone);
+    EXPECT_EQ(Outcome().substr(Outcome().rfind('\n') + 1),
+              "Capture is on, into \\My Documents\\penwick-capture.csv (no file yet), at most "
+              "1048576 bytes.");
+}
+
 TEST_F(SetupTest, status_of_a_device_without_penwick_names_its_touch_driver) {
     HostSetRegistryString(kPenwick, u"CaptureFile", u"relative.csv");
     ASSERT_EQ(Run(u"status /quiet"), InstallationDone);
