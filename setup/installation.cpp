@@ -204,6 +204,17 @@ bool FindPenwick(void) {
         return false;
     }
     SetupLog("%s: %u bytes", s.penwickSource, size);
+    int32_t whole = 0;
+    error = SetupModuleIsWhole(s.penwickSource, &whole);
+    if (error != 0) {
+        Because("%s cannot be read (%a)", s.penwickSource, SetupErrorWords(error));
+        return false;
+    }
+    if (!whole) {
+        Because("%s is not a whole module (%u bytes): copy it from the package again",
+                s.penwickSource, size);
+        return false;
+    }
     int32_t same = 0;
     error = SetupCompareFiles(s.originalFile, s.penwickSource, &same);
     if (error != 0) {

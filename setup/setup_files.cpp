@@ -16,6 +16,15 @@ int32_t ReadBlock(SystemFile file, uint8_t* data, uint32_t size, uint32_t* got) 
     return 0;
 }
 
+// A little-endian number of `bytes` bytes.
+uint32_t Little(const uint8_t* data, int bytes) {
+    uint32_t number = 0;
+    for (int i = bytes - 1; i >= 0; i--) {
+        number = number << 8 | data[i];
+    }
+    return number;
+}
+
 }  // namespace
 
 int32_t SetupCompareFiles(const char16_t* a, const char16_t* b, int32_t* same) {
@@ -63,6 +72,50 @@ int32_t SetupReadWholeFile(const char16_t* path, void* data, uint32_t capacity, 
     }
     SetupCloseFile(file);
     return error == 0 && beyond != 0 ? kSetupErrorMoreData : error;
+}
+
+int32_t SetupModuleIsWhole(const char16_t* path, int32_t* whole) {
+    *whole = 0;
+    uint32_t size = 0;
+    SystemFile file = nullptr;
+    int32_t error = SetupFileSize(path, &size);
+    if (error == 0) {
+        error = SetupOpenFile(path, false, &file);
+    }
+    if (error != 0) {
+        return error;
+    }
+    // The headers and the section table, which lie at the start.
+    uint8_t head[1024];
+    uint32_t got = 0;
+    error = ReadBlock(file, head, sizeof head, &got);
+    SetupCloseFile(file);
+    if (error != 0 || got < 0x40 || head[0] != 'M' || head[1] != 'Z') {
+        return error;
+    }
+    const uint32_t kFileHeaderEnd = 24;  // "PE\0\0" and the file header
+    const uint32_t kSectionBytes = 40;
+    uint32_t pe = Little(head + 0x3C, 4);
+    if (pe > got - kFileHeaderEnd || head[pe] != 'P' || head[pe + 1] != 'E' || head[pe + 2] != 0 ||
+        head[pe + 3] != 0) {
+        return 0;
+    }
+    uint32_t sections = Little(head + pe + 6, 2);
+    uint32_t table = pe + kFileHeaderEnd + Little(head + pe + 20, 2);
+    // At most 65,535 sections: their bytes cannot wrap.
+    if (sections == 0 || table > got || sections * kSectionBytes > got - table) {
+        return 0;
+    }
+    for (uint32_t i = 0; i < sections; i++) {
+        const uint8_t* section = head + table + i * kSectionBytes;
+        uint32_t rawSize = Little(section + 16, 4);
+        uint32_t rawAt = Little(section + 20, 4);
+        if (rawSize != 0 && (rawAt > size || rawSize > size - rawAt)) {
+            return 0;
+        }
+    }
+    *whole = 1;
+    return 0;
 }
 
 int32_t SetupAppendToFile(const char16_t* path, const void* data, uint32_t size) {

@@ -91,8 +91,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SetupTest, installing_again_keeps_the_original_driver_and_rewrites_the_settings) {
     PreviouslyInstalled(u"oem_touch.dll");
     // The same bytes, over two blocks compared.
-    g_hostSystem.files[kBeside + u"Penwick.dll"] = std::string(1024, 'p');
-    g_hostSystem.files[u"\\Windows\\Penwick.dll"] = std::string(1024, 'p');
+    std::string built = kPenwickBytes + std::string(512, 'p');
+    g_hostSystem.files[kBeside + u"Penwick.dll"] = built;
+    g_hostSystem.files[u"\\Windows\\Penwick.dll"] = built;
     g_hostSystem.files[u"\\Windows\\oem_touch.dll"] = kTouchBytes;
     g_hostSetup.filesInUse.insert(u"\\Windows\\Penwick.dll");  // the host has loaded it
     ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
@@ -105,7 +106,7 @@ TEST_F(SetupTest, installing_again_keeps_the_original_driver_and_rewrites_the_se
 
 TEST_F(SetupTest, a_different_penwick_dll_that_is_not_in_use_is_replaced) {
     // They differ in the last byte of the third block compared.
-    std::string built(1500, 'p');
+    std::string built = kPenwickBytes + std::string(1500 - kPenwickBytes.size(), 'p');
     g_hostSystem.files[kBeside + u"Penwick.dll"] = built;
     g_hostSystem.files[u"\\Windows\\Penwick.dll"] = built.substr(0, 1499) + 'o';
     ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
@@ -193,6 +194,15 @@ const Refusal kInstallRefusals[] = {
     {"no_penwick_dll_beside_the_installer",
      [] { g_hostSystem.files.erase(kBeside + u"Penwick.dll"); }, u"install",
      "Penwick.dll is not beside the installer in \\Storage Card\\Penwick (it is not there)."},
+    {"penwick_dll_beside_the_installer_empty",
+     [] { g_hostSystem.files[kBeside + u"Penwick.dll"] = ""; }, u"install",
+     "\\Storage Card\\Penwick\\Penwick.dll is not a whole module (0 bytes): copy it from the "
+     "package again."},
+    {"penwick_dll_beside_the_installer_broken_off",
+     [] { g_hostSystem.files[kBeside + u"Penwick.dll"] = kPenwickBytes.substr(0, 0x1FF); },
+     u"install",
+     "\\Storage Card\\Penwick\\Penwick.dll is not a whole module (511 bytes): copy it from the "
+     "package again."},
     {"a_penwick_dll_in_use_that_differs",
      [] {
          PreviouslyInstalled(u"touch.dll");
@@ -377,7 +387,7 @@ TEST_F(SetupTest, status_says_what_is_installed_what_it_forwards_to_the_verdict_
     EXPECT_EQ(Outcome(),
               "Penwick is installed: DriverName names Penwick.dll.\n"
               "It forwards to touch.dll (\\Windows\\touch.dll).\n"
-              "\\Windows\\Penwick.dll: 20 bytes.\n"
+              "\\Windows\\Penwick.dll: 512 bytes.\n"
               "At the next boot Penwick filters (the check finds no error, 0 warnings).\n"
               "Capture is on, into \\My Documents\\penwick-capture.csv: 1234 bytes of at most "
               "67108864.");
@@ -394,7 +404,7 @@ TEST_F(SetupTest, status_says_there_is_no_touch_input_when_a_driver_file_is_miss
     const Missing cases[] = {
         {"the_driver_it_forwards_to", u"Penwick.dll", u"\\Windows\\touch.dll",
          "It forwards to touch.dll, but \\Windows\\touch.dll is not there: no touch input!\n"
-         "\\Windows\\Penwick.dll: 20 bytes.\n"
+         "\\Windows\\Penwick.dll: 512 bytes.\n"
          "At the next boot Penwick does not filter and there is no touch input: "
          "\\Windows\\touch.dll is not there.\n"},
         {"penwick_itself", u"Penwick.dll", u"\\Windows\\Penwick.dll",

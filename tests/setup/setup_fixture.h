@@ -19,7 +19,20 @@ inline const std::u16string kTouch = kTouchKey;
 inline const std::u16string kPenwick = kConfigurationKey;
 inline const std::u16string kBeside = u"\\Storage Card\\Penwick\\";
 inline const std::u16string kLog = u"\\Windows\\PenwickSetup.log";
-inline const std::string kPenwickBytes = "Penwick.dll as built";
+// The smallest module the installer takes for a whole one: its headers and
+// one section, whose data ends the file.
+inline std::string SmallestModule() {
+    std::string module(0x200, '\0');
+    module.replace(0, 2, "MZ");
+    module[0x3C] = 0x40;                         // where the PE header is
+    module.replace(0x40, 4, std::string("PE\0\0", 4));
+    module[0x46] = 1;                            // one section, no optional header
+    module[0x58 + 17] = 0x01;                    // its 0x100 bytes of data
+    module[0x58 + 21] = 0x01;                    // at 0x100
+    module.replace(0x100, 20, "Penwick.dll as built");
+    return module;
+}
+inline const std::string kPenwickBytes = SmallestModule();
 inline const std::string kTouchBytes = "the device's own touch driver";
 
 inline std::string Narrow(const std::u16string& text) {
