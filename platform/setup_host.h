@@ -27,6 +27,9 @@ struct HostSetup {
     // Files (full paths, any case) in use: they can be read, not replaced,
     // moved or deleted.
     std::set<std::u16string> filesInUse;
+    // Modules in ROM (full paths, any case): there, but not files that can
+    // be read; they are not in g_hostSystem.files.
+    std::set<std::u16string> romModules;
     // Every write to the store (a registry value, a file) takes its bytes
     // from g_hostSystem.storeRoom; more than is left fails: the store is full.
     int openFiles = 0;  // opened and not yet closed

@@ -61,6 +61,10 @@ int32_t SetupDeleteKey(const char16_t* subKey);
 // 0 and the size in bytes when a file (not a folder) is there.
 int32_t SetupFileSize(const char16_t* path, uint32_t* size);
 
+// Whether a module that the system runs in place from ROM is at `path`: it
+// is there, but it cannot be opened and read as a file.
+bool SetupIsRomModule(const char16_t* path);
+
 // Copies a file over whatever is at `to`.
 int32_t SetupCopyFile(const char16_t* from, const char16_t* to);
 

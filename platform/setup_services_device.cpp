@@ -17,6 +17,7 @@ const DWORD kGenericRead = 0x80000000;
 const DWORD kFileShareWrite = 0x00000002;
 const DWORD kOpenExisting = 3;
 const DWORD kFileAttributeDirectory = 0x00000010;
+const DWORD kFileAttributeRomModule = 0x00002000;  // runs in place from ROM
 const DWORD kInvalidFileAttributes = 0xFFFFFFFF;
 const unsigned kMbOk = 0x0, kMbYesNoCancel = 0x3, kMbYesNo = 0x4;
 const unsigned kMbIconError = 0x10, kMbIconQuestion = 0x20, kMbIconInformation = 0x40;
@@ -128,6 +129,11 @@ int32_t SetupFileSize(const char16_t* path, uint32_t* size) {
     *size = coredllGetFileSize(file, nullptr);
     coredllCloseHandle(file);
     return 0;
+}
+
+bool SetupIsRomModule(const char16_t* path) {
+    DWORD attributes = coredllGetFileAttributesW(path);
+    return attributes != kInvalidFileAttributes && (attributes & kFileAttributeRomModule) != 0;
 }
 
 int32_t SetupCopyFile(const char16_t* from, const char16_t* to) {

@@ -51,13 +51,17 @@ bool IsReadOnly(const std::u16string& key) {
     return false;
 }
 
-bool IsInUse(const std::u16string& path) {
-    for (const std::u16string& inUse : g_hostSetup.filesInUse) {
-        if (Folded(inUse) == Folded(path)) {
+bool IsIn(const std::set<std::u16string>& paths, const std::u16string& path) {
+    for (const std::u16string& listed : paths) {
+        if (Folded(listed) == Folded(path)) {
             return true;
         }
     }
     return false;
+}
+
+bool IsInUse(const std::u16string& path) {
+    return IsIn(g_hostSetup.filesInUse, path);
 }
 
 // Takes `size` bytes of the store; false when it is full.
@@ -162,6 +166,8 @@ int32_t SetupFileSize(const char16_t* path, uint32_t* size) {
     *size = static_cast<uint32_t>(file->size());
     return 0;
 }
+
+bool SetupIsRomModule(const char16_t* path) { return IsIn(g_hostSetup.romModules, path); }
 
 int32_t SetupCopyFile(const char16_t* from, const char16_t* to) {
     const std::string* source = HostFindFile(from);

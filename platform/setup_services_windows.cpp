@@ -108,6 +108,10 @@ int32_t SetupFileSize(const char16_t* path, uint32_t* size) {
     return 0;
 }
 
+// The desktop has no modules in ROM (and there the attribute bit means
+// something else).
+bool SetupIsRomModule(const char16_t*) { return false; }
+
 int32_t SetupCopyFile(const char16_t* from, const char16_t* to) {
     return CopyFileW(Wide(from), Wide(to), FALSE) ? 0 : LastError();
 }

@@ -180,8 +180,15 @@ bool DriverFile(const char16_t* name, char16_t path[kSetupPathUnits]) {
 bool FindDriverFile(const char16_t* name) {
     Installation& s = g_installation;
     uint32_t size = 0;
-    int32_t error = DriverFile(name, s.originalFile) ? SetupFileSize(s.originalFile, &size)
-                                                     : kSetupErrorNotFound;
+    bool made = DriverFile(name, s.originalFile);
+    // A device's own touch driver often runs in place from ROM: it is there,
+    // though it cannot be read as a file.
+    s.originalInRom = made && SetupIsRomModule(s.originalFile);
+    if (s.originalInRom) {
+        SetupLog("%s: a module in ROM", s.originalFile);
+        return true;
+    }
+    int32_t error = made ? SetupFileSize(s.originalFile, &size) : kSetupErrorNotFound;
     if (error != 0) {
         Because("the driver %s is not there as %s (%a)", name, s.originalFile,
                 SetupErrorWords(error));
@@ -215,8 +222,9 @@ bool FindPenwick(void) {
                 s.penwickSource, size);
         return false;
     }
+    // A module in ROM is the device maker's, never a copy of Penwick.
     int32_t same = 0;
-    error = SetupCompareFiles(s.originalFile, s.penwickSource, &same);
+    error = s.originalInRom ? 0 : SetupCompareFiles(s.originalFile, s.penwickSource, &same);
     if (error != 0) {
         Because("%s cannot be read (%a)", s.originalFile, SetupErrorWords(error));
         return false;

@@ -11,7 +11,7 @@
 //   install    1. DriverName is read and judged. When it names Penwick (an
 //                 install again), OrigDriverName is kept; otherwise the
 //                 driver it names must be a file in \Windows (or where the
-//                 name points) and no copy of Penwick.
+//                 name points), or a module in ROM, and no copy of Penwick.
 //              2. The settings file is read (nothing is written yet).
 //              3. Penwick.dll beside the installer goes to \Windows, unless
 //                 the same bytes are there already; a different file there
@@ -87,6 +87,7 @@ struct Installation {
     bool penwickKeyCreated;
     bool penwickCopied;
     bool penwickMovedAside;
+    bool originalInRom;  // the original driver runs in place from ROM
     int savedCount;
     InstallationSaved saved[kSettingsFileValues + 2];
     // Why the step that failed failed, for the outcome.

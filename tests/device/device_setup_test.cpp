@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ struct Value {
 // Keys by upper-case path, values by upper-case name; files by upper-case path.
 std::map<std::string, std::map<std::string, Value>> g_registry;
 std::map<std::string, std::string> g_files;
+// Modules that run in place from ROM: there, but no files to open.
+std::set<std::string> g_romModules;
 std::vector<std::string> g_openKeys;  // by handle - 1; empty once closed
 std::vector<std::string> g_boxes;
 std::vector<std::string> g_misuse;  // calls the device would refuse
@@ -202,6 +205,9 @@ int CloseHandle(void* handle) {
 }
 
 uint32_t GetFileAttributesW(const char16_t* name) {
+    if (g_romModules.count(Upper(Narrow(name)))) {
+        return 0x2000 | 0x40 | 0x1;  // a module in ROM, read-only
+    }
     return g_files.count(Upper(Narrow(name))) ? 0x80 : (Fail(2), 0xFFFFFFFF);
 }
 
@@ -383,6 +389,16 @@ int main(int argc, char** argv) {
                g_registry.count(kPenwick) == 0,
            "uninstall --purge gives back touch.dll and deletes Penwick's key");
 
+    // A touch driver that runs in place from ROM, as many devices have it.
+    g_files.erase("\\WINDOWS\\TOUCH.DLL");
+    g_romModules.insert("\\WINDOWS\\TOUCH.DLL");
+    Expect(run(u"install /quiet") == 0 &&
+               g_registry[kTouch]["DRIVERNAME"].data == Utf16("Penwick.dll"),
+           "install in front of a touch driver in ROM succeeds");
+    Expect(run(u"uninstall /quiet") == 0 &&
+               g_registry[kTouch]["DRIVERNAME"].data == Utf16("touch.dll"),
+           "uninstall gives back the touch driver in ROM");
+
     const std::string& log = g_files["\\WINDOWS\\PENWICKSETUP.LOG"];
     Expect(log.find("PenwickSetup 0.1.0, 2026-12-09 10:30:05: \"install /quiet\"\ninstall\n") !=
                std::string::npos,
@@ -398,8 +414,8 @@ int main(int argc, char** argv) {
     }
     if (g_failures == 0) {
         printf(
-            "%s ran on an ARMv5TE: a refused install put back, install, status and uninstall "
-            "as expected\n",
+            "%s ran on an ARMv5TE: a refused install put back, install, status and uninstall, "
+            "and both in front of a driver in ROM, as expected\n",
             argv[1]);
     }
     return g_failures == 0 ? 0 : 1;

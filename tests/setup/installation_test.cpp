@@ -123,6 +123,16 @@ TEST_F(SetupTest, a_warning_of_the_check_is_said_and_does_not_stop_the_install) 
     EXPECT_NE(Log().find("check: warning: MaxDirDiff is 181, above 180"), std::string::npos);
 }
 
+TEST_F(SetupTest, a_touch_driver_that_runs_from_rom_is_installed_in_front_of_and_given_back) {
+    g_hostSystem.files.erase(u"\\Windows\\touch.dll");
+    g_hostSetup.romModules.insert(u"\\WINDOWS\\TOUCH.DLL");
+    ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
+    EXPECT_EQ(StoredString(kPenwick, u"OrigDriverName"), "touch.dll");
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "Penwick.dll");
+    ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone) << Outcome();
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "touch.dll");
+}
+
 // Every way an install or uninstall is refused or fails: it ends with one
 // line saying why and the device exactly as it was.
 struct Refusal {
