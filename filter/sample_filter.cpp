@@ -119,7 +119,6 @@ bool FilterSample(int32_t x, int32_t y, bool down, bool previousDown) {
     int32_t dx = WrapSub(x, state.previousX);
     int32_t dy = WrapSub(y, state.previousY);
     int32_t d2 = WrapAdd(WrapMul(dx, dx), WrapMul(dy, dy));
-    state.lastSquaredStep = d2;
 
     bool hasDirection = d2 > WrapMul(settings.MinDirSpeed, settings.MinDirSpeed);
     float direction = hasDirection ? Direction(dx, dy) : 0.0f;

@@ -53,12 +53,12 @@ struct FilterState {
     int32_t enableHeight;
     // What decided the last call of FilterSample, for the replay tool: the
     // rule, whether an accepting rule's sample was withheld by the delay, and
-    // the quantities the rules compared. The squared step is computed from
+    // the quantities the rules compared besides the squared step, which is
+    // previousSquaredStep after the call. The squared step is computed from
     // rule a on, the speed change from rule c on, the direction change for
     // rules g and h only; otherwise these keep older values.
     FilterRule lastRule;
     bool lastWithheldByDelay;
-    int32_t lastSquaredStep;
     int32_t lastSpeedChange;
     float lastDirectionChange;
 };

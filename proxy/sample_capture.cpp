@@ -203,6 +203,55 @@ void CaptureWriteBlock(void) {
     }
 }
 
+// One round of the writer: every entry in the buffer appended to the file.
+void CaptureWriteOut(void) {
+    CaptureState& c = g_capture;
+    while (c.tail != c.head && !c.off) {
+        CaptureFence();
+        CaptureEntry entry = c.entries[c.tail % kCaptureEntries];
+        CaptureFence();
+        c.tail = c.tail + 1;
+        if (c.blockBytes + kLongestLine > kCaptureBlockBytes) {
+            CaptureWriteBlock();
+        }
+        AppendEntry(entry);
+    }
+    CaptureWriteBlock();
+    uint32_t now = SystemTickCount();
+    if (c.file != nullptr && now - c.lastFlush >= kCaptureFlushMs) {
+        SystemFlushFile(c.file);
+        c.lastFlush = now;
+    }
+}
+
+uint32_t CaptureWriter(void*) {
+    CaptureState& c = g_capture;
+    c.file = SystemOpenFileForAppend(g_configuration.captureFile, &c.fileBytes);
+    if (c.file == nullptr) {
+        CaptureTurnOff();
+    } else {
+        c.lastFlush = SystemTickCount();
+        while (!c.stopRequested && !c.off) {
+            SystemSleep(kCaptureRoundMs);
+            CaptureWriteOut();
+        }
+        // What is left, and samples lost since the buffer last had room
+        // (nothing records samples any more).
+        CaptureWriteOut();
+        if (c.dropped > 0) {
+            AppendEntry({CaptureEntryDropped, c.dropped, 0, 0});
+            c.dropped = 0;
+            CaptureWriteBlock();
+        }
+        SystemFlushFile(c.file);
+        SystemCloseFile(c.file);
+        c.file = nullptr;
+    }
+    CaptureFence();
+    c.writerDone = true;
+    return 0;
+}
+
 }  // namespace
 
 void CaptureEnable(void) {
@@ -210,8 +259,9 @@ void CaptureEnable(void) {
     if (g_configuration.captureFile[0] == 0 || c.off) {
         return;
     }
-    int32_t width = SystemScreenWidth();
-    int32_t height = SystemScreenHeight();
+    // The screen size the filter recorded at this enable.
+    int32_t width = g_filterState.enableWidth;
+    int32_t height = g_filterState.enableHeight;
     if (!c.booted) {
         c.booted = CapturePush(CaptureEntryBoot, 0, 0, 0);
     }
@@ -252,56 +302,6 @@ void CaptureRecordSample(uint32_t flags, int32_t x, int32_t y) {
     if (!CapturePush(CaptureEntrySample, flags, x, y)) {
         c.dropped++;
     }
-}
-
-void CaptureWriteOut(void) {
-    CaptureState& c = g_capture;
-    while (c.tail != c.head && !c.off) {
-        CaptureFence();
-        CaptureEntry entry = c.entries[c.tail % kCaptureEntries];
-        CaptureFence();
-        c.tail = c.tail + 1;
-        if (c.blockBytes + kLongestLine > kCaptureBlockBytes) {
-            CaptureWriteBlock();
-        }
-        AppendEntry(entry);
-    }
-    CaptureWriteBlock();
-    uint32_t now = SystemTickCount();
-    if (c.file != nullptr && now - c.lastFlush >= kCaptureFlushMs) {
-        SystemFlushFile(c.file);
-        c.lastFlush = now;
-    }
-}
-
-uint32_t CaptureWriter(void*) {
-    CaptureState& c = g_capture;
-    c.file = SystemOpenFileForAppend(g_configuration.captureFile, &c.fileBytes);
-    if (c.file == nullptr) {
-        CaptureTurnOff();
-    } else {
-        c.lastFlush = SystemTickCount();
-        while (!c.stopRequested && !c.off) {
-            SystemSleep(kCaptureRoundMs);
-            CaptureWriteOut();
-        }
-        // What is left, and samples lost since the buffer last had room
-        // (nothing records samples any more).
-        CaptureWriteOut();
-        if (c.dropped > 0) {
-            AppendText("# penwick dropped ");
-            AppendUnsigned(c.dropped, 1);
-            AppendText("\n");
-            c.dropped = 0;
-            CaptureWriteBlock();
-        }
-        SystemFlushFile(c.file);
-        SystemCloseFile(c.file);
-        c.file = nullptr;
-    }
-    CaptureFence();
-    c.writerDone = true;
-    return 0;
 }
 
 void CaptureStop(void) {

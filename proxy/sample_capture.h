@@ -80,9 +80,10 @@ struct CaptureState {
 
 extern CaptureState g_capture;
 
-// From TouchPanelEnable, before the original driver is enabled: puts the
-// boot (the first time) and this enable into the buffer and starts the
-// writer when it is not running. Does nothing without CaptureFile.
+// From TouchPanelEnable, after the screen size is recorded and before the
+// original driver is enabled: puts the boot (the first time) and this enable
+// into the buffer and starts the writer when it is not running. Does nothing
+// without CaptureFile.
 void CaptureEnable(void);
 
 // The sample path, only while g_capture.active: records one sample as the
@@ -92,12 +93,5 @@ void CaptureRecordSample(uint32_t flags, int32_t x, int32_t y);
 // From TouchPanelDisable and process detach: has the writer write out what
 // is left and end, and waits for it a while.
 void CaptureStop(void);
-
-// The writer thread: opens the file, writes out the buffer every round until
-// a stop is asked for, writes out what is left and closes the file.
-uint32_t CaptureWriter(void* unused);
-
-// One round of the writer: every entry in the buffer appended to the file.
-void CaptureWriteOut(void);
 
 #endif

@@ -6,14 +6,13 @@ namespace {
 
 // What the host's callback received from the last sample.
 struct HostReceived {
-    bool called;
     uint32_t flags;
     int32_t x, y;
 };
 HostReceived g_received;
 
 int32_t ReplayHostCallback(uint32_t flags, int32_t x, int32_t y) {
-    g_received = {true, flags, x, y};
+    g_received = {flags, x, y};
     return 1;
 }
 
@@ -109,6 +108,10 @@ const char* RuleName(const ReplayRecord& record) {
     return names[record.withheldByDelay ? 1 : 0][record.rule];
 }
 
+namespace {
+
+// Puts the file's two keys into the fake platform's registry, as importing
+// it does on a device that has neither.
 void ImportRegFile(const RegFile& file) {
     const std::pair<const RegKey*, const char16_t*> keys[] = {{&file.touch, kTouchKey},
                                                               {&file.penwick, kConfigurationKey}};
@@ -121,6 +124,8 @@ void ImportRegFile(const RegFile& file) {
         }
     }
 }
+
+}  // namespace
 
 ReplayStart StartDriver(const RegFile& settings, const ReplayScreens& screens) {
     HostSystemReset();
@@ -191,7 +196,6 @@ void Replayer::Apply(const TraceEvent& event) {
 
 ReplayRecord Replayer::Feed(const TraceSample& sample) {
     Activate();
-    g_received.called = false;
     g_interceptor(sample.flags, sample.x, sample.y);
     const FilterState& filter = g_filterState;
     ReplayRecord r;
@@ -199,7 +203,7 @@ ReplayRecord Replayer::Feed(const TraceSample& sample) {
     r.verdict = g_deliveryState.lastVerdict;
     r.rule = filter.lastRule;
     r.withheldByDelay = filter.lastWithheldByDelay;
-    r.squaredStep = filter.lastSquaredStep;
+    r.squaredStep = filter.previousSquaredStep;
     r.speedChange = filter.lastSpeedChange;
     r.directionChange = filter.lastDirectionChange;
     r.errorDelay = filter.errorDelay;

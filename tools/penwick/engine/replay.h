@@ -109,10 +109,6 @@ private:
     std::unique_ptr<DriverState> saved_;  // the driver's state while another replayer runs
 };
 
-// Puts the file's two keys into the fake platform's registry, as importing
-// it does on a device that has neither.
-void ImportRegFile(const RegFile& file);
-
 // Loads the driver as at boot with these settings on the fake platform and
 // enables it as the host does, with `screens`; what the configuration read.
 // For code that drives the interceptor itself (the benchmark).

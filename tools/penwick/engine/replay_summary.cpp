@@ -28,10 +28,6 @@ const char* CauseName(ReplayCause cause) {
 }
 
 void ReplaySummary::Add(const ReplayRecord& r) {
-    if (samples == 0) {
-        firstLine = r.in.line;
-    }
-    lastLine = r.in.line;
     samples++;
     bool down = (r.in.flags & TouchSampleDownFlag) != 0;
     strokesIn += down && !inputDown_;

@@ -51,7 +51,6 @@ struct ReplaySummary {
     // What a capture recorded besides samples.
     long long boots = 0;
     long long deviceDropped = 0;
-    int firstLine = 0, lastLine = 0;  // of the samples counted
 
     void Add(const ReplayRecord& record);
     void Add(const TraceEvent& event);  // a capture's boot or dropped samples

@@ -221,49 +221,44 @@ std::vector<TraceSample> ParseTrace(const std::string& text, const std::string& 
     return samples;
 }
 
-std::string FormatTraceEvents(const std::vector<TraceEvent>& events, const std::string& comment) {
+namespace {
+
+// A comment of any number of lines, each as a "# " line.
+std::string CommentLines(const std::string& comment) {
     std::string out;
     std::istringstream lines(comment);
     std::string line;
     while (std::getline(lines, line)) {
         out += "# " + line + "\n";
     }
-    out += "flags,x,y,truth\n";
+    return out;
+}
+
+void AppendSampleLine(std::string& out, const TraceSample& s) {
     char buffer[64];
+    snprintf(buffer, sizeof buffer, "0x%02X,%d,%d%s\n", s.flags, s.x, s.y,
+             s.truth == Truth::Ok ? ",ok" : s.truth == Truth::Fault ? ",fault" : "");
+    out += buffer;
+}
+
+}  // namespace
+
+std::string FormatTraceEvents(const std::vector<TraceEvent>& events, const std::string& comment) {
+    std::string out = CommentLines(comment) + "flags,x,y,truth\n";
     for (const TraceEvent& event : events) {
-        if (event.kind != TraceEvent::Sample && !event.text.empty()) {
+        if (event.kind == TraceEvent::Sample) {
+            AppendSampleLine(out, event.sample);
+        } else {
             out += event.text + "\n";  // a capture's line, as it stood
-            continue;
         }
-        switch (event.kind) {
-        case TraceEvent::Sample: {
-            const TraceSample& s = event.sample;
-            snprintf(buffer, sizeof buffer, "0x%02X,%d,%d%s\n", s.flags, s.x, s.y,
-                     s.truth == Truth::Ok ? ",ok" : s.truth == Truth::Fault ? ",fault" : "");
-            break;
-        }
-        case TraceEvent::Note:
-        case TraceEvent::Boot: snprintf(buffer, sizeof buffer, "# penwick boot\n"); break;
-        case TraceEvent::EnableScreen:
-        case TraceEvent::Screen:
-            snprintf(buffer, sizeof buffer, "# penwick %s %dx%d\n",
-                     event.kind == TraceEvent::Screen ? "screen" : "enable-screen", event.width,
-                     event.height);
-            break;
-        case TraceEvent::Dropped:
-            snprintf(buffer, sizeof buffer, "# penwick dropped %lld\n", static_cast<long long>(event.dropped));
-            break;
-        }
-        out += buffer;
     }
     return out;
 }
 
 std::string FormatTrace(const std::vector<TraceSample>& samples, const std::string& comment) {
-    std::vector<TraceEvent> events(samples.size());
-    for (size_t i = 0; i < samples.size(); i++) {
-        events[i].kind = TraceEvent::Sample;
-        events[i].sample = samples[i];
+    std::string out = CommentLines(comment) + "flags,x,y,truth\n";
+    for (const TraceSample& sample : samples) {
+        AppendSampleLine(out, sample);
     }
-    return FormatTraceEvents(events, comment);
+    return out;
 }

@@ -58,7 +58,6 @@ public:
     // Throws InputError naming the file and the line.
     bool Next(TraceEvent& event);
 
-    const std::string& fileName() const { return fileName_; }
 
 private:
     bool ReadLine(const char*& begin, const char*& end);
