@@ -77,6 +77,10 @@ void HostCreateRegistryKey(const std::u16string& key);
 void HostSetRegistryValue(const std::u16string& key, const std::u16string& name, uint32_t type,
                           std::vector<uint8_t> bytes);
 void HostSetRegistryDword(const std::u16string& key, const std::u16string& name, uint32_t value);
+// A name with its letters a to z made capitals, for comparing names as the
+// device's registry and file system do, whatever their case.
+std::u16string HostFolded(std::u16string text);
+
 // Stores the string with its terminator, as REG_SZ.
 void HostSetRegistryString(const std::u16string& key, const std::u16string& name,
                            const std::u16string& value);

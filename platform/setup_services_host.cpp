@@ -33,27 +33,9 @@ HostOpenFile& OpenFileOf(SystemFile file) {
     return open;
 }
 
-std::u16string Folded(std::u16string text) {
-    for (char16_t& c : text) {
-        if (c >= u'a' && c <= u'z') {
-            c = static_cast<char16_t>(c - u'a' + u'A');
-        }
-    }
-    return text;
-}
-
-bool IsReadOnly(const std::u16string& key) {
-    for (const std::u16string& readOnly : g_hostSetup.readOnlyKeys) {
-        if (Folded(readOnly) == Folded(key)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool IsIn(const std::set<std::u16string>& paths, const std::u16string& path) {
     for (const std::u16string& listed : paths) {
-        if (Folded(listed) == Folded(path)) {
+        if (HostFolded(listed) == HostFolded(path)) {
             return true;
         }
     }
@@ -75,7 +57,7 @@ bool TakeStore(size_t size) {
 
 void Erase(const std::u16string& path) {
     for (auto file = g_hostSystem.files.begin(); file != g_hostSystem.files.end(); ++file) {
-        if (Folded(file->first) == Folded(path)) {
+        if (HostFolded(file->first) == HostFolded(path)) {
             g_hostSystem.files.erase(file);
             return;
         }
@@ -92,7 +74,7 @@ void HostSetupReset() {
 
 std::string* HostFindFile(const std::u16string& path) {
     for (auto& file : g_hostSystem.files) {
-        if (Folded(file.first) == Folded(path)) {
+        if (HostFolded(file.first) == HostFolded(path)) {
             return &file.second;
         }
     }
@@ -108,10 +90,10 @@ int32_t SetupOpenKey(const char16_t* subKey, SystemKey* key) {
 }
 
 int32_t SetupCreateKey(const char16_t* subKey, SystemKey* key) {
-    if (IsReadOnly(subKey)) {
+    if (IsIn(g_hostSetup.readOnlyKeys, subKey)) {
         return kSetupErrorAccessDenied;
     }
-    g_hostSystem.registry[Folded(subKey)];
+    HostCreateRegistryKey(subKey);
     return SetupOpenKey(subKey, key);
 }
 
@@ -123,7 +105,7 @@ int32_t SetupQueryValue(SystemKey key, const char16_t* name, uint32_t* type, voi
 int32_t SetupSetValue(SystemKey key, const char16_t* name, uint32_t type, const void* data,
                       uint32_t size) {
     const std::u16string& path = g_keyPaths.at(key);
-    if (IsReadOnly(path)) {
+    if (IsIn(g_hostSetup.readOnlyKeys, path)) {
         return kSetupErrorAccessDenied;
     }
     if (!TakeStore(size)) {
@@ -136,14 +118,16 @@ int32_t SetupSetValue(SystemKey key, const char16_t* name, uint32_t type, const 
 
 int32_t SetupDeleteValue(SystemKey key, const char16_t* name) {
     const std::u16string& path = g_keyPaths.at(key);
-    if (IsReadOnly(path)) {
+    if (IsIn(g_hostSetup.readOnlyKeys, path)) {
         return kSetupErrorAccessDenied;
     }
-    return g_hostSystem.registry[Folded(path)].erase(Folded(name)) == 1 ? 0 : kSetupErrorNotFound;
+    return g_hostSystem.registry[HostFolded(path)].erase(HostFolded(name)) == 1
+               ? 0
+               : kSetupErrorNotFound;
 }
 
 int32_t SetupFlushKey(SystemKey key) {
-    return IsReadOnly(g_keyPaths.at(key)) ? kSetupErrorAccessDenied : 0;
+    return IsIn(g_hostSetup.readOnlyKeys, g_keyPaths.at(key)) ? kSetupErrorAccessDenied : 0;
 }
 
 void SetupCloseKey(SystemKey key) {
@@ -152,10 +136,10 @@ void SetupCloseKey(SystemKey key) {
 }
 
 int32_t SetupDeleteKey(const char16_t* subKey) {
-    if (IsReadOnly(subKey)) {
+    if (IsIn(g_hostSetup.readOnlyKeys, subKey)) {
         return kSetupErrorAccessDenied;
     }
-    return g_hostSystem.registry.erase(Folded(subKey)) == 1 ? 0 : kSetupErrorNotFound;
+    return g_hostSystem.registry.erase(HostFolded(subKey)) == 1 ? 0 : kSetupErrorNotFound;
 }
 
 int32_t SetupFileSize(const char16_t* path, uint32_t* size) {

@@ -11,9 +11,7 @@
 
 HostSystem g_hostSystem;
 
-namespace {
-
-std::u16string Folded(std::u16string text) {
+std::u16string HostFolded(std::u16string text) {
     for (char16_t& c : text) {
         if (c >= u'a' && c <= u'z') {
             c = static_cast<char16_t>(c - u'a' + u'A');
@@ -21,6 +19,8 @@ std::u16string Folded(std::u16string text) {
     }
     return text;
 }
+
+namespace {
 
 void HostRecordCall(const char* name) {
     if (g_hostSystem.recordCalls) {
@@ -41,11 +41,11 @@ void HostSystemReset() {
     g_openedFiles.clear();
 }
 
-void HostCreateRegistryKey(const std::u16string& key) { g_hostSystem.registry[Folded(key)]; }
+void HostCreateRegistryKey(const std::u16string& key) { g_hostSystem.registry[HostFolded(key)]; }
 
 void HostSetRegistryValue(const std::u16string& key, const std::u16string& name, uint32_t type,
                           std::vector<uint8_t> bytes) {
-    g_hostSystem.registry[Folded(key)][Folded(name)] = {type, std::move(bytes)};
+    g_hostSystem.registry[HostFolded(key)][HostFolded(name)] = {type, std::move(bytes)};
 }
 
 void HostSetRegistryDword(const std::u16string& key, const std::u16string& name, uint32_t value) {
@@ -63,11 +63,11 @@ void HostSetRegistryString(const std::u16string& key, const std::u16string& name
 
 const std::vector<uint8_t>* HostFindRegistryValue(const std::u16string& key,
                                                   const std::u16string& name) {
-    auto values = g_hostSystem.registry.find(Folded(key));
+    auto values = g_hostSystem.registry.find(HostFolded(key));
     if (values == g_hostSystem.registry.end()) {
         return nullptr;
     }
-    auto value = values->second.find(Folded(name));
+    auto value = values->second.find(HostFolded(name));
     return value == values->second.end() ? nullptr : &value->second.second;
 }
 
@@ -82,7 +82,7 @@ HostLibrary& HostAddLibrary(const std::u16string& fileName,
 
 HostLibrary* HostFindLibrary(const std::u16string& fileName) {
     for (HostLibrary& library : g_hostSystem.libraries) {
-        if (Folded(library.fileName) == Folded(fileName)) {
+        if (HostFolded(library.fileName) == HostFolded(fileName)) {
             return &library;
         }
     }
@@ -101,7 +101,7 @@ int32_t SystemScreenHeight(void) {
 
 int32_t SystemOpenRegistryKey(const char16_t* subKey, SystemKey* key) {
     HostRecordCall("SystemOpenRegistryKey");
-    std::u16string path = Folded(subKey);
+    std::u16string path = HostFolded(subKey);
     if (g_hostSystem.registry.count(path) == 0) {
         return kRegistryNotFound;
     }
@@ -117,7 +117,7 @@ int32_t SystemQueryRegistryValue(SystemKey key, const char16_t* name, uint32_t* 
     g_hostSystem.queriedValues.push_back(name);
     const std::u16string& path = g_openedKeys.at(reinterpret_cast<size_t>(key) - 1);
     const auto& values = g_hostSystem.registry[path];
-    auto value = values.find(Folded(name));
+    auto value = values.find(HostFolded(name));
     if (value == values.end()) {
         return kRegistryNotFound;
     }

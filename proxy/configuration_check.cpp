@@ -42,27 +42,6 @@ const char16_t* TerminatedName(const uint8_t* data, uint32_t size) {
     return nullptr;
 }
 
-void CheckTouchDriver(CheckState& state) {
-    const ConfigurationRegistry& registry = *state.registry;
-    SystemKey key;
-    bool names = false;
-    if (registry.open(kTouchKey, &key) == 0) {
-        alignas(4) uint8_t data[kValueBytes];
-        uint32_t type = 0;
-        uint32_t size = kValueBytes;
-        const char16_t* name = nullptr;
-        if (registry.query(key, kTouchDriverValue, &type, data, &size) == 0 &&
-            type == kSystemRegistryString) {
-            name = TerminatedName(data, size);
-        }
-        names = name != nullptr && NamesPenwick(name);
-        registry.close(key);
-    }
-    if (!names) {
-        Report(state, FindingTouchDriverNotPenwick, true, kTouchDriverValue, 0);
-    }
-}
-
 // A value as it is stored: its type, its size and its first kValueBytes.
 struct StoredValue {
     bool exists;
@@ -79,6 +58,25 @@ void ReadStoredValue(const CheckState& state, SystemKey key, const char16_t* nam
     value->exists = result == 0 || result == kSystemRegistryMoreData;
     if (result == kSystemRegistryMoreData && value->size <= kValueBytes) {
         value->size = kValueBytes + 1;  // too long, whatever the platform said
+    }
+}
+
+void CheckTouchDriver(CheckState& state) {
+    const ConfigurationRegistry& registry = *state.registry;
+    SystemKey key;
+    bool names = false;
+    if (registry.open(kTouchKey, &key) == 0) {
+        StoredValue stored;
+        ReadStoredValue(state, key, kTouchDriverValue, &stored);
+        const char16_t* name = nullptr;
+        if (stored.exists && stored.size <= kValueBytes && stored.type == kSystemRegistryString) {
+            name = TerminatedName(stored.data, stored.size);
+        }
+        names = name != nullptr && NamesPenwick(name);
+        registry.close(key);
+    }
+    if (!names) {
+        Report(state, FindingTouchDriverNotPenwick, true, kTouchDriverValue, 0);
     }
 }
 
@@ -111,13 +109,22 @@ const char16_t* ReadDriverName(CheckState& state, SystemKey key, const char16_t*
     return name;
 }
 
-void CheckOriginalDriverName(CheckState& state, SystemKey key) {
-    const char16_t* value = u"OrigDriverName";
+// Reads a driver name into `driver` and reports what ReadDriverName does;
+// the name of the original driver may not name Penwick itself either.
+void ReadDriverNameInto(CheckState& state, SystemKey key, const char16_t* value, bool original,
+                        ConfigurationDriverName* driver) {
+    int32_t errors = state.errors;
     StoredValue stored;
     const char16_t* name = ReadDriverName(state, key, value, &stored);
-    if (name != nullptr && NamesPenwick(name)) {
+    if (original && name != nullptr && NamesPenwick(name)) {
         Report(state, FindingDriverNameIsPenwick, true, value, 0);
     }
+    for (uint32_t i = 0; i < kValueBytes; i++) {
+        driver->data[i] = stored.data[i];
+    }
+    // A name found is always the value's data from its first byte.
+    bool named = name != nullptr && state.errors == errors;
+    driver->name = named ? reinterpret_cast<const char16_t*>(driver->data) : nullptr;
 }
 
 // Reads one setting as the driver does, and reports what is wrong with how
@@ -223,13 +230,15 @@ int32_t CheckDriverName(const ConfigurationRegistry& registry, SystemKey key,
                         const char16_t* value, ConfigurationDriverName* driver,
                         ConfigurationFindingReport report, void* context) {
     CheckState state = {&registry, report, context, 0, nullptr};
-    StoredValue stored;
-    bool named = ReadDriverName(state, key, value, &stored) != nullptr && state.errors == 0;
-    for (uint32_t i = 0; i < kValueBytes; i++) {
-        driver->data[i] = stored.data[i];
-    }
-    // A name found is always the value's data from its first byte.
-    driver->name = named ? reinterpret_cast<const char16_t*>(driver->data) : nullptr;
+    ReadDriverNameInto(state, key, value, false, driver);
+    return state.errors;
+}
+
+int32_t CheckOriginalDriverName(const ConfigurationRegistry& registry, SystemKey key,
+                                ConfigurationDriverName* driver,
+                                ConfigurationFindingReport report, void* context) {
+    CheckState state = {&registry, report, context, 0, nullptr};
+    ReadDriverNameInto(state, key, u"OrigDriverName", true, driver);
     return state.errors;
 }
 
@@ -297,7 +306,8 @@ int32_t CheckConfigurationIn(const ConfigurationRegistry& registry,
         Report(state, FindingPenwickKeyMissing, true, kConfigurationKey, 0);
         return state.errors;
     }
-    CheckOriginalDriverName(state, key);
+    ConfigurationDriverName original;
+    ReadDriverNameInto(state, key, u"OrigDriverName", true, &original);
     FilterSettings settings = {};
     bool allRead = true;
     for (const ConfigurationSetting& setting : kConfigurationSettings) {

@@ -100,14 +100,20 @@ struct ConfigurationDriverName {
     const char16_t* name;  // the terminated name in data when it can be loaded, else null
 };
 
-// Reads value `value` of an open key as a driver name (OrigDriverName, or the
-// host's DriverName) and reports each problem with it as the check does:
-// missing, longer than the driver-name buffer, not a string, unterminated,
-// empty. Sets driver->name when there is none. Returns the number of
-// findings, all errors.
+// Reads value `value` of an open key as a driver name (the host's
+// DriverName) and reports each problem with it as the check does: missing,
+// longer than the driver-name buffer, not a string, unterminated, empty.
+// Sets driver->name only when there is none. Returns the number of findings,
+// all errors.
 int32_t CheckDriverName(const ConfigurationRegistry& registry, SystemKey key,
                         const char16_t* value, ConfigurationDriverName* driver,
                         ConfigurationFindingReport report, void* context);
+
+// The same for OrigDriverName in Penwick's key, which also may not name
+// Penwick itself.
+int32_t CheckOriginalDriverName(const ConfigurationRegistry& registry, SystemKey key,
+                                ConfigurationDriverName* driver,
+                                ConfigurationFindingReport report, void* context);
 
 // Whether a terminated driver name is Penwick's own module, with or without
 // a folder and the ".dll" the loader adds.

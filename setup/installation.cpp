@@ -149,11 +149,8 @@ bool ReadOriginalDriver(void) {
         }
     }
     FirstFinding first = {};
-    CheckDriverName(kSetupRegistry, s.penwickKey, kOriginalValue, &s.originalDriver,
-                    KeepFirstFinding, &first);
-    if (!first.any && NamesPenwick(s.originalDriver.name)) {
-        first = {true, {FindingDriverNameIsPenwick, true, kOriginalValue, 0}};
-    }
+    CheckOriginalDriverName(kSetupRegistry, s.penwickKey, &s.originalDriver, KeepFirstFinding,
+                            &first);
     if (first.any) {
         BecauseFinding("DriverName names Penwick, and ", first.finding);
         return false;
@@ -560,9 +557,8 @@ InstallationResult Undone(void) {
     SetupOutcome("It failed: %s.", s.reason);
     SetupOutcome("Putting everything back failed too; the log says what is left.");
     // What the host loads at the next boot matters most now.
-    FirstFinding first = {};
     ConfigurationDriverName now;
-    CheckDriverName(kSetupRegistry, s.touchKey, kTouchDriverValue, &now, KeepFirstFinding, &first);
+    CheckDriverName(kSetupRegistry, s.touchKey, kTouchDriverValue, &now, nullptr, nullptr);
     CloseKeys();
     if (now.name != nullptr && SameName(now.name, s.touchDriver.name)) {
         SetupOutcome("DriverName still names %s.", now.name);
@@ -602,15 +598,17 @@ InstallationResult InstallationInstall(const char16_t* settingsPath) {
             return Refused();
         }
     }
-    s.forwardsTo = again ? s.originalDriver.name : s.touchDriver.name;
-    if (!FindDriverFile(s.forwardsTo) || !FindPenwick() || !ReadSettings(settingsPath)) {
+    const char16_t* forwardsTo = again ? s.originalDriver.name : s.touchDriver.name;
+    if (!FindDriverFile(forwardsTo) || !FindPenwick() || !ReadSettings(settingsPath)) {
         return Refused();
     }
 
-    Verdict written = {true, 0, 0, {}};
+    // Installing again, DriverName names Penwick already: one check judges
+    // everything.
+    Verdict written = {!again, 0, 0, {}};
     Verdict switched = {false, 0, 0, {}};
     if (!PlacePenwick() || !WritePenwickKey(again) || !Check(&written) ||
-        (!again && !SwitchDriverName(kPenwickFile)) || !Check(&switched)) {
+        (!again && (!SwitchDriverName(kPenwickFile) || !Check(&switched)))) {
         return Undone();
     }
     if (s.penwickMovedAside && SetupDeleteFile(s.penwickAside) != 0) {
@@ -618,7 +616,7 @@ InstallationResult InstallationInstall(const char16_t* settingsPath) {
     }
     CloseKeys();
     SetupOutcome("Penwick is installed: soft-reset the device to start it.");
-    SetupOutcome("It forwards to %s, with %s.", s.forwardsTo,
+    SetupOutcome("It forwards to %s, with %s.", forwardsTo,
                  s.settingsPath[0] != 0 ? s.settingsPath : u"the recommended settings");
     if (written.warnings != 0) {
         SetupOutcome("The check warns about %d of the settings; the log says which.",

@@ -76,7 +76,6 @@ struct Installation {
 
     ConfigurationDriverName touchDriver;     // DriverName
     ConfigurationDriverName originalDriver;  // OrigDriverName
-    const char16_t* forwardsTo;              // the driver Penwick is to forward to
 
     uint8_t fileBytes[kSettingsFileBytes];
     SettingsFile settings;
