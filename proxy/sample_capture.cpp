@@ -1,6 +1,7 @@
 #include "proxy/sample_capture.h"
 
 #include "filter/sample_filter.h"
+#include "platform/decimal_digits.h"
 #include "proxy/configuration.h"
 
 CaptureState g_capture;
@@ -48,24 +49,9 @@ void AppendText(const char* text) {
     }
 }
 
-// Decimal digits by subtracting powers of ten: the device's compiler puts
-// a Thumb-2 branch before every division it calls a helper for.
 void AppendUnsigned(uint32_t value, int minimumDigits) {
-    static const uint32_t kPowers[] = {1000000000, 100000000, 10000000, 1000000, 100000,
-                                       10000,      1000,      100,      10,      1};
     char text[11];
-    int count = 0;
-    for (int i = 0; i < 10; i++) {
-        char digit = '0';
-        while (value >= kPowers[i]) {
-            value -= kPowers[i];
-            digit++;
-        }
-        if (count > 0 || digit != '0' || 10 - i <= minimumDigits || i == 9) {
-            text[count++] = digit;
-        }
-    }
-    text[count] = 0;
+    DecimalDigits(value, minimumDigits, text);
     AppendText(text);
 }
 

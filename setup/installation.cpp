@@ -25,13 +25,6 @@ uint32_t Length(const char16_t* text) {
     return length;
 }
 
-bool SameName(const char16_t* a, const char16_t* b) {
-    auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? c - 32 : c; };
-    for (; *a != 0 && upper(*a) == upper(*b); a++, b++) {
-    }
-    return upper(*a) == upper(*b);
-}
-
 // --- Saying why -------------------------------------------------------------
 
 void Because(const char* format, ...) {
@@ -436,7 +429,7 @@ bool WritePenwickKey(bool keepOriginal) {
     }
     for (int i = 0; i < s.settings.count; i++) {
         const SettingsValue& value = s.settings.values[i];
-        if (SameName(value.name, kOriginalValue)) {
+        if (SettingsSameName(value.name, kOriginalValue)) {
             SetupLog("the settings' OrigDriverName is not used");
             continue;
         }
@@ -560,7 +553,7 @@ InstallationResult Undone(void) {
     ConfigurationDriverName now;
     CheckDriverName(kSetupRegistry, s.touchKey, kTouchDriverValue, &now, nullptr, nullptr);
     CloseKeys();
-    if (now.name != nullptr && SameName(now.name, s.touchDriver.name)) {
+    if (now.name != nullptr && SettingsSameName(now.name, s.touchDriver.name)) {
         SetupOutcome("DriverName still names %s.", now.name);
     } else {
         SetupOutcome("DriverName must name %s again before the device is soft-reset.",

@@ -117,16 +117,10 @@ bool ReadQuoted(SettingsFile* file, const Line& line, uint32_t* at, char16_t* te
     return Refuse(file, line.number, "string without its closing quote");
 }
 
-bool SameName(const char16_t* a, const char16_t* b) {
-    for (; *a != 0 && Upper(*a) == Upper(*b); a++, b++) {
-    }
-    return Upper(*a) == Upper(*b);
-}
-
 void RemoveValue(SettingsFile* file, const char16_t* name) {
     int kept = 0;
     for (int i = 0; i < file->count; i++) {
-        if (!SameName(file->values[i].name, name)) {
+        if (!SettingsSameName(file->values[i].name, name)) {
             if (kept != i) {
                 file->values[kept] = file->values[i];
             }
@@ -264,7 +258,7 @@ bool ReadValueLine(Reader& r, const Line& line) {
     if (r.section == SectionTouch) {
         // The installer switches DriverName itself; nothing else of the
         // touch key is its business.
-        return SameName(value.name, kTouchDriverValue)
+        return SettingsSameName(value.name, kTouchDriverValue)
                    ? true
                    : Refuse(file, line.number, "the touch key may hold only DriverName here");
     }
@@ -351,4 +345,10 @@ bool SettingsFileRead(const uint8_t* bytes, uint32_t size, SettingsFile* file) {
         }
     }
     return reader.seenHeader || Refuse(file, 0, "empty: not a registry file");
+}
+
+bool SettingsSameName(const char16_t* a, const char16_t* b) {
+    for (; *a != 0 && Upper(*a) == Upper(*b); a++, b++) {
+    }
+    return Upper(*a) == Upper(*b);
 }

@@ -51,4 +51,8 @@ struct SettingsFile {
 // refused.
 bool SettingsFileRead(const uint8_t* bytes, uint32_t size, SettingsFile* file);
 
+// Whether two value names are the same, as the registry compares them: the
+// letters a to z the same as A to Z.
+bool SettingsSameName(const char16_t* a, const char16_t* b);
+
 #endif

@@ -1,5 +1,6 @@
 #include "setup/setup_report.h"
 
+#include "platform/decimal_digits.h"
 #include "platform/setup_services.h"
 
 SetupReport g_setupReport;
@@ -16,26 +17,13 @@ bool Put(char16_t* buffer, uint32_t units, uint32_t* length, char16_t unit) {
     return true;
 }
 
-// A number's decimal digits, most significant first, found by counting how
-// many times each power of ten goes into it: the device's compiler would
-// put a Thumb-2 branch before every division.
 bool PutUnsigned(char16_t* buffer, uint32_t units, uint32_t* length, uint32_t value,
-                 uint32_t minimumDigits) {
-    static const uint32_t kTens[] = {1000000000, 100000000, 10000000, 1000000, 100000,
-                                     10000,      1000,      100,      10,      1};
-    bool started = false;
+                 int minimumDigits) {
+    char text[11];
+    DecimalDigits(value, minimumDigits, text);
     bool fits = true;
-    uint32_t place = 10;  // of the digit below, counted from the right
-    for (uint32_t ten : kTens) {
-        char16_t digit = u'0';
-        for (; value >= ten; value -= ten) {
-            digit++;
-        }
-        started = started || digit != u'0' || place <= minimumDigits;
-        place--;
-        if (started) {
-            fits = Put(buffer, units, length, digit) && fits;
-        }
+    for (const char* digit = text; *digit != 0; digit++) {
+        fits = Put(buffer, units, length, static_cast<char16_t>(*digit)) && fits;
     }
     return fits;
 }
