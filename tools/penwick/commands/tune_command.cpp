@@ -18,6 +18,7 @@
 #include "files/reg_file.h"
 #include "proxy/configuration.h"
 #include "report/findings.h"
+#include "report/summary.h"
 #include "report/format.h"
 
 namespace {
@@ -50,15 +51,6 @@ std::string Today() {
     return text;
 }
 
-std::string SettingsText(const FilterSettings& settings) {
-    std::string text;
-    for (const ConfigurationSetting& setting : kConfigurationSettings) {
-        text += Format("%s%s %d", text.empty() ? "" : ", ", PrintableName(setting.name).c_str(),
-                       settings.*setting.field);
-    }
-    return text;
-}
-
 std::string TradeOffTable(const TuneOutcome& outcome) {
     std::string table = "loss at most  faults kept  good lost  settings\n";
     for (size_t i = 0; i < outcome.losses.size(); i++) {
@@ -66,7 +58,7 @@ std::string TradeOffTable(const TuneOutcome& outcome) {
         table += Format("%11.1f%%  ", outcome.losses[i]);
         table += outcome.tradeOffFound[i]
                      ? Format("%10.1f%%  %8.1f%%  %s\n", score.KeptPercent(), score.LossPercent(),
-                              SettingsText(score.settings).c_str())
+                              FormatFilterSettings(score.settings).c_str())
                      : "        none: nothing loses so little\n";
     }
     return table;
@@ -134,13 +126,7 @@ void RunTune(const TuneArguments& a) {
                                           : ParseRegFile(ReadInputFile(a.settingsFile), baseName);
     // An install file always makes the host load Penwick.
     if (RegKeyFind(base.touch, kTouchDriverValue) == nullptr) {
-        RegValue driver{kTouchDriverValue, kSystemRegistryString, {}};
-        for (char16_t c : std::u16string(u"Penwick.dll")) {
-            driver.data.push_back(static_cast<uint8_t>(c));
-            driver.data.push_back(0);
-        }
-        driver.data.insert(driver.data.end(), {0, 0});
-        RegKeySet(base.touch, driver);
+        RegKeySet(base.touch, RegString(kTouchDriverValue, u"Penwick.dll"));
     }
     FilterSettings recommended = SettingsOf(ParseRegFile(kRecommendedSettings, "recommended"), {});
     FilterSettings baseSettings = SettingsOf(base, recommended);
@@ -197,7 +183,7 @@ void RunTune(const TuneArguments& a) {
                                 "lose %.1f%%", a.maxLoss, outcome.best.LossPercent()));
     }
     const TuneScore& best = outcome.best;
-    std::cout << Format("chosen, within %.1f%% loss: %s\n", a.maxLoss, SettingsText(best.settings).c_str());
+    std::cout << Format("chosen, within %.1f%% loss: %s\n", a.maxLoss, FormatFilterSettings(best.settings).c_str());
     std::string heldOutFigures;
     if (!heldOut.empty()) {
         // Traces the search never saw: how the choice and the base do there.

@@ -259,6 +259,10 @@ RegValue RegDword(const std::u16string& name, uint32_t number) {
     return value;
 }
 
+RegValue RegString(const std::u16string& name, const std::u16string& text) {
+    return RegValue{name, kRegSz, Utf16Bytes(text)};
+}
+
 void RegKeyRemove(RegKey& key, const std::u16string& name) {
     auto& values = key.values;
     values.erase(std::remove_if(values.begin(), values.end(),

@@ -32,6 +32,9 @@ struct RegFile {
 // A REG_DWORD value, as "name"=dword:... gives it.
 RegValue RegDword(const std::u16string& name, uint32_t number);
 
+// A REG_SZ value with its terminator, as "name"="text" gives it.
+RegValue RegString(const std::u16string& name, const std::u16string& text);
+
 // Stores a value in a key, replacing any of the same name (names compare
 // without regard to the case of ASCII letters), and makes the key present.
 void RegKeySet(RegKey& key, const RegValue& value);

@@ -23,6 +23,15 @@ std::string JsonString(const std::string& text) {
 
 }  // namespace
 
+std::string FormatFilterSettings(const FilterSettings& settings) {
+    std::string out;
+    for (const ConfigurationSetting& setting : kConfigurationSettings) {
+        out += Format("%s%s %d", out.empty() ? "" : ", ", PrintableName(setting.name).c_str(),
+                      settings.*setting.field);
+    }
+    return out;
+}
+
 std::string FormatSettings(const ReplayStart& start) {
     std::string out;
     std::string errors;
@@ -34,10 +43,7 @@ std::string FormatSettings(const ReplayStart& start) {
     if (!start.filteringEnabled) {
         out = "filtering off, every sample passes through: " + errors;
     } else {
-        for (const ConfigurationSetting& setting : kConfigurationSettings) {
-            out += Format("%s%s %d", out.empty() ? "" : ", ", PrintableName(setting.name).c_str(),
-                          start.settings.*setting.field);
-        }
+        out = FormatFilterSettings(start.settings);
         if (!errors.empty()) {
             out += "; but " + errors;
         }

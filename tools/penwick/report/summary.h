@@ -11,6 +11,9 @@
 // off, and the original driver; then one line for each warning.
 std::string FormatSettings(const ReplayStart& start);
 
+// "LowSpeed 8, MinDirSpeed 4, ...": the eight settings in the driver's order.
+std::string FormatFilterSettings(const FilterSettings& settings);
+
 // The summary, a few lines of text; every figure says what it counts.
 std::string FormatReplaySummary(const ReplaySummary& summary, const ReplayStart& start);
 
