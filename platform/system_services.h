@@ -87,8 +87,15 @@ int32_t SystemFlushFile(SystemFile file);
 void SystemCloseFile(SystemFile file);
 
 // Starts proc(argument) on a thread of its own at the lowest priority;
-// null when no thread could be started.
+// null when no thread could be started. It returns once the thread runs
+// proc (or after a second at most): a thread not yet started cannot be waited
+// for while the library unloads (on Windows its start needs the loader's
+// lock, which the unloading holds), and it would then run code that is gone.
 SystemThread SystemStartThread(SystemThreadProc proc, void* argument);
+
+// Puts a thread started at the lowest priority at normal priority, so that
+// it gets the processor however busy the device is.
+void SystemRaiseThreadPriority(SystemThread thread);
 
 // Waits at most `milliseconds` for the thread to end; nonzero when it has.
 int32_t SystemWaitForThread(SystemThread thread, uint32_t milliseconds);

@@ -20,6 +20,7 @@ struct FILETIME {
 };
 typedef DWORD (*LPTHREAD_START_ROUTINE)(void* argument);
 
+const int kThreadPriorityNormal = 3;
 const int kThreadPriorityIdle = 7;  // Windows CE's lowest of its eight levels
 const DWORD kWaitObject0 = 0;
 const int kSmCxScreen = 0;
@@ -107,14 +108,39 @@ int32_t SystemFlushFile(SystemFile file) { return coredllFlushFileBuffers(file);
 
 void SystemCloseFile(SystemFile file) { coredllCloseHandle(file); }
 
+namespace {
+
+// One thread at a time is started.
+SystemThreadProc g_threadProc;
+void* g_threadArgument;
+volatile bool g_threadRunning;
+
+// A thread's start takes its argument and returns its exit code in
+// registers, as the seam's does.
+DWORD ThreadStart(void*) {
+    g_threadRunning = true;
+    return g_threadProc(g_threadArgument);
+}
+
+}  // namespace
+
 SystemThread SystemStartThread(SystemThreadProc proc, void* argument) {
-    // A thread's start takes its argument and returns its exit code in
-    // registers, as the seam's does.
-    HANDLE thread = coredllCreateThread(nullptr, 0, proc, argument, 0, nullptr);
+    g_threadProc = proc;
+    g_threadArgument = argument;
+    g_threadRunning = false;
+    HANDLE thread = coredllCreateThread(nullptr, 0, ThreadStart, nullptr, 0, nullptr);
     if (thread != nullptr) {
+        // At normal priority until it runs, so that it starts at once.
+        for (int waited = 0; !g_threadRunning && waited < 1000; waited++) {
+            coredllSleep(1);
+        }
         coredllSetThreadPriority(thread, kThreadPriorityIdle);
     }
     return thread;
+}
+
+void SystemRaiseThreadPriority(SystemThread thread) {
+    coredllSetThreadPriority(thread, kThreadPriorityNormal);
 }
 
 int32_t SystemWaitForThread(SystemThread thread, uint32_t milliseconds) {

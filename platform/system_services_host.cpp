@@ -228,6 +228,8 @@ void HostRunThread(SystemThread thread) {
     }
 }
 
+void SystemRaiseThreadPriority(SystemThread) { HostRecordCall("SystemRaiseThreadPriority"); }
+
 int32_t SystemWaitForThread(SystemThread thread, uint32_t) {
     HostRunThread(thread);
     return 1;

@@ -97,19 +97,32 @@ namespace {
 // time is started.
 SystemThreadProc g_threadProc;
 void* g_threadArgument;
+volatile LONG g_threadRunning;
 
-DWORD WINAPI ThreadStart(LPVOID) { return g_threadProc(g_threadArgument); }
+DWORD WINAPI ThreadStart(LPVOID) {
+    g_threadRunning = 1;
+    return g_threadProc(g_threadArgument);
+}
 
 }  // namespace
 
 SystemThread SystemStartThread(SystemThreadProc proc, void* argument) {
     g_threadProc = proc;
     g_threadArgument = argument;
+    g_threadRunning = 0;
     HANDLE thread = CreateThread(nullptr, 0, ThreadStart, nullptr, 0, nullptr);
     if (thread != nullptr) {
+        // At normal priority until it runs, so that it starts at once.
+        for (int waited = 0; !g_threadRunning && waited < 1000; waited++) {
+            Sleep(1);
+        }
         SetThreadPriority(thread, THREAD_PRIORITY_IDLE);
     }
     return thread;
+}
+
+void SystemRaiseThreadPriority(SystemThread thread) {
+    SetThreadPriority(static_cast<HANDLE>(thread), THREAD_PRIORITY_NORMAL);
 }
 
 int32_t SystemWaitForThread(SystemThread thread, uint32_t milliseconds) {

@@ -298,6 +298,8 @@ void CaptureStop(void) {
     c.active = false;
     CaptureFence();
     c.stopRequested = true;
+    // However busy the device is, the writer gets to write out what is left.
+    SystemRaiseThreadPriority(c.thread);
     bool ended = false;
     for (uint32_t waited = 0; !c.writerDone && waited < kCaptureStopWaitMs; waited += 10) {
         if (SystemWaitForThread(c.thread, 0)) {

@@ -91,7 +91,7 @@ void CaptureEnable(void);
 void CaptureRecordSample(uint32_t flags, int32_t x, int32_t y);
 
 // From TouchPanelDisable and process detach: has the writer write out what
-// is left and end, and waits for it a while.
+// is left and end, at normal priority now, and waits for it a while.
 void CaptureStop(void);
 
 #endif

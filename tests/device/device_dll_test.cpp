@@ -129,13 +129,17 @@ struct Thread {
     uint32_t (*start)(void*);
     void* argument;
     pthread_t thread;
+    volatile bool running;
     volatile bool ended;
-    int priority;
+    std::string priorities;  // each set, and whether the thread ran then: "7 running"
 };
 Thread g_writer;
 
+// The thread starts late, as a busy device's would.
 void* RunThread(void* thread) {
     Thread* t = static_cast<Thread*>(thread);
+    usleep(20000);
+    t->running = true;
     t->start(t->argument);
     t->ended = true;
     return nullptr;
@@ -143,11 +147,13 @@ void* RunThread(void* thread) {
 void* CreateThread(void*, uint32_t, uint32_t (*start)(void*), void* argument, uint32_t, uint32_t*) {
     g_writer.start = start;
     g_writer.argument = argument;
+    g_writer.running = false;
     g_writer.ended = false;
     return pthread_create(&g_writer.thread, nullptr, RunThread, &g_writer) == 0 ? &g_writer : nullptr;
 }
 int SetThreadPriority(void* thread, int priority) {
-    static_cast<Thread*>(thread)->priority = priority;
+    Thread* t = static_cast<Thread*>(thread);
+    t->priorities += std::to_string(priority) + (t->running ? " running; " : " waiting; ");
     return 1;
 }
 void Sleep(uint32_t milliseconds) { usleep(milliseconds * 1000); }
@@ -390,9 +396,9 @@ int main(int argc, char** argv) {
 
     // The capture: every sample above, as it arrived, after the boot (the
     // clock less the time since the start), the settings and the screen at
-    // enable; the turn of
-    // the screen where it came. The writer ran at the lowest priority and
-    // wrote it all out at detach.
+    // enable; the turn of the screen where it came. The writer ran at the
+    // lowest priority once it had started, and wrote it all out at detach at
+    // normal priority.
     std::string expected =
         "# penwick boot 2026-12-08 09:00:00\n"
         "# penwick settings LowSpeed 3, MinDirSpeed 5, HighSpeed 20, MaxSpeedDiff 4, "
@@ -405,8 +411,8 @@ int main(int argc, char** argv) {
     }
     expected += "# penwick screen 480x640\n0x07,0,0\n0x0F,4,0\n0x0F,24,0\n";
     pthread_join(g_writer.thread, nullptr);
-    Expect(g_capturePath == "\\capture.csv" && g_writer.priority == 7,
-           "the writer wrote " + g_capturePath + " at priority " + std::to_string(g_writer.priority));
+    Expect(g_capturePath == "\\capture.csv" && g_writer.priorities == "7 running; 3 running; ",
+           "the writer wrote " + g_capturePath + " at priorities " + g_writer.priorities);
     Expect(g_captureFile == expected, "the capture holds:\n" + g_captureFile + "not:\n" + expected);
 
     if (g_failures == 0) {
