@@ -88,9 +88,11 @@ void SystemCloseFile(SystemFile file);
 
 // Starts proc(argument) on a thread of its own at the lowest priority;
 // null when no thread could be started. It returns once the thread runs
-// proc (or after a second at most): a thread not yet started cannot be waited
-// for while the library unloads (on Windows its start needs the loader's
-// lock, which the unloading holds), and it would then run code that is gone.
+// proc, or when it has slept a millisecond kThreadStartSleeps times without:
+// a thread not yet started cannot be waited for while the library unloads
+// (on Windows its start needs the loader's lock, which the unloading holds),
+// and it would then run code that is gone.
+const int kThreadStartSleeps = 1000;
 SystemThread SystemStartThread(SystemThreadProc proc, void* argument);
 
 // Puts a thread started at the lowest priority at normal priority, so that

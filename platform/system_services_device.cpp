@@ -131,7 +131,7 @@ SystemThread SystemStartThread(SystemThreadProc proc, void* argument) {
     HANDLE thread = coredllCreateThread(nullptr, 0, ThreadStart, nullptr, 0, nullptr);
     if (thread != nullptr) {
         // At normal priority until it runs, so that it starts at once.
-        for (int waited = 0; !g_threadRunning && waited < 1000; waited++) {
+        for (int waited = 0; !g_threadRunning && waited < kThreadStartSleeps; waited++) {
             coredllSleep(1);
         }
         coredllSetThreadPriority(thread, kThreadPriorityIdle);

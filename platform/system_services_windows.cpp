@@ -113,7 +113,7 @@ SystemThread SystemStartThread(SystemThreadProc proc, void* argument) {
     HANDLE thread = CreateThread(nullptr, 0, ThreadStart, nullptr, 0, nullptr);
     if (thread != nullptr) {
         // At normal priority until it runs, so that it starts at once.
-        for (int waited = 0; !g_threadRunning && waited < 1000; waited++) {
+        for (int waited = 0; !g_threadRunning && waited < kThreadStartSleeps; waited++) {
             Sleep(1);
         }
         SetThreadPriority(thread, THREAD_PRIORITY_IDLE);
