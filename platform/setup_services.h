@@ -28,6 +28,7 @@ const int32_t kSetupErrorAccessDenied = 5;  // ERROR_ACCESS_DENIED
 const int32_t kSetupErrorSharing = 32;      // ERROR_SHARING_VIOLATION: in use
 const int32_t kSetupErrorDiskFull = 112;    // ERROR_DISK_FULL
 const int32_t kSetupErrorMoreData = kSystemRegistryMoreData;
+const int32_t kSetupErrorNoMoreItems = 259;  // ERROR_NO_MORE_ITEMS
 
 // --- The registry, below HKEY_LOCAL_MACHINE ----------------------------------
 
@@ -47,6 +48,14 @@ int32_t SetupSetValue(SystemKey key, const char16_t* name, uint32_t type, const 
                       uint32_t size);
 
 int32_t SetupDeleteValue(SystemKey key, const char16_t* name);
+
+// The name of an open key's value number `index`, counting from 0, into
+// `name` of `units` UTF-16 units: kSetupErrorNoMoreItems past the last one,
+// kSetupErrorMoreData when the name does not fit.
+int32_t SetupValueName(SystemKey key, uint32_t index, char16_t* name, uint32_t units);
+
+// The same for an open key's subkeys.
+int32_t SetupSubkeyName(SystemKey key, uint32_t index, char16_t* name, uint32_t units);
 
 // Writes what the registry holds of the key out to the store.
 int32_t SetupFlushKey(SystemKey key);

@@ -38,6 +38,12 @@ extern LONG (*const coredllRegDeleteValueW)(HKEY key,
                                             LPCWSTR name) __asm__("__imp_RegDeleteValueW");
 extern LONG (*const coredllRegDeleteKeyW)(HKEY key, LPCWSTR subKey) __asm__("__imp_RegDeleteKeyW");
 extern LONG (*const coredllRegFlushKey)(HKEY key) __asm__("__imp_RegFlushKey");
+extern LONG (*const coredllRegEnumValueW)(HKEY key, DWORD index, char16_t* name, DWORD* units,
+                                          DWORD* reserved, DWORD* type, unsigned char* data,
+                                          DWORD* size) __asm__("__imp_RegEnumValueW");
+extern LONG (*const coredllRegEnumKeyExW)(HKEY key, DWORD index, char16_t* name, DWORD* units,
+                                          DWORD* reserved, char16_t* keyClass, DWORD* classUnits,
+                                          void* lastWritten) __asm__("__imp_RegEnumKeyExW");
 extern BOOL (*const coredllReadFile)(HANDLE file, void* data, DWORD size, DWORD* read,
                                      void* overlapped) __asm__("__imp_ReadFile");
 extern DWORD (*const coredllGetFileSize)(HANDLE file, DWORD* high) __asm__("__imp_GetFileSize");
@@ -104,6 +110,16 @@ int32_t SetupSetValue(SystemKey key, const char16_t* name, uint32_t type, const 
 
 int32_t SetupDeleteValue(SystemKey key, const char16_t* name) {
     return coredllRegDeleteValueW(key, name);
+}
+
+int32_t SetupValueName(SystemKey key, uint32_t index, char16_t* name, uint32_t units) {
+    DWORD length = units;
+    return coredllRegEnumValueW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+}
+
+int32_t SetupSubkeyName(SystemKey key, uint32_t index, char16_t* name, uint32_t units) {
+    DWORD length = units;
+    return coredllRegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
 }
 
 int32_t SetupFlushKey(SystemKey key) { return coredllRegFlushKey(key); }

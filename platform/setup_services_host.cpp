@@ -102,6 +102,40 @@ int32_t SetupQueryValue(SystemKey key, const char16_t* name, uint32_t* type, voi
     return SystemQueryRegistryValue(key, name, type, data, size);
 }
 
+namespace {
+
+// A name into `name` as the platform gives it.
+int32_t GiveName(const std::u16string& found, char16_t* name, uint32_t units) {
+    if (found.size() + 1 > units) {
+        return kSetupErrorMoreData;
+    }
+    std::copy(found.begin(), found.end(), name);
+    name[found.size()] = 0;
+    return 0;
+}
+
+}  // namespace
+
+int32_t SetupValueName(SystemKey key, uint32_t index, char16_t* name, uint32_t units) {
+    auto values = g_hostSystem.registry.find(HostFolded(g_keyPaths.at(key)));
+    if (values == g_hostSystem.registry.end() || index >= values->second.size()) {
+        return kSetupErrorNoMoreItems;
+    }
+    return GiveName(std::next(values->second.begin(), index)->first, name, units);
+}
+
+int32_t SetupSubkeyName(SystemKey key, uint32_t index, char16_t* name, uint32_t units) {
+    std::u16string parent = HostFolded(g_keyPaths.at(key)) + u"\\";
+    for (const auto& [path, values] : g_hostSystem.registry) {
+        std::u16string rest = path.substr(0, parent.size()) == parent ? path.substr(parent.size())
+                                                                      : u"\\";
+        if (rest.find(u'\\') == std::u16string::npos && index-- == 0) {
+            return GiveName(rest, name, units);
+        }
+    }
+    return kSetupErrorNoMoreItems;
+}
+
 int32_t SetupSetValue(SystemKey key, const char16_t* name, uint32_t type, const void* data,
                       uint32_t size) {
     const std::u16string& path = g_keyPaths.at(key);

@@ -12,7 +12,7 @@ namespace {
 
 const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
-const REGSAM kKeyAccess = KEY_QUERY_VALUE | KEY_SET_VALUE;
+const REGSAM kKeyAccess = KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS;
 
 // The last error, never 0 after a failure.
 int32_t LastError(void) {
@@ -71,6 +71,18 @@ int32_t SetupQueryValue(SystemKey key, const char16_t* name, uint32_t* type, voi
     *type = valueType;
     *size = length;
     return result;
+}
+
+int32_t SetupValueName(SystemKey key, uint32_t index, char16_t* name, uint32_t units) {
+    DWORD length = units;
+    return RegEnumValueW(static_cast<HKEY>(key), index, reinterpret_cast<wchar_t*>(name), &length,
+                         nullptr, nullptr, nullptr, nullptr);
+}
+
+int32_t SetupSubkeyName(SystemKey key, uint32_t index, char16_t* name, uint32_t units) {
+    DWORD length = units;
+    return RegEnumKeyExW(static_cast<HKEY>(key), index, reinterpret_cast<wchar_t*>(name), &length,
+                         nullptr, nullptr, nullptr, nullptr);
 }
 
 int32_t SetupSetValue(SystemKey key, const char16_t* name, uint32_t type, const void* data,

@@ -32,7 +32,7 @@ void ConfigurationReadCaptureFile(SystemKey key) {
     char16_t path[kCaptureFileUnits];
     uint32_t type = 0;
     uint32_t size = sizeof(path);
-    if (SystemQueryRegistryValue(key, u"CaptureFile", &type, path, &size) != 0 ||
+    if (SystemQueryRegistryValue(key, kCaptureFileValue, &type, path, &size) != 0 ||
         !ConfigurationCaptureFileUsable(type, path, size)) {
         return;
     }
@@ -43,7 +43,7 @@ void ConfigurationReadCaptureLimit(SystemKey key) {
     uint32_t limit = 0;
     uint32_t type = 0;
     uint32_t size = sizeof(limit);
-    bool read = SystemQueryRegistryValue(key, u"CaptureLimit", &type, &limit, &size) == 0 &&
+    bool read = SystemQueryRegistryValue(key, kCaptureLimitValue, &type, &limit, &size) == 0 &&
                 size == sizeof(limit);
     g_configuration.captureLimit = ConfigurationCaptureLimit(read, limit);
 }
@@ -72,7 +72,7 @@ void LoadConfiguration(char16_t nameBuffer[kDriverNameUnits]) {
     // loader past its end; such a name is ignored and "touch.dll" kept.
     char16_t name[kDriverNameUnits];
     memcpy(name, nameBuffer, sizeof(name));
-    if (ConfigurationReadValue(key, u"OrigDriverName", name, sizeof(name)) && IsTerminated(name)) {
+    if (ConfigurationReadValue(key, kOriginalDriverValue, name, sizeof(name)) && IsTerminated(name)) {
         memcpy(nameBuffer, name, sizeof(name));
     }
 

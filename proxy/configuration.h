@@ -84,6 +84,11 @@ const ConfigurationSetting kConfigurationSettings[kConfigurationSettingCount] = 
     {u"MaxErrorDelay", &FilterSettings::MaxErrorDelay},
 };
 
+// The other values the driver reads from its key.
+const char16_t kOriginalDriverValue[] = u"OrigDriverName";
+const char16_t kCaptureFileValue[] = u"CaptureFile";
+const char16_t kCaptureLimitValue[] = u"CaptureLimit";
+
 // Sets nameBuffer to "touch.dll", then fills it, the filter settings and the
 // filtering-enabled flag from the registry; then reads the capture's two
 // values, which never take part in whether filtering is enabled.

@@ -226,6 +226,22 @@ bool NamesPenwick(const char16_t* name) {
     return file[i] == 0 && (penwick[i] == 0 || i == 7);
 }
 
+bool ConfigurationReadsValue(const char16_t* name) {
+    auto same = [name](const char16_t* read) {
+        int i = 0;
+        while (name[i] != 0 && Folded(name[i]) == Folded(read[i])) {
+            i++;
+        }
+        return name[i] == 0 && read[i] == 0;
+    };
+    bool setting = false;
+    for (const ConfigurationSetting& s : kConfigurationSettings) {
+        setting = setting || same(s.name);
+    }
+    return setting || same(kOriginalDriverValue) || same(kCaptureFileValue) ||
+           same(kCaptureLimitValue);
+}
+
 int32_t CheckDriverName(const ConfigurationRegistry& registry, SystemKey key,
                         const char16_t* value, ConfigurationDriverName* driver,
                         ConfigurationFindingReport report, void* context) {
@@ -238,7 +254,7 @@ int32_t CheckOriginalDriverName(const ConfigurationRegistry& registry, SystemKey
                                 ConfigurationDriverName* driver,
                                 ConfigurationFindingReport report, void* context) {
     CheckState state = {&registry, report, context, 0, nullptr};
-    ReadDriverNameInto(state, key, u"OrigDriverName", true, driver);
+    ReadDriverNameInto(state, key, kOriginalDriverValue, true, driver);
     return state.errors;
 }
 
@@ -307,7 +323,7 @@ int32_t CheckConfigurationIn(const ConfigurationRegistry& registry,
         return state.errors;
     }
     ConfigurationDriverName original;
-    ReadDriverNameInto(state, key, u"OrigDriverName", true, &original);
+    ReadDriverNameInto(state, key, kOriginalDriverValue, true, &original);
     FilterSettings settings = {};
     bool allRead = true;
     for (const ConfigurationSetting& setting : kConfigurationSettings) {

@@ -119,6 +119,11 @@ int32_t CheckOriginalDriverName(const ConfigurationRegistry& registry, SystemKey
 // a folder and the ".dll" the loader adds.
 bool NamesPenwick(const char16_t* name);
 
+// Whether the driver reads a value of this name from its key: OrigDriverName,
+// the eight settings and the capture's two, compared as the registry
+// compares names, without regard to case.
+bool ConfigurationReadsValue(const char16_t* name);
+
 // Only the findings about the eight settings' values (warnings, and the
 // one error of a delay that makes the pen seem dead); report may be null.
 // Returns how many there are.

@@ -14,7 +14,7 @@ namespace {
 const ConfigurationRegistry kSetupRegistry = {SetupOpenKey, SetupQueryValue, SetupCloseKey};
 
 const char16_t kPenwickFile[] = u"Penwick.dll";
-const char16_t kOriginalValue[] = u"OrigDriverName";
+const char16_t* const kOriginalValue = kOriginalDriverValue;
 const char16_t kInstallFile[] = u"install.reg";
 
 uint32_t Length(const char16_t* text) {
@@ -286,6 +286,61 @@ bool ReadSettings(const char16_t* named) {
     return true;
 }
 
+// --- What the user chose, judged before anything is written -----------------
+
+// The two keys as the install leaves them, whatever the registry holds now:
+// DriverName names Penwick, OrigDriverName the driver Penwick forwards to,
+// and every other value of Penwick's key is the settings file's, so that a
+// file lacking a setting is refused even where an earlier install left that
+// setting behind.
+char g_chosenTouchKey;
+char g_chosenPenwickKey;
+
+int32_t ChosenOpenKey(const char16_t* subKey, SystemKey* key) {
+    *key = SettingsSameName(subKey, kTouchKey)           ? &g_chosenTouchKey
+           : SettingsSameName(subKey, kConfigurationKey) ? &g_chosenPenwickKey
+                                                         : nullptr;
+    return *key != nullptr ? 0 : kSetupErrorNotFound;
+}
+
+int32_t ChosenValue(uint32_t storedType, const void* stored, uint32_t storedSize, uint32_t* type,
+                    void* data, uint32_t* size) {
+    uint32_t room = *size;
+    *type = storedType;
+    *size = storedSize;
+    if (storedSize > room) {
+        return kSetupErrorMoreData;
+    }
+    memcpy(data, stored, storedSize);
+    return 0;
+}
+
+int32_t ChosenQueryValue(SystemKey key, const char16_t* name, uint32_t* type, void* data,
+                         uint32_t* size) {
+    Installation& s = g_installation;
+    if (key == &g_chosenTouchKey) {
+        return SettingsSameName(name, kTouchDriverValue)
+                   ? ChosenValue(kSystemRegistryString, kPenwickFile, sizeof kPenwickFile, type,
+                                 data, size)
+                   : kSetupErrorNotFound;
+    }
+    if (SettingsSameName(name, kOriginalValue)) {
+        return ChosenValue(kSystemRegistryString, s.forwardsTo,
+                           (Length(s.forwardsTo) + 1) * sizeof(char16_t), type, data, size);
+    }
+    for (int i = 0; i < s.settings.count; i++) {
+        const SettingsValue& value = s.settings.values[i];
+        if (SettingsSameName(name, value.name)) {
+            return ChosenValue(value.type, value.data, value.size, type, data, size);
+        }
+    }
+    return kSetupErrorNotFound;
+}
+
+void ChosenCloseKey(SystemKey) {}
+
+const ConfigurationRegistry kChosenRegistry = {ChosenOpenKey, ChosenQueryValue, ChosenCloseKey};
+
 // --- Writing, with the undo journal ------------------------------------------
 
 // Writes one value after keeping what it was.
@@ -443,6 +498,7 @@ bool WritePenwickKey(bool keepOriginal) {
 
 struct Verdict {
     bool beforeSwitch;  // DriverName is not switched yet: its finding is expected
+    bool sayWarnings;   // each warning goes to the log
     int32_t errors;
     int32_t warnings;
     ConfigurationFinding firstError;
@@ -463,7 +519,7 @@ void Judge(const ConfigurationFinding& finding, void* context) {
         SetupLog("check: error: %s", text);
     } else {
         verdict->warnings++;
-        if (verdict->beforeSwitch) {
+        if (verdict->sayWarnings) {
             SetupLog("check: warning: %s", text);
         }
     }
@@ -478,6 +534,18 @@ bool Check(Verdict* verdict) {
     }
     SetupLog("check: no error%a",
              verdict->beforeSwitch ? " but that DriverName is not switched yet" : "");
+    return true;
+}
+
+// The settings as chosen, before anything is written: complete, and without
+// an error of the check on their own.
+bool JudgeChosenSettings(Verdict* verdict) {
+    CheckConfigurationIn(kChosenRegistry, Judge, verdict);
+    if (verdict->errors != 0) {
+        BecauseFinding("with these settings, ", verdict->firstError);
+        return false;
+    }
+    SetupLog("the settings chosen: no error, %d warnings", verdict->warnings);
     return true;
 }
 
@@ -575,6 +643,34 @@ void Purge(void) {
                  SetupErrorWords(error));
 }
 
+// Says which values of Penwick's key, which is open, nothing reads: made by
+// hand, or a setting's name mistyped.
+void SayUnreadValues(void) {
+    Installation& s = g_installation;
+    char16_t names[kSetupOutcomeUnits];
+    uint32_t length = 0;
+    int count = 0;
+    // A key holds few values; the bound only keeps a broken registry from
+    // holding the installer here.
+    for (uint32_t i = 0; i < 1000; i++) {
+        char16_t name[kSettingsNameUnits];
+        int32_t error = SetupValueName(s.penwickKey, i, name, kSettingsNameUnits);
+        if (error == kSetupErrorMoreData) {
+            uint32_t at = 0;
+            SetupFormat(name, kSettingsNameUnits, &at, "(a name over %u characters)",
+                        kSettingsNameUnits - 1);
+        } else if (error != 0) {
+            break;
+        } else if (ConfigurationReadsValue(name)) {
+            continue;
+        }
+        SetupFormat(names, kSetupOutcomeUnits, &length, count++ == 0 ? "%s" : ", %s", name);
+    }
+    if (count != 0) {
+        SetupOutcome("Penwick does not read these values of its key: %s.", names);
+    }
+}
+
 }  // namespace
 
 InstallationResult InstallationInstall(const char16_t* settingsPath) {
@@ -591,15 +687,17 @@ InstallationResult InstallationInstall(const char16_t* settingsPath) {
             return Refused();
         }
     }
-    const char16_t* forwardsTo = again ? s.originalDriver.name : s.touchDriver.name;
-    if (!FindDriverFile(forwardsTo) || !FindPenwick() || !ReadSettings(settingsPath)) {
+    s.forwardsTo = again ? s.originalDriver.name : s.touchDriver.name;
+    Verdict chosen = {false, true, 0, 0, {}};
+    if (!FindDriverFile(s.forwardsTo) || !FindPenwick() || !ReadSettings(settingsPath) ||
+        !JudgeChosenSettings(&chosen)) {
         return Refused();
     }
 
-    // Installing again, DriverName names Penwick already: one check judges
-    // everything.
-    Verdict written = {!again, 0, 0, {}};
-    Verdict switched = {false, 0, 0, {}};
+    // What was written, judged as the driver will read it. Installing again,
+    // DriverName names Penwick already: one check judges everything.
+    Verdict written = {!again, false, 0, 0, {}};
+    Verdict switched = {false, false, 0, 0, {}};
     if (!PlacePenwick() || !WritePenwickKey(again) || !Check(&written) ||
         (!again && (!SwitchDriverName(kPenwickFile) || !Check(&switched)))) {
         return Undone();
@@ -609,11 +707,11 @@ InstallationResult InstallationInstall(const char16_t* settingsPath) {
     }
     CloseKeys();
     SetupOutcome("Penwick is installed: soft-reset the device to start it.");
-    SetupOutcome("It forwards to %s, with %s.", forwardsTo,
+    SetupOutcome("It forwards to %s, with %s.", s.forwardsTo,
                  s.settingsPath[0] != 0 ? s.settingsPath : u"the recommended settings");
-    if (written.warnings != 0) {
+    if (chosen.warnings != 0) {
         SetupOutcome("The check warns about %d of the settings; the log says which.",
-                     written.warnings);
+                     chosen.warnings);
     }
     return InstallationDone;
 }
@@ -697,7 +795,7 @@ InstallationResult InstallationStatus(void) {
         missing = penwick;
     }
 
-    Verdict verdict = {false, 0, 0, {}};
+    Verdict verdict = {false, false, 0, 0, {}};
     CheckConfigurationIn(kSetupRegistry, Judge, &verdict);
     if (missing != nullptr) {
         SetupOutcome(
@@ -735,6 +833,9 @@ InstallationResult InstallationStatus(void) {
         SetupOutcome("Capture is on, into %s: %u bytes of at most %u.", capture, size, limit);
     } else {
         SetupOutcome("Capture is on, into %s (no file yet), at most %u bytes.", capture, limit);
+    }
+    if (s.penwickKey != nullptr) {
+        SayUnreadValues();
     }
     CloseKeys();
     return InstallationDone;

@@ -12,7 +12,11 @@
 //                 install again), OrigDriverName is kept; otherwise the
 //                 driver it names must be a file in \Windows (or where the
 //                 name points), or a module in ROM, and no copy of Penwick.
-//              2. The settings file is read (nothing is written yet).
+//              2. The settings file is read, and judged by the check as the
+//                 install would leave the registry: DriverName naming
+//                 Penwick, OrigDriverName the driver it forwards to, the
+//                 file's values and nothing left from before. A file lacking
+//                 a setting is refused. Nothing is written yet.
 //              3. Penwick.dll beside the installer goes to \Windows, unless
 //                 the same bytes are there already; a different file there
 //                 is moved aside first, never overwritten.
@@ -76,6 +80,7 @@ struct Installation {
 
     ConfigurationDriverName touchDriver;     // DriverName
     ConfigurationDriverName originalDriver;  // OrigDriverName
+    const char16_t* forwardsTo;              // the driver Penwick forwards to once installed
 
     uint8_t fileBytes[kSettingsFileBytes];
     SettingsFile settings;

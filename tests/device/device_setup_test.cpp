@@ -117,6 +117,41 @@ long RegDeleteKeyW(void*, const char16_t* subKey) {
     return g_registry.erase(Upper(Narrow(subKey))) == 1 ? 0 : Fail(2);
 }
 
+// Gives a name as the registry does: ERROR_MORE_DATA when it does not fit.
+long GiveName(const std::string& found, char16_t* name, uint32_t* units) {
+    if (found.size() + 1 > *units) {
+        return Fail(234);
+    }
+    for (size_t i = 0; i <= found.size(); i++) {
+        name[i] = i < found.size() ? static_cast<char16_t>(found[i]) : 0;
+    }
+    *units = static_cast<uint32_t>(found.size());
+    return 0;
+}
+
+long RegEnumValueW(void* key, uint32_t index, char16_t* name, uint32_t* units, uint32_t*,
+                   uint32_t*, uint8_t*, uint32_t*) {
+    auto values = g_registry.find(KeyOf(key));
+    if (values == g_registry.end() || index >= values->second.size()) {
+        return Fail(259);  // ERROR_NO_MORE_ITEMS
+    }
+    return GiveName(std::next(values->second.begin(), index)->first, name, units);
+}
+
+long RegEnumKeyExW(void* key, uint32_t index, char16_t* name, uint32_t* units, uint32_t*,
+                   char16_t*, uint32_t*, void*) {
+    std::string parent = KeyOf(key) + "\\";
+    for (const auto& entry : g_registry) {
+        std::string rest = entry.first.compare(0, parent.size(), parent) == 0
+                               ? entry.first.substr(parent.size())
+                               : "\\";
+        if (rest.find('\\') == std::string::npos && index-- == 0) {
+            return GiveName(rest, name, units);
+        }
+    }
+    return Fail(259);
+}
+
 long RegFlushKey(void* key) { return KeyOf(key).empty() ? Fail(6) : 0; }
 
 long RegCloseKey(void* key) {
@@ -263,6 +298,8 @@ const std::map<std::string, void*> kCoredll = {
     {"RegSetValueExW", reinterpret_cast<void*>(RegSetValueExW)},
     {"RegDeleteValueW", reinterpret_cast<void*>(RegDeleteValueW)},
     {"RegDeleteKeyW", reinterpret_cast<void*>(RegDeleteKeyW)},
+    {"RegEnumValueW", reinterpret_cast<void*>(RegEnumValueW)},
+    {"RegEnumKeyExW", reinterpret_cast<void*>(RegEnumKeyExW)},
     {"RegFlushKey", reinterpret_cast<void*>(RegFlushKey)},
     {"RegCloseKey", reinterpret_cast<void*>(RegCloseKey)},
     {"CreateFileW", reinterpret_cast<void*>(CreateFileW)},
@@ -371,7 +408,9 @@ int main(int argc, char** argv) {
     Expect(written == DwordsOf(ReadFileBytes(argv[3])), "the settings are those of install.reg");
     Expect(g_files["\\WINDOWS\\PENWICK.DLL"] == penwick, "Penwick.dll is in \\Windows");
 
-    // Status, in a message box: the program's own decimal numbers.
+    // Status, in a message box: the program's own decimal numbers, and a
+    // value nothing reads.
+    g_registry[kPenwick]["MYSTERY"] = {4, {1, 0, 0, 0}};
     Expect(run(u"status") == 0 && g_boxes.size() == 1, "status shows one message box");
     std::string status =
         "Penwick 65600: Penwick is installed: DriverName names Penwick.dll.\n"
@@ -380,7 +419,8 @@ int main(int argc, char** argv) {
         std::to_string(penwick.size()) +
         " bytes.\n"
         "At the next boot Penwick filters (the check finds no error, 0 warnings).\n"
-        "Capture is off.";
+        "Capture is off.\n"
+        "Penwick does not read these values of its key: MYSTERY.";
     Expect(!g_boxes.empty() && g_boxes[0] == status,
            "status says:\n" + (g_boxes.empty() ? "" : g_boxes[0]) + "\nnot:\n" + status);
 

@@ -314,6 +314,66 @@ TEST_P(RefusalTest, ends_with_one_line_why_and_nothing_changed) {
 INSTANTIATE_TEST_SUITE_P(Install, RefusalTest, ::testing::ValuesIn(kInstallRefusals),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A settings file lacking one of the eight is refused though the registry
+// holds that value from before: the device would run a value nobody chose.
+TEST_F(SetupTest, a_file_lacking_a_setting_is_refused_whatever_the_key_holds_from_before) {
+    struct Situation {
+        const char* name;
+        std::function<void()> arrange;
+    };
+    const Situation situations[] = {
+        {"install_over_a_key_left_behind",
+         [] {
+             PreviouslyInstalled(u"touch.dll");
+             HostSetRegistryString(kTouch, u"DriverName", u"touch.dll");
+         }},
+        {"install_again", [] { PreviouslyInstalled(u"touch.dll"); }},
+        {"install_after_uninstall",
+         [] {
+             PreviouslyInstalled(u"touch.dll");
+             ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone) << Outcome();
+         }},
+    };
+    for (const Situation& situation : situations) {
+        for (const ConfigurationSetting& setting : kConfigurationSettings) {
+            std::string missing = Narrow(setting.name);
+            SCOPED_TRACE(std::string(situation.name) + " without " + missing);
+            SetUp();
+            situation.arrange();
+            SetSettings(WorkedStrokeWithout(("\"" + missing + "\"").c_str()));
+            DeviceState before = CurrentState();
+            EXPECT_EQ(Run(u"install /quiet"), InstallationNothingChanged);
+            EXPECT_EQ(Outcome(), "Nothing was changed: with these settings, " + missing +
+                                     " is missing: filtering is off.");
+            EXPECT_TRUE(CurrentState() == before) << Describe(CurrentState());
+        }
+    }
+}
+
+TEST_F(SetupTest, a_complete_file_over_other_values_leaves_exactly_its_eight_settings) {
+    PreviouslyInstalled(u"touch.dll");
+    for (const ConfigurationSetting& setting : kConfigurationSettings) {
+        HostSetRegistryDword(kPenwick, setting.name, 999);
+    }
+    HostSetRegistryString(kPenwick, u"CaptureFile", u"\\My Documents\\c.csv");
+    HostSetRegistryDword(kPenwick, u"LowSpeeed", 7);  // mistyped by hand
+    SetSettings(kWorkedStroke);
+    ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
+    const uint32_t file[] = {3, 5, 20, 4, 10, 60, 2, 3};
+    for (int i = 0; i < kConfigurationSettingCount; i++) {
+        SCOPED_TRACE(Narrow(kConfigurationSettings[i].name));
+        const std::vector<uint8_t>* value = HostFindRegistryValue(kPenwick, kConfigurationSettings[i].name);
+        ASSERT_NE(value, nullptr);
+        EXPECT_EQ(*value, (std::vector<uint8_t>{uint8_t(file[i]), 0, 0, 0}));
+    }
+    // What the installer does not own stays, and status says what nothing reads.
+    EXPECT_EQ(StoredString(kPenwick, u"CaptureFile"), "\\My Documents\\c.csv");
+    EXPECT_EQ(StoredString(kPenwick, u"OrigDriverName"), "touch.dll");
+    ASSERT_EQ(Run(u"status /quiet"), InstallationDone);
+    EXPECT_EQ(Outcome().substr(Outcome().rfind('\n') + 1),
+              "Penwick does not read these values of its key: LOWSPEEED.");
+}
+
 TEST_F(SetupTest, when_putting_back_fails_too_it_says_so_and_what_driver_name_names) {
     // The store fills while the settings are written: MinDirSpeed fails,
     // and so does putting back the LowSpeed that was there.

@@ -26,6 +26,12 @@ std::wstring Beside(const wchar_t* name) {
     return self.substr(0, self.rfind(L'\\') + 1) + name;
 }
 
+const std::string kWorkedStroke =
+    "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n"
+    "\"LowSpeed\"=dword:3\r\n\"MinDirSpeed\"=dword:5\r\n\"HighSpeed\"=dword:14\r\n"
+    "\"MaxSpeedDiff\"=dword:4\r\n\"MaxSpeedDiff2\"=dword:a\r\n\"MaxDirDiff\"=dword:3c\r\n"
+    "\"ErrorDelay\"=dword:2\r\n\"MaxErrorDelay\"=dword:3\r\n";
+
 class SetupWineTest : public PenwickDllTest {
 protected:
     void SetUp() override {
@@ -43,15 +49,14 @@ protected:
         wchar_t folder[MAX_PATH];
         GetTempPathW(MAX_PATH, folder);
         settings_ = std::wstring(folder) + L"worked stroke.reg";
+        WriteSettings(kWorkedStroke);
+    }
+
+    void WriteSettings(const std::string& text) {
         HANDLE file = CreateFileW(settings_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-        const char text[] =
-            "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n"
-            "\"LowSpeed\"=dword:3\r\n\"MinDirSpeed\"=dword:5\r\n\"HighSpeed\"=dword:14\r\n"
-            "\"MaxSpeedDiff\"=dword:4\r\n\"MaxSpeedDiff2\"=dword:a\r\n\"MaxDirDiff\"=dword:3c\r\n"
-            "\"ErrorDelay\"=dword:2\r\n\"MaxErrorDelay\"=dword:3\r\n";
         DWORD written;
-        WriteFile(file, text, sizeof text - 1, &written, nullptr);
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         CloseHandle(file);
     }
 
@@ -117,14 +122,9 @@ TEST_F(SetupWineTest,
 }
 
 TEST_F(SetupWineTest, settings_the_check_rejects_leave_the_registry_and_windows_as_they_were) {
-    HANDLE file = CreateFileW(settings_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    const char text[] =
+    WriteSettings(
         "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n"
-        "\"LowSpeed\"=dword:3\r\n";
-    DWORD written;
-    WriteFile(file, text, sizeof text - 1, &written, nullptr);
-    CloseHandle(file);
+        "\"LowSpeed\"=dword:3\r\n");
     EXPECT_EQ(Run(L"install \"" + settings_ + L"\" /quiet"), 1);
     EXPECT_EQ(Outcome(),
               "Nothing was changed: with these settings, MinDirSpeed is missing: "
@@ -133,6 +133,65 @@ TEST_F(SetupWineTest, settings_the_check_rejects_leave_the_registry_and_windows_
     HKEY key;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(GetFileAttributesW(InWindows(L"Penwick.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// Penwick's key as a .reg export would show it, for "nothing changed".
+std::string PenwickKeyNow() {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return "(no key)";
+    }
+    std::string text;
+    for (DWORD i = 0;; i++) {
+        wchar_t name[64];
+        BYTE data[512];
+        DWORD units = 64, size = sizeof data, type = 0;
+        if (RegEnumValueW(key, i, name, &units, nullptr, &type, data, &size) != ERROR_SUCCESS) {
+            break;
+        }
+        text += std::string(name, name + units) + " " + std::to_string(type) + ":" +
+                std::string(data, data + size) + "\n";
+    }
+    RegCloseKey(key);
+    return text;
+}
+
+// Installing again, or after an uninstall, with a file that lacks a setting
+// an earlier install left in the key: refused, the key as it was.
+TEST_F(SetupWineTest, a_file_lacking_a_setting_is_refused_over_the_one_left_from_before) {
+    ASSERT_EQ(Run(L"install \"" + settings_ + L"\" /quiet"), 0) << Outcome();
+    std::string lacking = kWorkedStroke.substr(0, kWorkedStroke.find("\"MaxErrorDelay\""));
+    WriteSettings(lacking);
+    for (const wchar_t* before : {L"", L"uninstall /quiet"}) {
+        if (*before != 0) {
+            ASSERT_EQ(Run(before), 0) << Outcome();
+        }
+        std::wstring driver = DriverName();
+        std::string key = PenwickKeyNow();
+        EXPECT_EQ(Run(L"install \"" + settings_ + L"\" /quiet"), 1);
+        EXPECT_EQ(Outcome(),
+                  "Nothing was changed: with these settings, MaxErrorDelay is missing: "
+                  "filtering is off.");
+        EXPECT_EQ(DriverName(), driver);
+        EXPECT_EQ(PenwickKeyNow(), key);
+    }
+    // A complete file installs exactly its settings over other values.
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    DWORD other = 99;
+    for (const wchar_t* name : {L"LowSpeed", L"MaxErrorDelay", L"Mystery"}) {
+        RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&other), 4);
+    }
+    RegCloseKey(key);
+    WriteSettings(kWorkedStroke);
+    ASSERT_EQ(Run(L"install \"" + settings_ + L"\" /quiet"), 0) << Outcome();
+    std::string now = PenwickKeyNow();
+    EXPECT_NE(now.find(std::string("LowSpeed 4:\x03\0\0\0", 15)), std::string::npos) << now;
+    EXPECT_NE(now.find(std::string("MaxErrorDelay 4:\x03\0\0\0", 20)), std::string::npos) << now;
+    ASSERT_EQ(Run(L"status /quiet"), 0) << Outcome();
+    EXPECT_NE(Outcome().find("Penwick does not read these values of its key: Mystery."),
+              std::string::npos)
+        << Outcome();
 }
 
 }  // namespace
