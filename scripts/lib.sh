@@ -24,9 +24,20 @@ penwick_ensure_packages() {
     if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
         penwick_as_root dpkg --add-architecture i386
     fi
-    penwick_as_root apt-get update -qq &&
-        DEBIAN_FRONTEND=noninteractive penwick_as_root apt-get install -y -qq \
-            --no-install-recommends "${missing[@]}" >&2
+    # An index that failed to download (a mirror part-way through a sync)
+    # leaves the others usable: go on, and let the install say.
+    penwick_as_root apt-get update -qq >&2 || echo "apt-get update failed in part" >&2
+    local install=(env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends)
+    penwick_as_root "${install[@]}" "${missing[@]}" >&2 && return 0
+    # When one architecture's security updates could not be read, the two
+    # architectures' candidates differ and multiarch packages cannot be
+    # installed together: the release's own versions, the same for both,
+    # can.
+    local release
+    release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    [ -n "$release" ] || return 1
+    echo "installing again from $release itself" >&2
+    penwick_as_root "${install[@]}" -t "$release" "${missing[@]}" >&2
 }
 
 # What the host build and the replay tool need.
