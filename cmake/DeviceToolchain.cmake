@@ -15,7 +15,8 @@
 # entry), exporting what EXPORTS lists, importing only the DATA lines of
 # IMPORTS through their import address slots, with LLVM's compiler helpers
 # linked in; sets the header fields the device's loader checks (pe_header);
-# and adds the CTest check NAME_fit_for_device (device_check). With
+# signs it when a certificate is configured (cmake/Signing.cmake, included
+# first); and adds the CTest check NAME_fit_for_device (device_check). With
 # EXECUTABLE it builds bin/NAME.exe instead: a program whose entry is
 # WinMain, exporting nothing.
 
@@ -184,15 +185,29 @@ function(penwick_device_module name)
         VERBATIM)
 
     # lld-link marks the image as a desktop ARMNT one and knows no Windows CE
-    # subsystem: pe_header sets what the device's loader checks.
+    # subsystem: pe_header sets what the device's loader checks. Signing
+    # comes last, since any change to the image breaks the signature.
+    get_filename_component(module_name ${module} NAME)
+    if(PENWICK_SIGN_PKCS12)
+        set(patched ${dir}/unsigned/${module_name})
+        file(MAKE_DIRECTORY ${dir}/unsigned)
+        penwick_sign_command(sign ${patched} ${module})
+        set(sign_step COMMAND ${sign})
+        set(certificate ${PENWICK_SIGN_PKCS12} ${PROJECT_SOURCE_DIR}/cmake/SignModule.cmake)
+    else()
+        set(patched ${module})
+        set(sign_step "")
+        set(certificate "")
+    endif()
     add_custom_command(
         OUTPUT ${module}
         COMMAND ${PENWICK_DEVICE_LLD_LINK} ${kind} /machine:arm /nodefaultlib /Brepro
                 /out:${dir}/${name}.linked /implib:${dir}/${name}.lib
                 ${objects} ${freestanding} ${import_library} ${PENWICK_DEVICE_BUILTINS_LIBRARY}
-        COMMAND pe_header ${dir}/${name}.linked ${module}
+        COMMAND pe_header ${dir}/${name}.linked ${patched}
+        ${sign_step}
         DEPENDS ${objects} ${freestanding} ${import_library} ${PENWICK_DEVICE_BUILTINS_LIBRARY}
-                ${exports} pe_header
+                ${exports} pe_header ${certificate}
         COMMENT "Linking ${name} for the device"
         VERBATIM)
     add_custom_target(${name} ALL DEPENDS ${module})

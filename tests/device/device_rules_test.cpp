@@ -19,7 +19,7 @@ TestImageContents FitImage() {
     TestImageContents contents;
     contents.machine = 0x1C2;
     contents.subsystem = 9;
-    contents.version = 5;
+    contents.osVersion[0] = contents.subsystemVersion[0] = 5;
     contents.code = {0xB580, 0xBD80, 0xB580, 0xBD80};
     contents.exports = {{"Alpha", 1, 0x1001}, {"Beta", 2, 0x1005}};
     contents.imports = {{"coredll.dll", "atan2", 0}, {"coredll.dll", "sqrt", 0}};
@@ -76,6 +76,7 @@ struct RuleRow {
     std::function<void(TestImageContents&)> change;
     std::vector<std::pair<std::string, std::string>> findings;  // rule, part of the text
     const char* exportList = kExportsDef;
+    DeviceModuleKind kind = DeviceModuleKind::Library;
 };
 
 TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
@@ -97,8 +98,38 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
          [](TestImageContents& c) { c.subsystem = 2; },
          {{"header", "subsystem is 2"}}},
         {"version 6.00",
-         [](TestImageContents& c) { c.version = 6; },
-         {{"header", "OS version is 6.00"}, {"header", "subsystem version is 6.00"}}},
+         [](TestImageContents& c) { c.osVersion[0] = c.subsystemVersion[0] = 6; },
+         {{"header", "OS version is 6.00, not 5.00"},
+          {"header", "subsystem version is 6.00, newer than Windows CE 5.01"}}},
+        {"subsystem version 5.01, which Windows CE 5.00 would refuse",
+         [](TestImageContents& c) { c.subsystemVersion[1] = 1; },
+         {{"header", "subsystem version is 5.01, not 5.00"}}},
+        {"subsystem version 5.02, newer than Windows Mobile 5.0",
+         [](TestImageContents& c) { c.subsystemVersion[1] = 2; },
+         {{"header", "subsystem version is 5.02, newer than Windows CE 5.01"}}},
+        {"OS version 5.02, which the loader does not read, and the build does not want",
+         [](TestImageContents& c) { c.osVersion[1] = 2; },
+         {{"header", "OS version is 5.02, not 5.00"}}},
+        {"a larger optional header",
+         [](TestImageContents& c) { c.optionalHeaderSize = 0xF0; },
+         {{"header", "SizeOfOptionalHeader is 0xF0, not 0xE0"}}},
+        {"15 data directories",
+         [](TestImageContents& c) { c.directoryCount = 15; },
+         {{"header", "15 data directories, not the 16"}}},
+        {"a DLL not marked as one",
+         [](TestImageContents& c) { c.characteristics &= ~0x2000; },
+         {{"header", "IMAGE_FILE_DLL is not set"}}},
+        {"a DLL without relocations",
+         [](TestImageContents& c) { c.characteristics |= 0x0001; },
+         {{"header", "IMAGE_FILE_RELOCS_STRIPPED is set"}}},
+        {"a program, not marked as a DLL, with its relocations stripped",
+         [](TestImageContents& c) {
+             c.characteristics = 0x0103;
+             c.exports.clear();
+         },
+         {},
+         "EXPORTS\n",
+         DeviceModuleKind::Program},
         {"entry point in ARM state",
          [](TestImageContents& c) { c.entryPoint = 0x1000; },
          {{"header", "entry point 0x10001000"}}},
@@ -119,6 +150,11 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
         {"an export missing",
          [](TestImageContents& c) { c.exports.pop_back(); },
          {{"exports", "Beta is missing"}}},
+        {"more export names than functions: a second name for Beta",
+         [](TestImageContents& c) {
+             c.exports.push_back({"Beta", 2, 0x1005});
+         },
+         {{"exports", "3 export names but 2 functions"}}},
         {"an export by ordinal only",
          [](TestImageContents& c) {
              c.exports.push_back({"", 3, 0x1001});
@@ -170,8 +206,16 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
         PeImage image;
         std::string error;
         ASSERT_TRUE(PeRead(TestImage(contents), &image, &error)) << error;
-        std::vector<DeviceFinding> found = DeviceCheck(image, Definition(row.exportList), imports);
-        ASSERT_EQ(found.size(), row.findings.size());
+        std::vector<DeviceFinding> found =
+            DeviceCheck(image, row.kind, Definition(row.exportList), imports);
+        std::string all;
+        for (const DeviceFinding& f : found) {
+            all += "\n  " + f.rule + ": " + f.what;
+        }
+        EXPECT_EQ(found.size(), row.findings.size()) << all;
+        if (found.size() != row.findings.size()) {
+            continue;  // so that every row that fails is named
+        }
         for (size_t i = 0; i < found.size(); i++) {
             EXPECT_EQ(found[i].rule, row.findings[i].first);
             EXPECT_NE(found[i].what.find(row.findings[i].second), std::string::npos)

@@ -27,11 +27,16 @@ struct TestRelocation {
     int type;
 };
 
-// As lld-link leaves the device DLL: ARMNT, desktop GUI subsystem, 6.00.
+// As lld-link leaves the device DLL: ARMNT, a DLL (with a 32-bit machine
+// and executable), desktop GUI subsystem, 6.00, the usual optional header.
 struct TestImageContents {
     uint16_t machine = 0x1C4;
+    uint16_t characteristics = 0x2102;
+    uint16_t optionalHeaderSize = 224;
+    uint32_t directoryCount = 16;
     uint16_t subsystem = 2;
-    uint16_t version = 6;
+    uint16_t osVersion[2] = {6, 0};
+    uint16_t subsystemVersion[2] = {6, 0};
     uint32_t entryPoint = 0x1001;
     std::vector<uint16_t> code = {0xB580, 0xBD80};  // push {r7, lr}; pop {r7, pc}
     uint32_t exportBase = 1;
@@ -52,25 +57,27 @@ inline std::vector<uint8_t> TestImage(const TestImageContents& contents) {
     auto putText = [&](uint32_t at, const std::string& s) {
         memcpy(&b[at], s.c_str(), s.size() + 1);
     };
-    const uint32_t pe = 0x40, opt = pe + 24, sections = opt + 224;
+    const uint32_t pe = 0x40, opt = pe + 24, sections = opt + contents.optionalHeaderSize;
     b[0] = 'M', b[1] = 'Z';
     put32(0x3C, pe);
     memcpy(&b[pe], "PE\0\0", 4);
     put16(pe + 4, contents.machine);
     put16(pe + 6, 3);
-    put16(pe + 20, 224);
-    put16(pe + 22, 0x2102);
+    put16(pe + 20, contents.optionalHeaderSize);
+    put16(pe + 22, contents.characteristics);
     put16(opt, 0x10B);
     put32(opt + 16, contents.entryPoint);
     put32(opt + 28, kTestImageBase);
     put32(opt + 32, 0x1000);
     put32(opt + 36, 0x200);
-    put16(opt + 40, contents.version);
-    put16(opt + 48, contents.version);
+    put16(opt + 40, contents.osVersion[0]);
+    put16(opt + 42, contents.osVersion[1]);
+    put16(opt + 48, contents.subsystemVersion[0]);
+    put16(opt + 50, contents.subsystemVersion[1]);
     put32(opt + 56, 0x4000);
     put32(opt + 60, 0x200);
     put16(opt + 68, contents.subsystem);
-    put32(opt + 92, 16);
+    put32(opt + 92, contents.directoryCount);
     const char* names[3] = {".text", ".rdata", ".reloc"};
     const uint32_t flags[3] = {0x60000020, 0x40000040, 0x42000040};
     for (uint32_t i = 0; i < 3; i++) {

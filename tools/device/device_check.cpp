@@ -1,11 +1,13 @@
 // device_check MODULE EXPORTS.def IMPORTS.def
 //
 // Checks that a module built for the device can be loaded and run there:
-// the header, the exports against EXPORTS.def, the imports against
-// IMPORTS.def, the base relocations and every instruction (see
-// device_rules.h). Prints one line per finding, "MODULE: rule: what", and
-// exits 1 if there was any; prints one summary line and exits 0 otherwise.
+// the header (MODULE is a program when it ends in .exe, else a DLL), the
+// exports against EXPORTS.def, the imports against IMPORTS.def, the base
+// relocations and every instruction (see device_rules.h). Prints one line
+// per finding, "MODULE: rule: what", and exits 1 if there was any; prints
+// one summary line and exits 0 otherwise.
 #include <stdio.h>
+#include <strings.h>
 
 #include <fstream>
 #include <sstream>
@@ -47,7 +49,13 @@ int main(int argc, char** argv) {
     if (!ReadDefinition(argv[2], &exports) || !ReadDefinition(argv[3], &imports)) {
         return 2;
     }
-    std::vector<DeviceFinding> findings = DeviceCheck(image, exports, imports);
+    // A module named .exe is a program; any other is a DLL.
+    std::string path = argv[1];
+    DeviceModuleKind kind =
+        path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".exe") == 0
+            ? DeviceModuleKind::Program
+            : DeviceModuleKind::Library;
+    std::vector<DeviceFinding> findings = DeviceCheck(image, kind, exports, imports);
     for (const DeviceFinding& f : findings) {
         fprintf(stderr, "%s: %s: %s\n", argv[1], f.rule.c_str(), f.what.c_str());
     }

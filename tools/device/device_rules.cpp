@@ -16,6 +16,10 @@ std::string Version(const uint16_t version[2]) {
     return text;
 }
 
+uint32_t VersionNumber(const uint16_t version[2]) {
+    return static_cast<uint32_t>(version[0]) << 16 | version[1];
+}
+
 bool IsThumbCode(const PeImage& image, uint32_t rva) {
     const PeSection* section = PeSectionAt(image, rva & ~1u);
     return (rva & 1) != 0 && section != nullptr &&
@@ -72,7 +76,7 @@ bool ModuleDefinitionParse(const std::string& text, ModuleDefinition* definition
     return true;
 }
 
-std::vector<DeviceFinding> DeviceCheckHeader(const PeImage& image) {
+std::vector<DeviceFinding> DeviceCheckHeader(const PeImage& image, DeviceModuleKind kind) {
     std::vector<DeviceFinding> findings;
     if (image.machine != kDeviceMachine) {
         findings.push_back({"header", "machine is " + PeHex(image.machine) + ", not THUMB " +
@@ -84,13 +88,39 @@ std::vector<DeviceFinding> DeviceCheckHeader(const PeImage& image) {
                                           std::to_string(kDeviceSubsystem)});
     }
     const uint16_t wanted[2] = {kDeviceMajorVersion, kDeviceMinorVersion};
+    const uint16_t newest[2] = {kDeviceMajorVersion, kDeviceNewestMinorVersion};
     const char* names[2] = {"OS version", "subsystem version"};
     const uint16_t* found[2] = {image.osVersion, image.subsystemVersion};
     for (int i = 0; i < 2; i++) {
-        if (found[i][0] != wanted[0] || found[i][1] != wanted[1]) {
-            findings.push_back({"header", std::string(names[i]) + " is " + Version(found[i]) +
-                                              ", not " + Version(wanted)});
+        std::string is = std::string(names[i]) + " is " + Version(found[i]);
+        // The loader compares only the subsystem version with its own.
+        bool checkedByLoader = i == 1;
+        if (checkedByLoader && VersionNumber(found[i]) > VersionNumber(newest)) {
+            findings.push_back({"header", is + ", newer than Windows CE " + Version(newest) +
+                                              " (Windows Mobile 5.0): the loader refuses it"});
+        } else if (found[i][0] != wanted[0] || found[i][1] != wanted[1]) {
+            findings.push_back({"header", is + ", not " + Version(wanted)});
         }
+    }
+    if (image.optionalHeaderSize != kPeOptionalHeaderSize) {
+        findings.push_back({"header", "SizeOfOptionalHeader is " + PeHex(image.optionalHeaderSize) +
+                                          ", not " + PeHex(kPeOptionalHeaderSize) +
+                                          ": the loader looks for the section table after " +
+                                          PeHex(kPeOptionalHeaderSize) + " bytes"});
+    }
+    if (image.directoryCount != kPeDirectoryCount) {
+        findings.push_back({"header", std::to_string(image.directoryCount) +
+                                          " data directories, not the " +
+                                          std::to_string(kPeDirectoryCount) + " the loader reads"});
+    }
+    if (kind == DeviceModuleKind::Library && !(image.characteristics & kPeFileDll)) {
+        findings.push_back(
+            {"header", "IMAGE_FILE_DLL is not set: the loader refuses a DLL without it"});
+    }
+    if (kind == DeviceModuleKind::Library && (image.characteristics & kPeFileRelocsStripped)) {
+        findings.push_back({"header",
+                            "IMAGE_FILE_RELOCS_STRIPPED is set: the loader refuses a DLL it "
+                            "cannot relocate"});
     }
     if (!IsThumbCode(image, image.entryPoint)) {
         findings.push_back({"header", "entry point " + PeHex(Address(image, image.entryPoint)) +
@@ -112,6 +142,16 @@ std::vector<DeviceFinding> DeviceCheckExports(const PeImage& image,
                               *ordinals.rbegin() != expected.names.size())) {
         findings.push_back({"exports", "the export list's ordinals are not 1 to " +
                                            std::to_string(expected.names.size())});
+    }
+    // GetProcAddressW scans the names for as many entries as there are
+    // functions.
+    PeExportCounts counts;
+    std::string error;
+    if (PeReadExportCounts(image, &counts, &error) && counts.names > counts.functions) {
+        findings.push_back({"exports", std::to_string(counts.names) + " export names but " +
+                                           std::to_string(counts.functions) +
+                                           " functions: the loader finds names only among as "
+                                           "many as there are functions"});
     }
     std::set<std::string> seen;
     for (const PeExport& e : exports) {
@@ -203,9 +243,10 @@ std::vector<DeviceFinding> DeviceCheckInstructions(const PeImage& image,
     return findings;
 }
 
-std::vector<DeviceFinding> DeviceCheck(const PeImage& image, const ModuleDefinition& exports,
+std::vector<DeviceFinding> DeviceCheck(const PeImage& image, DeviceModuleKind kind,
+                                       const ModuleDefinition& exports,
                                        const ModuleDefinition& imports) {
-    std::vector<DeviceFinding> findings = DeviceCheckHeader(image);
+    std::vector<DeviceFinding> findings = DeviceCheckHeader(image, kind);
     auto add = [&](const std::vector<DeviceFinding>& more) {
         findings.insert(findings.end(), more.begin(), more.end());
     };

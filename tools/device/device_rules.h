@@ -4,9 +4,15 @@
 // yields none.
 //
 //   header        machine THUMB, subsystem Windows CE GUI, OS and subsystem
-//                 version 5.00, the entry point in Thumb code
+//                 version 5.00 (a subsystem version above 5.01 is refused by
+//                 Windows Mobile 5.0's loader), the entry point in Thumb code;
+//                 the optional header 0xE0 bytes with 16 data directories, as
+//                 the loader reads it; a DLL marked IMAGE_FILE_DLL and not
+//                 IMAGE_FILE_RELOCS_STRIPPED (the kernel relocates it)
 //   exports       exactly the names of the module's .def, each under its
-//                 ordinal there (1 to N), each address odd (Thumb) and in code
+//                 ordinal there (1 to N), each address odd (Thumb) and in code;
+//                 no more names than functions (the loader's name lookup
+//                 counts functions)
 //   imports       only from the library of the imports .def, only its names
 //   relocations   base relocations of type HIGHLOW (and padding) only
 //   instructions  every instruction of every code section runs on ARMv5TE
@@ -33,12 +39,16 @@ struct ModuleDefinition {
 bool ModuleDefinitionParse(const std::string& text, ModuleDefinition* definition,
                            std::string* error);
 
+// What the module is, which decides some of the loader's rules: a DLL
+// (Penwick.dll) or a program (PenwickSetup.exe).
+enum class DeviceModuleKind { Library, Program };
+
 struct DeviceFinding {
     std::string rule;
     std::string what;  // the offending address or name, and what is wrong
 };
 
-std::vector<DeviceFinding> DeviceCheckHeader(const PeImage& image);
+std::vector<DeviceFinding> DeviceCheckHeader(const PeImage& image, DeviceModuleKind kind);
 std::vector<DeviceFinding> DeviceCheckExports(const PeImage& image,
                                               const std::vector<PeExport>& exports,
                                               const ModuleDefinition& expected);
@@ -50,7 +60,8 @@ std::vector<DeviceFinding> DeviceCheckInstructions(const PeImage& image,
                                                    const std::vector<PeRelocation>& relocations);
 
 // All rules, reading the tables from the image.
-std::vector<DeviceFinding> DeviceCheck(const PeImage& image, const ModuleDefinition& exports,
+std::vector<DeviceFinding> DeviceCheck(const PeImage& image, DeviceModuleKind kind,
+                                       const ModuleDefinition& exports,
                                        const ModuleDefinition& imports);
 
 #endif

@@ -38,6 +38,20 @@ bool StringAt(const PeImage& image, uint32_t rva, std::string* text) {
     return true;
 }
 
+// The export directory, or null without one (*error set when it lies
+// outside the image).
+const uint8_t* ExportDirectory(const PeImage& image, std::string* error) {
+    const PeDirectory& directory = image.directories[kPeExportDirectory];
+    if (directory.rva == 0) {
+        return nullptr;
+    }
+    const uint8_t* d = PeAt(image, directory.rva, 40);
+    if (d == nullptr) {
+        *error = "export directory outside the image";
+    }
+    return d;
+}
+
 }  // namespace
 
 std::string PeHex(uint32_t value) {
@@ -71,6 +85,9 @@ bool PeRead(std::vector<uint8_t> bytes, PeImage* image, std::string* error) {
         return Fail(error, "truncated PE headers");
     }
     image->machine = PeRead16(file);
+    image->characteristics = PeRead16(file + 18);
+    image->optionalHeaderSize = optionalSize;
+    image->directoryCount = directoryCount;
     image->entryPoint = PeRead32(optional + 16);
     image->imageBase = PeRead32(optional + 28);
     image->osVersion[0] = PeRead16(&b[pe + kPeOsVersionOffset]);
@@ -138,43 +155,54 @@ const uint8_t* PeAt(const PeImage& image, uint32_t rva, uint32_t size) {
     return &image.bytes[section->rawOffset + offset];
 }
 
+bool PeReadExportCounts(const PeImage& image, PeExportCounts* counts, std::string* error) {
+    *counts = PeExportCounts{0, 0};
+    error->clear();
+    const uint8_t* d = ExportDirectory(image, error);
+    if (d != nullptr) {
+        *counts = PeExportCounts{PeRead32(d + 20), PeRead32(d + 24)};
+    }
+    return error->empty();
+}
+
 bool PeReadExports(const PeImage& image, std::vector<PeExport>* exports, std::string* error) {
     exports->clear();
-    const PeDirectory& directory = image.directories[kPeExportDirectory];
-    if (directory.rva == 0) {
+    PeExportCounts counts;
+    if (!PeReadExportCounts(image, &counts, error)) {
+        return false;
+    }
+    if (counts.functions == 0 && counts.names == 0) {
         return true;
     }
-    const uint8_t* d = PeAt(image, directory.rva, 40);
-    if (d == nullptr) {
-        return Fail(error, "export directory outside the image");
-    }
+    const uint8_t* d = ExportDirectory(image, error);
     uint32_t base = PeRead32(d + 16);
-    uint32_t functionCount = PeRead32(d + 20);
-    uint32_t nameCount = PeRead32(d + 24);
-    if (functionCount > 0xFFFF || nameCount > functionCount) {  // ordinals are 16 bits
+    if (counts.functions > 0xFFFF || counts.names > 0xFFFF) {  // ordinals are 16 bits
         return Fail(error, "export directory counts are broken");
     }
-    const uint8_t* functions = PeAt(image, PeRead32(d + 28), 4 * functionCount);
-    const uint8_t* names = PeAt(image, PeRead32(d + 32), 4 * nameCount);
-    const uint8_t* nameOrdinals = PeAt(image, PeRead32(d + 36), 2 * nameCount);
-    if ((functionCount > 0 && functions == nullptr) ||
-        (nameCount > 0 && (names == nullptr || nameOrdinals == nullptr))) {
+    const uint8_t* functions = PeAt(image, PeRead32(d + 28), 4 * counts.functions);
+    const uint8_t* names = PeAt(image, PeRead32(d + 32), 4 * counts.names);
+    const uint8_t* nameOrdinals = PeAt(image, PeRead32(d + 36), 2 * counts.names);
+    if ((counts.functions > 0 && functions == nullptr) ||
+        (counts.names > 0 && (names == nullptr || nameOrdinals == nullptr))) {
         return Fail(error, "export tables outside the image");
     }
-    std::vector<std::string> nameOf(functionCount);
-    for (uint32_t i = 0; i < nameCount; i++) {
+    std::vector<std::vector<std::string>> namesOf(counts.functions);
+    for (uint32_t i = 0; i < counts.names; i++) {
         uint16_t index = PeRead16(nameOrdinals + 2 * i);
         std::string name;
-        if (index >= functionCount || !StringAt(image, PeRead32(names + 4 * i), &name)) {
+        if (index >= counts.functions || !StringAt(image, PeRead32(names + 4 * i), &name)) {
             return Fail(error, "export name " + std::to_string(i) + " is broken");
         }
-        nameOf[index] = name;
+        namesOf[index].push_back(name);
     }
-    for (uint32_t i = 0; i < functionCount; i++) {
+    for (uint32_t i = 0; i < counts.functions; i++) {
         uint32_t rva = PeRead32(functions + 4 * i);
+        for (const std::string& name : namesOf[i]) {
+            exports->push_back({name, base + i, rva});
+        }
         // An address of 0 is an ordinal that nothing is exported under.
-        if (rva != 0 || !nameOf[i].empty()) {
-            exports->push_back({nameOf[i], base + i, rva});
+        if (namesOf[i].empty() && rva != 0) {
+            exports->push_back({"", base + i, rva});
         }
     }
     return true;

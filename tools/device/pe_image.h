@@ -12,14 +12,24 @@
 
 // What the device's loader needs in the header: a Thumb-capable ARM image
 // (IMAGE_FILE_MACHINE_THUMB) for the Windows CE GUI subsystem, asking for
-// Windows CE 5.00. The loader refuses an image that asks for a newer system
-// than it runs; 5.00 is the oldest system Penwick is for, and Windows Mobile
-// 5.0 runs Windows CE 5.01. The same version is given as OS version and as
-// subsystem version.
+// Windows CE 5.00. The loader refuses an image whose subsystem version is
+// newer than the system it runs; 5.00 is the oldest system Penwick is for,
+// and Windows Mobile 5.0 runs Windows CE 5.01, the newest. The same version
+// is given as OS version and as subsystem version.
 const uint16_t kDeviceMachine = 0x1C2;
 const uint16_t kDeviceSubsystem = 9;
 const uint16_t kDeviceMajorVersion = 5;
 const uint16_t kDeviceMinorVersion = 0;
+const uint16_t kDeviceNewestMinorVersion = 1;
+
+// The loader finds the section table right after an optional header of this
+// size, which holds 16 data directories, whatever the header says.
+const uint16_t kPeOptionalHeaderSize = 0xE0;
+const uint32_t kPeDirectoryCount = 16;
+
+// File header characteristics.
+const uint16_t kPeFileRelocsStripped = 0x0001;  // IMAGE_FILE_RELOCS_STRIPPED
+const uint16_t kPeFileDll = 0x2000;             // IMAGE_FILE_DLL
 
 // Byte offsets of the header fields that pe_header writes, counted from the
 // "PE\0\0" signature.
@@ -54,6 +64,9 @@ struct PeImage {
     std::vector<uint8_t> bytes;
     uint32_t signatureOffset;  // of "PE\0\0"
     uint16_t machine;
+    uint16_t characteristics;
+    uint16_t optionalHeaderSize;
+    uint32_t directoryCount;  // as the header gives it; directories holds 16
     uint16_t subsystem;
     uint16_t osVersion[2];  // major, minor
     uint16_t subsystemVersion[2];
@@ -63,10 +76,18 @@ struct PeImage {
     std::vector<PeDirectory> directories;
 };
 
+// An export: a name and the function it names, or a function exported by
+// ordinal only. A function under two names is two exports.
 struct PeExport {
     std::string name;  // empty for an address exported by ordinal only
     uint32_t ordinal;
     uint32_t rva;
+};
+
+// The export directory's NumberOfFunctions and NumberOfNames.
+struct PeExportCounts {
+    uint32_t functions;
+    uint32_t names;
 };
 
 struct PeImport {
@@ -95,6 +116,7 @@ const uint8_t* PeAt(const PeImage& image, uint32_t rva, uint32_t size);
 const PeSection* PeSectionAt(const PeImage& image, uint32_t rva);
 
 // The tables; false with *error when one points outside the image.
+bool PeReadExportCounts(const PeImage& image, PeExportCounts* counts, std::string* error);
 bool PeReadExports(const PeImage& image, std::vector<PeExport>* exports, std::string* error);
 bool PeReadImports(const PeImage& image, std::vector<PeImport>* imports, std::string* error);
 bool PeReadRelocations(const PeImage& image, std::vector<PeRelocation>* relocations,
