@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "../trust/tiny_image.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -200,6 +202,43 @@ TEST_F(PenwickCommandTest, synth_then_replay_a_labelled_trace) {
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 301);
     EXPECT_NE(Run("synth --samples 2"), 0);
     EXPECT_NE(Run("synth --shape spiral"), 0);
+}
+
+TEST_F(PenwickCommandTest, verify_names_the_signer_and_refuses_what_a_device_would_not_load) {
+    const std::string certificates = PENWICK_TEST_CERTIFICATES;
+    Bytes image = PlainImage();
+    std::ofstream(Path("unsigned.dll"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    for (const char* hash : {"sha1", "sha256"}) {
+        std::string sign = "osslsigncode sign -pkcs12 " + certificates + "/chain.p12 -pass penwick-test -h " +
+                           hash + " -in " + Path("unsigned.dll") + " -out " + Path(std::string(hash) + ".dll") +
+                           " >/dev/null";
+        ASSERT_EQ(system(sign.c_str()), 0) << sign;
+    }
+    ASSERT_EQ(Run("verify " + Path("sha1.dll")), 0) << err_;
+    EXPECT_NE(out_.find("digest algorithm:  SHA-1\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find(" (the signer's):\n    thumbprint: "), std::string::npos) << out_;
+    EXPECT_NE(out_.find("    subject:    CN=Penwick test developer, OU=Testing, O=Penwick, C=GB\n"),
+              std::string::npos) << out_;
+    EXPECT_NE(out_.find("    subject:    CN=Penwick test privileged root, O=Penwick, C=GB\n"),
+              std::string::npos) << out_;
+    EXPECT_EQ(err_, "");
+    struct Case {
+        std::string module;
+        std::string reason;  // the line starts with the module's name and this
+    } cases[] = {
+        {Path("sha256.dll"), "it is signed with a digest other than SHA-1"},
+        {Path("unsigned.dll"), "it is not signed"},
+        {std::string(PENWICK_ROOT) + "/samples/install.reg", "it is not a module the device could load"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.module);
+        EXPECT_EQ(Run("verify " + c.module), 1);
+        EXPECT_EQ(err_.find(c.module + ": " + c.reason), 0u) << err_;
+        EXPECT_EQ(err_.find('\n'), err_.size() - 1) << "one line: " << err_;
+    }
+    EXPECT_EQ(Run("verify " + Path("missing.dll")), 1);
+    EXPECT_EQ(err_, "penwick: " + Path("missing.dll") + ": cannot open\n");
 }
 
 // Counts the pixels of a PNG that are not white.

@@ -13,6 +13,7 @@ void AddSynthCommand(CLI::App& app);
 void AddLabelCommand(CLI::App& app);
 void AddTuneCommand(CLI::App& app);
 void AddCheckCommand(CLI::App& app);
+void AddVerifyCommand(CLI::App& app);
 
 // A number that is a number: not NaN, not infinite.
 inline const CLI::Validator kFinite(

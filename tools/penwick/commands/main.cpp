@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     AddLabelCommand(app);
     AddTuneCommand(app);
     AddCheckCommand(app);
+    AddVerifyCommand(app);
     CLI::App* help = app.add_subcommand("help", "show this help, or a command's: penwick help COMMAND");
     std::string helpCommand;
     help->add_option("COMMAND", helpCommand, "the command");
