@@ -75,3 +75,21 @@ if(NOT TARGET penwick_test_certificates)
     add_custom_target(penwick_test_certificates
         DEPENDS ${PENWICK_TEST_ROOT_DER} ${PENWICK_TEST_DEVELOPER_PKCS12} ${PENWICK_TEST_CHAIN_PKCS12})
 endif()
+
+# penwick_signed_variants(TARGET MODULE MODULE_TARGET FOLDER): TARGET makes
+# FOLDER/KIND/NAME from MODULE (built by MODULE_TARGET), for each KIND the
+# installer's tests judge: unsigned, sha1 (signed as a device wants, by the
+# test developer), sha256 and tampered.
+function(penwick_signed_variants target module module_target folder)
+    set(stamp ${folder}.stamp)
+    add_custom_command(
+        OUTPUT ${stamp}
+        COMMAND ${PROJECT_SOURCE_DIR}/tests/trust/make_signed_variants.sh ${module}
+                ${PENWICK_TEST_DEVELOPER_PKCS12} ${PENWICK_TEST_PKCS12_PASSWORD} ${folder}
+        COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+        DEPENDS ${module_target} ${module} penwick_test_certificates
+                ${PROJECT_SOURCE_DIR}/tests/trust/make_signed_variants.sh
+        COMMENT "Signing ${module_target} as the installer's tests need it"
+        VERBATIM)
+    add_custom_target(${target} ALL DEPENDS ${stamp})
+endfunction()

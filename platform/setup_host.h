@@ -33,6 +33,8 @@ struct HostSetup {
     // Every write to the store (a registry value, a file) takes its bytes
     // from g_hostSystem.storeRoom; more than is left fails: the store is full.
     int openFiles = 0;  // opened and not yet closed
+    // What the system says of its platform type; empty: it says nothing.
+    std::u16string platformType = u"PocketPC";
 
     // The message boxes: what is asked and answered, what is shown.
     SetupAnswer answer = SetupAnswerYes;

@@ -108,6 +108,13 @@ void SetupSystemFolder(char16_t* folder, uint32_t units);
 // The device's clock.
 void SetupLocalTime(SystemDateTime* time);
 
+// Whether the system loads only signed boot drivers, as Windows Mobile's
+// security model has it, with the platform type it gives in `platform`
+// ("PocketPC", "SmartPhone"; empty when it gives none). A system that does
+// not say is taken to. Desktop Windows plays a Windows Mobile device here,
+// so that what the installer refuses there is what it refuses on one.
+bool SetupPlatformChecksTrust(char16_t* platform, uint32_t units);
+
 enum SetupAnswer { SetupAnswerYes, SetupAnswerNo, SetupAnswerCancel };
 
 // Asks a question in a message box with Yes and No buttons (and Cancel when

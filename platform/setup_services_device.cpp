@@ -55,6 +55,8 @@ extern BOOL (*const coredllDeleteFileW)(LPCWSTR name) __asm__("__imp_DeleteFileW
 extern DWORD (*const coredllGetLastError)(void) __asm__("__imp_GetLastError");
 extern DWORD (*const coredllGetModuleFileNameW)(HANDLE module, char16_t* name,
                                                 DWORD units) __asm__("__imp_GetModuleFileNameW");
+extern BOOL (*const coredllSystemParametersInfoW)(unsigned action, unsigned parameter, void* data,
+                                                  unsigned update) __asm__("__imp_SystemParametersInfoW");
 extern int (*const coredllMessageBoxW)(HANDLE window, LPCWSTR text, LPCWSTR caption,
                                        unsigned type) __asm__("__imp_MessageBoxW");
 }
@@ -110,6 +112,28 @@ int32_t SetupSetValue(SystemKey key, const char16_t* name, uint32_t type, const 
 
 int32_t SetupDeleteValue(SystemKey key, const char16_t* name) {
     return coredllRegDeleteValueW(key, name);
+}
+
+bool SetupPlatformChecksTrust(char16_t* platform, uint32_t units) {
+    // The size is given in units, which is also no more than its bytes.
+    const unsigned kGetPlatformType = 257;  // SPI_GETPLATFORMTYPE
+    platform[0] = 0;
+    if (units < 2 || !coredllSystemParametersInfoW(kGetPlatformType, units, platform, 0)) {
+        platform[0] = 0;
+        return true;
+    }
+    platform[units - 1] = 0;
+    auto is = [platform](const char* type) {
+        uint32_t i = 0;
+        for (; platform[i] != 0 && type[i] != 0; i++) {
+            char16_t c = platform[i] >= u'a' && platform[i] <= u'z' ? platform[i] - 32 : platform[i];
+            if (c != static_cast<char16_t>(type[i])) {
+                return false;
+            }
+        }
+        return platform[i] == 0 && type[i] == 0;
+    };
+    return platform[0] == 0 || is("POCKETPC") || is("SMARTPHONE");
 }
 
 int32_t SetupValueName(SystemKey key, uint32_t index, char16_t* name, uint32_t units) {

@@ -116,6 +116,12 @@ int32_t GiveName(const std::u16string& found, char16_t* name, uint32_t units) {
 
 }  // namespace
 
+bool SetupPlatformChecksTrust(char16_t* platform, uint32_t units) {
+    GiveName(g_hostSetup.platformType, platform, units);
+    const std::u16string type = HostFolded(g_hostSetup.platformType);
+    return type.empty() || type == u"POCKETPC" || type == u"SMARTPHONE";
+}
+
 int32_t SetupValueName(SystemKey key, uint32_t index, char16_t* name, uint32_t units) {
     auto values = g_hostSystem.registry.find(HostFolded(g_keyPaths.at(key)));
     if (values == g_hostSystem.registry.end() || index >= values->second.size()) {

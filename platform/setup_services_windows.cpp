@@ -73,6 +73,11 @@ int32_t SetupQueryValue(SystemKey key, const char16_t* name, uint32_t* type, voi
     return result;
 }
 
+bool SetupPlatformChecksTrust(char16_t* platform, uint32_t units) {
+    CopyText(L"desktop Windows, as a Windows Mobile device", platform, units);
+    return true;
+}
+
 int32_t SetupValueName(SystemKey key, uint32_t index, char16_t* name, uint32_t units) {
     DWORD length = units;
     return RegEnumValueW(static_cast<HKEY>(key), index, reinterpret_cast<wchar_t*>(name), &length,

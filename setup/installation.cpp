@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "proxy/configuration.h"
+#include "setup/device_trust.h"
 #include "setup/setup_build.h"
 #include "setup/setup_files.h"
 
@@ -16,6 +17,9 @@ const ConfigurationRegistry kSetupRegistry = {SetupOpenKey, SetupQueryValue, Set
 const char16_t kPenwickFile[] = u"Penwick.dll";
 const char16_t* const kOriginalValue = kOriginalDriverValue;
 const char16_t kInstallFile[] = u"install.reg";
+// Penwick's key's one value of the installer's own: 1 when Penwick.dll was
+// installed with /untrusted though the device's store does not trust it.
+const char16_t kUntrustedValue[] = u"InstalledUntrusted";
 
 uint32_t Length(const char16_t* text) {
     uint32_t length = 0;
@@ -225,6 +229,28 @@ bool FindPenwick(void) {
         return false;
     }
     return true;
+}
+
+// Penwick.dll beside the installer, loaded by the device at boot: otherwise
+// the device would have no touch input. /untrusted goes on all the same.
+bool JudgePenwickTrust(bool untrusted) {
+    Installation& s = g_installation;
+    if (DeviceTrustJudge(s.penwickSource)) {
+        return true;
+    }
+    if (untrusted) {
+        s.installedUntrusted = true;
+        SetupLog("trust: /untrusted: installing all the same");
+        return true;
+    }
+    uint32_t length = 0;
+    DeviceTrustFinding(kPenwickFile, s.reason, kSetupOutcomeUnits, &length);
+    SetupFormat(s.reason, kSetupOutcomeUnits, &length,
+                ": a Windows Mobile device does not load it at boot and would be left without "
+                "touch input. To go on, ");
+    DeviceTrustAdvice(s.reason, kSetupOutcomeUnits, &length);
+    SetupLog("failed: %s", s.reason);
+    return false;
 }
 
 // The settings file: the one named, or install.reg beside the installer,
@@ -493,6 +519,19 @@ bool WritePenwickKey(bool keepOriginal) {
             return false;
         }
     }
+    // Whether this install was untrusted, said where an earlier one may
+    // have said it was.
+    static const uint32_t kUntrusted[] = {0, 1};
+    const uint32_t* untrusted = &kUntrusted[s.installedUntrusted ? 1 : 0];
+    uint32_t type = 0;
+    uint32_t earlier = 0;
+    uint32_t size = sizeof earlier;
+    error = SetupQueryValue(s.penwickKey, kUntrustedValue, &type, &earlier, &size);
+    if ((s.installedUntrusted || error == 0 || error == kSetupErrorMoreData) &&
+        !Write(s.penwickKey, kConfigurationKey, kUntrustedValue, kSystemRegistryDword, untrusted,
+               sizeof *untrusted)) {
+        return false;
+    }
     return Flush(s.penwickKey, kConfigurationKey) && ReadBack(0);
 }
 
@@ -661,7 +700,7 @@ void SayUnreadValues(void) {
                         kSettingsNameUnits - 1);
         } else if (error != 0) {
             break;
-        } else if (ConfigurationReadsValue(name)) {
+        } else if (ConfigurationReadsValue(name) || SettingsSameName(name, kUntrustedValue)) {
             continue;
         }
         SetupFormat(names, kSetupOutcomeUnits, &length, count++ == 0 ? "%s" : ", %s", name);
@@ -673,7 +712,7 @@ void SayUnreadValues(void) {
 
 }  // namespace
 
-InstallationResult InstallationInstall(const char16_t* settingsPath) {
+InstallationResult InstallationInstall(const char16_t* settingsPath, bool untrusted) {
     Installation& s = g_installation;
     Begin();
     SetupLog("install");
@@ -689,8 +728,8 @@ InstallationResult InstallationInstall(const char16_t* settingsPath) {
     }
     s.forwardsTo = again ? s.originalDriver.name : s.touchDriver.name;
     Verdict chosen = {false, true, 0, 0, {}};
-    if (!FindDriverFile(s.forwardsTo) || !FindPenwick() || !ReadSettings(settingsPath) ||
-        !JudgeChosenSettings(&chosen)) {
+    if (!FindDriverFile(s.forwardsTo) || !FindPenwick() || !JudgePenwickTrust(untrusted) ||
+        !ReadSettings(settingsPath) || !JudgeChosenSettings(&chosen)) {
         return Refused();
     }
 
@@ -709,6 +748,12 @@ InstallationResult InstallationInstall(const char16_t* settingsPath) {
     SetupOutcome("Penwick is installed: soft-reset the device to start it.");
     SetupOutcome("It forwards to %s, with %s.", s.forwardsTo,
                  s.settingsPath[0] != 0 ? s.settingsPath : u"the recommended settings");
+    if (s.installedUntrusted) {
+        SetupOutcome(
+            "Installed with /untrusted: the device's privileged store does not trust "
+            "Penwick.dll, so the device has touch input at the next boot only if it loads "
+            "unsigned boot drivers.");
+    }
     if (chosen.warnings != 0) {
         SetupOutcome("The check warns about %d of the settings; the log says which.",
                      chosen.warnings);
@@ -794,14 +839,47 @@ InstallationResult InstallationStatus(void) {
     if (installed && !there) {
         missing = penwick;
     }
+    // Whether the host loads it at boot: unless it was installed with
+    // /untrusted, a Penwick.dll the device does not trust leaves it without
+    // touch input.
+    bool untrusted = false;
+    if (there) {
+        bool loaded = DeviceTrustJudge(penwick);
+        char16_t finding[kSetupOutcomeUnits];
+        uint32_t length = 0;
+        DeviceTrustFinding(kPenwickFile, finding, kSetupOutcomeUnits, &length);
+        SetupOutcome("%s.", finding);
+        uint32_t type = 0;
+        uint32_t recorded = 0;
+        uint32_t recordedSize = sizeof recorded;
+        bool allowed = s.penwickKey != nullptr &&
+                       SetupQueryValue(s.penwickKey, kUntrustedValue, &type, &recorded,
+                                       &recordedSize) == 0 &&
+                       recorded == 1;
+        if (!loaded && allowed && installed) {
+            SetupOutcome(
+                "It was installed with /untrusted: the device has touch input at the next boot "
+                "only if it loads unsigned boot drivers.");
+        }
+        untrusted = installed && !loaded && !allowed;
+    }
 
     Verdict verdict = {false, false, 0, 0, {}};
     CheckConfigurationIn(kSetupRegistry, Judge, &verdict);
+    bool noTouchInput = missing != nullptr || untrusted;
     if (missing != nullptr) {
         SetupOutcome(
             "At the next boot Penwick does not filter and there is no touch input: %s is not "
             "there.",
             missing);
+    } else if (untrusted) {
+        char16_t advice[kSetupOutcomeUnits];
+        uint32_t length = 0;
+        DeviceTrustAdvice(advice, kSetupOutcomeUnits, &length);
+        SetupOutcome(
+            "At the next boot the host does not load Penwick and there is no touch input: "
+            "uninstall, or %s.",
+            advice);
     } else if (verdict.errors == 0) {
         SetupOutcome("At the next boot Penwick filters (the check finds no error, %d warnings).",
                      verdict.warnings);
@@ -811,6 +889,9 @@ InstallationResult InstallationStatus(void) {
         FormatFinding(text, 256, &length, verdict.firstError);
         SetupOutcome("At the next boot Penwick does not filter: %s%a.", text,
                      verdict.errors > 1 ? " (and more: see the log)" : "");
+        // Penwick loaded, but with no driver to forward to.
+        noTouchInput = installed && (verdict.firstError.kind == FindingDriverNameEmpty ||
+                                     verdict.firstError.kind == FindingDriverNameIsPenwick);
     }
 
     // The capture, by the driver's own rules for its two values, when the
@@ -820,7 +901,7 @@ InstallationResult InstallationStatus(void) {
     uint32_t captureSize = sizeof capture;
     uint32_t limit = 0;
     uint32_t limitSize = sizeof limit;
-    bool on = installed && missing == nullptr && s.penwickKey != nullptr &&
+    bool on = installed && !noTouchInput && s.penwickKey != nullptr &&
               SetupQueryValue(s.penwickKey, u"CaptureFile", &type, capture, &captureSize) == 0 &&
               ConfigurationCaptureFileUsable(type, capture, captureSize);
     bool limitRead =
@@ -838,7 +919,7 @@ InstallationResult InstallationStatus(void) {
         SayUnreadValues();
     }
     CloseKeys();
-    return InstallationDone;
+    return noTouchInput ? InstallationNoTouchInput : InstallationDone;
 }
 
 bool InstallationIsInstalled(char16_t driver[kSetupPathUnits]) {

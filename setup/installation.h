@@ -12,6 +12,9 @@
 //                 install again), OrigDriverName is kept; otherwise the
 //                 driver it names must be a file in \Windows (or where the
 //                 name points), or a module in ROM, and no copy of Penwick.
+//                 Penwick.dll beside the installer must be one the device
+//                 loads at boot (setup/device_trust.h), unless /untrusted
+//                 is given; that it was is recorded as InstalledUntrusted.
 //              2. The settings file is read, and judged by the check as the
 //                 install would leave the registry: DriverName naming
 //                 Penwick, OrigDriverName the driver it forwards to, the
@@ -53,6 +56,7 @@ enum InstallationResult {
     InstallationNothingChanged = 1,  // refused, or failed and undone
     InstallationUsage = 2,           // the command line was not understood
     InstallationNotUndone = 3,       // failed, and undoing it failed too
+    InstallationNoTouchInput = 4,    // status: the next boot leaves the device without touch input
 };
 
 // One write's undo: the value as it was before.
@@ -92,8 +96,9 @@ struct Installation {
     bool penwickCopied;
     bool penwickMovedAside;
     bool originalInRom;  // the original driver runs in place from ROM
+    bool installedUntrusted;  // with /untrusted, though the device does not trust Penwick.dll
     int savedCount;
-    InstallationSaved saved[kSettingsFileValues + 2];
+    InstallationSaved saved[kSettingsFileValues + 3];  // and OrigDriverName, InstalledUntrusted, DriverName
     // Why the step that failed failed, for the outcome.
     char16_t reason[kSetupOutcomeUnits];
 };
@@ -102,8 +107,9 @@ extern Installation g_installation;
 
 // `settingsPath`: the settings file named on the command line, or null for
 // install.reg beside the installer, or the built-in recommended settings
-// when there is none.
-InstallationResult InstallationInstall(const char16_t* settingsPath);
+// when there is none. `untrusted`: install even a Penwick.dll that the
+// device does not load at boot, as far as can be told (/untrusted).
+InstallationResult InstallationInstall(const char16_t* settingsPath, bool untrusted);
 
 InstallationResult InstallationUninstall(bool purge);
 

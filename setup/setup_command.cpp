@@ -22,6 +22,7 @@ bool SplitWords(const char16_t* line) {
     SetupCommand& c = g_setupCommand;
     c.count = 0;
     c.quiet = false;
+    c.untrusted = false;
     while (*line != 0) {
         if (*line == u' ' || *line == u'\t') {
             line++;
@@ -43,8 +44,8 @@ bool SplitWords(const char16_t* line) {
             }
         }
         word[length] = 0;
-        if (Is(word, "/quiet")) {
-            c.quiet = true;
+        if (Is(word, "/quiet") || Is(word, "/untrusted")) {
+            (Is(word, "/quiet") ? c.quiet : c.untrusted) = true;
             c.count--;
         }
     }
@@ -54,7 +55,7 @@ bool SplitWords(const char16_t* line) {
 InstallationResult Usage(const char16_t* line) {
     SetupOutcome("PenwickSetup does not understand \"%s\".", line);
     SetupOutcome(
-        "Use: PenwickSetup install [SETTINGS.reg] | uninstall [--purge] | status, "
+        "Use: PenwickSetup install [SETTINGS.reg] [/untrusted] | uninstall [--purge] | status, "
         "each with /quiet for no message box.");
     return InstallationUsage;
 }
@@ -75,7 +76,7 @@ InstallationResult Ask(void) {
                     "device afterwards.",
                     name);
         SetupReportReset();
-        return SetupAsk(question, false) == SetupAnswerYes ? InstallationInstall(nullptr)
+        return SetupAsk(question, false) == SetupAnswerYes ? InstallationInstall(nullptr, false)
                                                            : InstallationNothingChanged;
     }
     SetupFormat(question, 1024, &length,
@@ -87,7 +88,7 @@ InstallationResult Ask(void) {
                 name);
     SetupReportReset();
     SetupAnswer answer = SetupAsk(question, true);
-    return answer == SetupAnswerYes  ? InstallationInstall(nullptr)
+    return answer == SetupAnswerYes  ? InstallationInstall(nullptr, false)
            : answer == SetupAnswerNo ? InstallationUninstall(false)
                                      : InstallationNothingChanged;
 }
@@ -106,7 +107,10 @@ InstallationResult RunWords(const char16_t* line) {
         if (c.count == 2 && !named) {
             return Usage(line);
         }
-        return InstallationInstall(named ? c.words[1] : nullptr);
+        return InstallationInstall(named ? c.words[1] : nullptr, c.untrusted);
+    }
+    if (c.untrusted) {
+        return Usage(line);
     }
     if (Is(command, "uninstall") && (c.count == 1 || (c.count == 2 && Is(c.words[1], "--purge")))) {
         return InstallationUninstall(c.count == 2);

@@ -1,6 +1,6 @@
 // PenwickSetup's command line, what it asks, what it shows and what it logs.
 //
-//   PenwickSetup install [SETTINGS.reg] [/quiet]
+//   PenwickSetup install [SETTINGS.reg] [/untrusted] [/quiet]
 //   PenwickSetup uninstall [--purge] [/quiet]
 //   PenwickSetup status [/quiet]
 //   PenwickSetup                (as the file explorer starts it)
@@ -10,7 +10,9 @@
 // settings file named by a relative path is beside the installer (a device
 // has no current folder). Every run appends what it did to
 // PenwickSetup.log in the system's folder (\Windows) and shows the outcome
-// in a message box; /quiet shows none and asks nothing.
+// in a message box; /quiet shows none and asks nothing. /untrusted installs
+// a Penwick.dll that a Windows Mobile device does not load at boot, for a
+// device known to load unsigned boot drivers (setup/device_trust.h).
 #ifndef PENWICK_SETUP_SETUP_COMMAND_H
 #define PENWICK_SETUP_SETUP_COMMAND_H
 
@@ -25,6 +27,7 @@ struct SetupCommand {
     char16_t words[kSetupWords][kSetupPathUnits];
     int count;
     bool quiet;
+    bool untrusted;  // install a Penwick.dll the device may not load at boot
     // The log's text for the file, as UTF-8.
     char logBytes[kSetupLogUnits * 3 + 256];
 };

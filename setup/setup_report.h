@@ -28,7 +28,7 @@ bool SetupFormatList(char16_t* buffer, uint32_t units, uint32_t* length, const c
 bool SetupMakePath(char16_t path[kSetupPathUnits], const char* format, ...);
 
 const uint32_t kSetupLogUnits = 6144;
-const uint32_t kSetupOutcomeUnits = 1024;
+const uint32_t kSetupOutcomeUnits = 2048;
 
 struct SetupReport {
     char16_t log[kSetupLogUnits];  // a line per step

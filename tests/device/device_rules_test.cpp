@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "../trust/signing_support.h"
 #include "test_image.h"
 
 namespace {
@@ -220,6 +221,43 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
             EXPECT_EQ(found[i].rule, row.findings[i].first);
             EXPECT_NE(found[i].what.find(row.findings[i].second), std::string::npos)
                 << found[i].what;
+        }
+    }
+}
+
+// Unsigned, or signed as the device wants; any other signature the device
+// counts as none.
+TEST(DeviceRulesTest, a_signature_must_be_one_plain_sha1_signature_of_the_image) {
+    const std::string certificates = PENWICK_TEST_CERTIFICATES;
+    const std::string folder = testing::TempDir();
+    std::vector<uint8_t> unsignedImage = TestImage(FitImage());
+    std::vector<uint8_t> sha1 = SignedImage(unsignedImage, "sha1", certificates + "/developer.p12",
+                                            "penwick-test", folder);
+    std::vector<uint8_t> tampered = sha1;
+    tampered[0x400] ^= 1;
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        const char* finding;  // empty: none
+    } cases[] = {
+        {"unsigned", unsignedImage, ""},
+        {"sha1", sha1, ""},
+        {"sha256",
+         SignedImage(unsignedImage, "sha256", certificates + "/developer.p12", "penwick-test",
+                     folder),
+         "a digest other than SHA-1"},
+        {"tampered", tampered, "changed after it was signed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PeImage image;
+        std::string error;
+        ASSERT_TRUE(PeRead(c.bytes, &image, &error)) << error;
+        std::vector<DeviceFinding> found = DeviceCheckSignature(image);
+        ASSERT_EQ(found.size(), *c.finding != 0 ? 1u : 0u);
+        if (!found.empty()) {
+            EXPECT_EQ(found[0].rule, "signature");
+            EXPECT_NE(found[0].what.find(c.finding), std::string::npos) << found[0].what;
         }
     }
 }

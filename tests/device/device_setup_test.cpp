@@ -1,6 +1,9 @@
-// device_setup_test PenwickSetup.exe Penwick.dll install.reg: runs the
+// device_setup_test PenwickSetup.exe VARIANTS install.reg ROOT.der: runs the
 // device's PenwickSetup.exe on an emulated ARM926 (qemu-arm, an ARMv5TE), as
-// Windows CE would run it, against a device's registry and files played here.
+// Windows CE would run it, against a Windows Mobile device's registry and
+// files played here. VARIANTS holds Penwick.dll unsigned, sha1 (signed by a
+// test certificate issued by ROOT.der), sha256 and tampered, each in a
+// folder of that name.
 //
 // This ARM Linux program plays the loader and coredll.dll: it maps the
 // program, fills its import address slots with stand-ins that keep a
@@ -286,6 +289,17 @@ struct SystemTime {
 };
 void GetLocalTime(SystemTime* time) { *time = {2026, 12, 3, 9, 10, 30, 5, 0}; }
 
+// A Pocket PC: SPI_GETPLATFORMTYPE, with the size in bytes or units.
+int SystemParametersInfoW(unsigned action, unsigned size, char16_t* data, unsigned update) {
+    const char16_t type[] = u"PocketPC";
+    if (action != 257 || size < sizeof type / sizeof type[0] || update != 0) {
+        g_misuse.push_back("SystemParametersInfoW " + std::to_string(action));
+        return 0;
+    }
+    memcpy(data, type, sizeof type);
+    return 1;
+}
+
 int MessageBoxW(void*, const char16_t* text, const char16_t* caption, unsigned type) {
     g_boxes.push_back(Narrow(caption) + " " + std::to_string(type) + ": " + Narrow(text));
     return 6;  // IDYES
@@ -316,6 +330,7 @@ const std::map<std::string, void*> kCoredll = {
     {"GetLastError", reinterpret_cast<void*>(GetLastError)},
     {"GetModuleFileNameW", reinterpret_cast<void*>(GetModuleFileNameW)},
     {"GetLocalTime", reinterpret_cast<void*>(GetLocalTime)},
+    {"SystemParametersInfoW", reinterpret_cast<void*>(SystemParametersInfoW)},
     {"MessageBoxW", reinterpret_cast<void*>(MessageBoxW)},
 };
 
@@ -358,10 +373,12 @@ std::map<std::string, Value> DwordsOf(const std::string& reg) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        fprintf(stderr, "usage: device_setup_test PenwickSetup.exe Penwick.dll install.reg\n");
+    if (argc != 5) {
+        fprintf(stderr,
+                "usage: device_setup_test PenwickSetup.exe VARIANTS install.reg ROOT.der\n");
         return 2;
     }
+    const std::string variants = argv[2];
     std::string image = ReadFileBytes(argv[1]);
     std::vector<uint8_t> file(image.begin(), image.end());
     Module setup;
@@ -375,10 +392,41 @@ int main(int argc, char** argv) {
         return entry(setup.base, nullptr, line.c_str(), 1);
     };
 
-    // A device with touch.dll, and the installer's folder on a card.
-    const std::string penwick = ReadFileBytes(argv[2]);
+    // A device with touch.dll, and the installer's folder on a card. The
+    // privileged store holds the test root, under a name of its own: it is
+    // found by its subject, as the issuer of the certificate that signed.
+    const std::string penwick = ReadFileBytes((variants + "/sha1/Penwick.dll").c_str());
     g_registry[kTouch]["DRIVERNAME"] = {1, Utf16("touch.dll")};
     g_files["\\WINDOWS\\TOUCH.DLL"] = "the device's own touch driver";
+    const std::string root = ReadFileBytes(argv[4]);
+    std::vector<uint8_t> blob = {32, 0, 0, 0, 1, 0, 0, 0, uint8_t(root.size()),
+                                 uint8_t(root.size() >> 8), 0, 0};
+    blob.insert(blob.end(), root.begin(), root.end());
+    g_registry["COMM\\SECURITY\\SYSTEMCERTIFICATES\\PRIVILEGED EXECUTION TRUST AUTHORITIES\\"
+               "CERTIFICATES"];
+    g_registry["COMM\\SECURITY\\SYSTEMCERTIFICATES\\PRIVILEGED EXECUTION TRUST AUTHORITIES\\"
+               "CERTIFICATES\\PENWICK TEST ROOT"]["BLOB"] = {3, blob};
+
+    // A Penwick.dll the device would not load at boot: refused, nothing
+    // changed.
+    for (const char* kind : {"unsigned", "sha256", "tampered"}) {
+        g_files["\\STORAGE CARD\\PENWICK\\PENWICK.DLL"] =
+            ReadFileBytes((variants + "/" + kind + "/Penwick.dll").c_str());
+        auto registry = g_registry;
+        auto files = g_files;
+        Expect(run(u"install /quiet") == 1, std::string("install of a ") + kind + " Penwick.dll fails");
+        auto after = g_files;
+        after.erase("\\WINDOWS\\PENWICKSETUP.LOG");
+        files.erase("\\WINDOWS\\PENWICKSETUP.LOG");
+        Expect(g_registry == registry && after == files,
+               std::string("the refused install of a ") + kind + " Penwick.dll changes nothing");
+    }
+    const std::string& refusals = g_files["\\WINDOWS\\PENWICKSETUP.LOG"];
+    for (const char* why : {"Penwick.dll: it is not signed", "Penwick.dll: it is signed with a digest other",
+                            "Penwick.dll: it was changed after it was signed"}) {
+        Expect(refusals.find(why) != std::string::npos,
+               std::string("the log says \"") + why + "\":\n" + refusals);
+    }
     g_files["\\STORAGE CARD\\PENWICK\\PENWICK.DLL"] = penwick;
     g_files["\\STORAGE CARD\\PENWICK\\MISSING.REG"] =
         "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n\"LowSpeed\"="
@@ -391,6 +439,7 @@ int main(int argc, char** argv) {
            "install with settings the check rejects fails");
     auto filesAfter = g_files;
     filesAfter.erase("\\WINDOWS\\PENWICKSETUP.LOG");
+    filesBefore.erase("\\WINDOWS\\PENWICKSETUP.LOG");
     Expect(g_registry == registryBefore && filesAfter == filesBefore,
            "the rejected install leaves the registry and files as they were");
     Expect(g_files["\\WINDOWS\\PENWICKSETUP.LOG"].find(
@@ -411,6 +460,9 @@ int main(int argc, char** argv) {
     // Status, in a message box: the program's own decimal numbers, and a
     // value nothing reads.
     g_registry[kPenwick]["MYSTERY"] = {4, {1, 0, 0, 0}};
+    const std::string& installLog = g_files["\\WINDOWS\\PENWICKSETUP.LOG"];
+    size_t digestAt = installLog.rfind("SHA-1 digest ");
+    std::string digest = digestAt == std::string::npos ? "" : installLog.substr(digestAt + 13, 40);
     Expect(run(u"status") == 0 && g_boxes.size() == 1, "status shows one message box");
     std::string status =
         "Penwick 65600: Penwick is installed: DriverName names Penwick.dll.\n"
@@ -418,6 +470,9 @@ int main(int argc, char** argv) {
         "\\Windows\\Penwick.dll: " +
         std::to_string(penwick.size()) +
         " bytes.\n"
+        "Penwick.dll is signed (SHA-1 digest " + digest + ") by CN=Penwick test developer, "
+        "OU=Testing, O=Penwick, C=GB, whose issuer CN=Penwick test privileged root, O=Penwick, "
+        "C=GB the device's privileged store holds.\n"
         "At the next boot Penwick filters (the check finds no error, 0 warnings).\n"
         "Capture is off.\n"
         "Penwick does not read these values of its key: MYSTERY.";

@@ -458,6 +458,8 @@ TEST_F(SetupTest, status_says_what_is_installed_what_it_forwards_to_the_verdict_
               "Penwick is installed: DriverName names Penwick.dll.\n"
               "It forwards to touch.dll (\\Windows\\touch.dll).\n"
               "\\Windows\\Penwick.dll: 512 bytes.\n"
+              "Penwick.dll: it is not a module the device could load: its headers cannot be "
+              "read.\n"
               "At the next boot Penwick filters (the check finds no error, 0 warnings).\n"
               "Capture is on, into \\My Documents\\penwick-capture.csv: 1234 bytes of at most "
               "67108864.");
@@ -475,6 +477,7 @@ TEST_F(SetupTest, status_says_there_is_no_touch_input_when_a_driver_file_is_miss
         {"the_driver_it_forwards_to", u"Penwick.dll", u"\\Windows\\touch.dll",
          "It forwards to touch.dll, but \\Windows\\touch.dll is not there: no touch input!\n"
          "\\Windows\\Penwick.dll: 512 bytes.\n"
+         "Penwick.dll: it is not a module the device could load: its headers cannot be read.\n"
          "At the next boot Penwick does not filter and there is no touch input: "
          "\\Windows\\touch.dll is not there.\n"},
         {"penwick_itself", u"Penwick.dll", u"\\Windows\\Penwick.dll",
@@ -495,7 +498,7 @@ TEST_F(SetupTest, status_says_there_is_no_touch_input_when_a_driver_file_is_miss
         HostSetRegistryString(kTouch, u"DriverName", m.driverName);
         g_hostSystem.files[u"\\Windows\\touch.dll"] = kTouchBytes;
         g_hostSystem.files.erase(m.deleted);
-        ASSERT_EQ(Run(u"status /quiet"), InstallationDone);
+        ASSERT_EQ(Run(u"status /quiet"), InstallationNoTouchInput);
         std::string outcome = Outcome();
         outcome = outcome.substr(outcome.find('\n') + 1);
         EXPECT_EQ(outcome.substr(0, outcome.find("Capture")), m.lines);

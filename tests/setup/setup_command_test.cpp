@@ -18,7 +18,7 @@ TEST_F(SetupTest, command_lines_it_does_not_understand_change_nothing_and_say_ho
         EXPECT_EQ(Outcome().substr(0, 36),
                   "PenwickSetup does not understand \"" + Narrow(line).substr(0, 2));
         EXPECT_NE(Outcome().find(
-                      "\nUse: PenwickSetup install [SETTINGS.reg] | uninstall [--purge] | status"),
+                      "\nUse: PenwickSetup install [SETTINGS.reg] [/untrusted] | uninstall [--purge] | status"),
                   std::string::npos);
         EXPECT_TRUE(CurrentState() == before);
         EXPECT_TRUE(g_hostSetup.shown.empty());

@@ -114,6 +114,9 @@ protected:
     void SetUp() override {
         HostSystemReset();
         HostSetupReset();
+        // A plain Windows CE device, which loads unsigned drivers at boot:
+        // the tests of trust play a Pocket PC.
+        g_hostSetup.platformType = u"CEPC";
         HostSetRegistryString(kTouch, u"DriverName", u"touch.dll");
         g_hostSystem.files[u"\\Windows\\touch.dll"] = kTouchBytes;
         g_hostSystem.files[kBeside + u"Penwick.dll"] = kPenwickBytes;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "signing_support.h"
 #include "tiny_image.h"
 #include "trust/module_signature.h"
 
@@ -26,27 +27,6 @@ namespace {
 const std::string kCertificates = PENWICK_TEST_CERTIFICATES;
 const char kPassword[] = "penwick-test";
 
-
-// ---- Running osslsigncode and openssl -----------------------------------
-
-// The command's standard output and error, and whether it exited 0.
-bool RunCommand(const std::string& command, std::string* output = nullptr) {
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        return false;
-    }
-    std::string text;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        text.append(buffer, got);
-    }
-    int status = pclose(pipe);
-    if (output != nullptr) {
-        *output = text;
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 std::string Upper(std::string text) {
     for (char& c : text) {
@@ -87,16 +67,6 @@ std::string Fingerprint(const std::string& pem) {
     return Upper(hex);
 }
 
-Bytes ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-}
-
 // What osslsigncode verify says of an image.
 struct Verified {
     std::string current;     // the digest signed
@@ -120,15 +90,11 @@ protected:
     // any other options.
     Bytes Sign(const Bytes& image, const std::string& hash, const std::string& pkcs12 = "developer.p12",
                const std::string& options = "") {
-        WriteFile(Path("unsigned.dll"), image);
-        fs::remove(Path("signed.dll"));
         std::string output;
-        EXPECT_TRUE(RunCommand("osslsigncode sign -pkcs12 " + kCertificates + "/" + pkcs12 + " -pass " + kPassword +
-                            " -h " + hash + " " + options + " -in " + Path("unsigned.dll") + " -out " +
-                            Path("signed.dll"),
-                        &output))
-            << output;
-        return ReadFile(Path("signed.dll"));
+        Bytes signedImage = SignedImage(image, hash, kCertificates + "/" + pkcs12, kPassword,
+                                        dir_.string(), options, &output);
+        EXPECT_FALSE(signedImage.empty()) << output;
+        return signedImage;
     }
 
     Verified Verify(const Bytes& image) {

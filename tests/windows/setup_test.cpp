@@ -3,10 +3,13 @@
 // install the real Penwick.dll loads as the touch driver, binds the stand-in
 // and filters; after uninstall the stand-in is the touch driver again. The
 // installer's folder is this program's, where Penwick.dll is built.
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "penwick_dll_fixture.h"
 #include "proxy/configuration_check.h"
+#include "setup/device_trust.h"
 #include "setup/setup_command.h"
 
 namespace {
@@ -32,10 +35,52 @@ const std::string kWorkedStroke =
     "\"MaxSpeedDiff\"=dword:4\r\n\"MaxSpeedDiff2\"=dword:a\r\n\"MaxDirDiff\"=dword:3c\r\n"
     "\"ErrorDelay\"=dword:2\r\n\"MaxErrorDelay\"=dword:3\r\n";
 
+// Penwick.dll as built for these tests, in each kind: unsigned, sha1 (signed
+// as a device wants by the test developer, whose issuer is the test root),
+// sha256, tampered.
+std::wstring Variant(const char* kind) {
+    std::string path = std::string(PENWICK_VARIANTS) + "/" + kind + "/Penwick.dll";
+    return std::wstring(path.begin(), path.end());
+}
+
+const std::wstring kStore = reinterpret_cast<const wchar_t*>(kTrustPrivilegedStore);
+const std::wstring kStoredRoot = kStore + L"\\PENWICK TEST ROOT";
+
+// The device's privileged store with the test root in it, as a Blob value.
+void TrustTheTestRoot() {
+    std::ifstream in(PENWICK_TEST_ROOT_DER, std::ios::binary);
+    std::string root((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string blob("\x20\0\0\0\x01\0\0\0", 8);
+    uint32_t size = static_cast<uint32_t>(root.size());
+    blob.append(reinterpret_cast<const char*>(&size), 4);
+    blob += root;
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kStoredRoot.c_str(), 0, nullptr, 0,
+                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, L"Blob", 0, REG_BINARY, reinterpret_cast<const BYTE*>(blob.data()),
+                   static_cast<DWORD>(blob.size()));
+    RegCloseKey(key);
+}
+
+// The store's keys, deepest first.
+void ForgetTheStore() {
+    std::wstring key = kStoredRoot;
+    while (key.find(L'\\') != std::wstring::npos) {
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+        key = key.substr(0, key.rfind(L'\\'));
+    }
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+}
+
 class SetupWineTest : public PenwickDllTest {
 protected:
     void SetUp() override {
         PenwickDllTest::SetUp();
+        // The Penwick.dll beside the installer is the one signed as a device
+        // wants, by a certificate whose issuer the store holds.
+        TrustTheTestRoot();
+        ASSERT_TRUE(CopyFileW(Variant("sha1").c_str(), Beside(L"Penwick.dll").c_str(), FALSE));
         // HARDWARE is volatile under Wine: the touch key must be too.
         HKEY key;
         ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kTouch, 0, nullptr, REG_OPTION_VOLATILE,
@@ -62,6 +107,8 @@ protected:
 
     void TearDown() override {
         PenwickDllTest::TearDown();
+        ForgetTheStore();
+        CopyFileW(Variant("unsigned").c_str(), Beside(L"Penwick.dll").c_str(), FALSE);
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, kTouch);
         for (const wchar_t* name : {L"touch.dll", L"Penwick.dll", L"PenwickSetup.log"}) {
             DeleteFileW(InWindows(name).c_str());
@@ -154,6 +201,34 @@ std::string PenwickKeyNow() {
     }
     RegCloseKey(key);
     return text;
+}
+
+// A Penwick.dll that a Windows Mobile device would not load at boot is
+// refused before anything is written.
+TEST_F(SetupWineTest, an_unsigned_sha256_signed_or_tampered_penwick_dll_is_refused) {
+    const struct {
+        const char* kind;
+        const char* why;  // what the outcome says after "Nothing was changed: "
+    } cases[] = {
+        {"unsigned", "Penwick.dll: it is not signed"},
+        {"sha256", "Penwick.dll: it is signed with a digest other than SHA-1"},
+        {"tampered", "Penwick.dll: it was changed after it was signed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        ASSERT_TRUE(CopyFileW(Variant(c.kind).c_str(), Beside(L"Penwick.dll").c_str(), FALSE));
+        std::string key = PenwickKeyNow();
+        EXPECT_EQ(Run(L"install \"" + settings_ + L"\" /quiet"), 1);
+        EXPECT_EQ(Outcome().find(std::string("Nothing was changed: ") + c.why), 0u) << Outcome();
+        EXPECT_EQ(DriverName(), L"touch.dll");
+        EXPECT_EQ(PenwickKeyNow(), key);
+        EXPECT_EQ(GetFileAttributesW(InWindows(L"Penwick.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    // /untrusted goes on, and status says so.
+    ASSERT_EQ(Run(L"install \"" + settings_ + L"\" /untrusted /quiet"), 0) << Outcome();
+    EXPECT_EQ(DriverName(), L"Penwick.dll");
+    ASSERT_EQ(Run(L"status /quiet"), 0) << Outcome();
+    EXPECT_NE(Outcome().find("It was installed with /untrusted"), std::string::npos) << Outcome();
 }
 
 // Installing again, or after an uninstall, with a file that lacks a setting

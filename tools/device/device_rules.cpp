@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "thumb_code.h"
+#include "trust/module_signature.h"
 
 namespace {
 
@@ -243,6 +244,15 @@ std::vector<DeviceFinding> DeviceCheckInstructions(const PeImage& image,
     return findings;
 }
 
+std::vector<DeviceFinding> DeviceCheckSignature(const PeImage& image) {
+    ModuleSignature signature;
+    ModuleSignatureRead(image.bytes.data(), static_cast<uint32_t>(image.bytes.size()), &signature);
+    if (signature.kind == SignatureTrustable || signature.kind == SignatureNone) {
+        return {};
+    }
+    return {{"signature", ModuleSignatureProblem(signature.kind)}};
+}
+
 std::vector<DeviceFinding> DeviceCheck(const PeImage& image, DeviceModuleKind kind,
                                        const ModuleDefinition& exports,
                                        const ModuleDefinition& imports) {
@@ -267,5 +277,6 @@ std::vector<DeviceFinding> DeviceCheck(const PeImage& image, DeviceModuleKind ki
     }
     add(DeviceCheckRelocations(image, relocations));
     add(DeviceCheckInstructions(image, relocations));
+    add(DeviceCheckSignature(image));
     return findings;
 }

@@ -16,6 +16,9 @@
 //   imports       only from the library of the imports .def, only its names
 //   relocations   base relocations of type HIGHLOW (and padding) only
 //   instructions  every instruction of every code section runs on ARMv5TE
+//   signature     unsigned, or one plain SHA-1 Authenticode signature of the
+//                 image as it is (trust/module_signature.h): anything else
+//                 the device counts as no signature
 #ifndef PENWICK_TOOLS_DEVICE_DEVICE_RULES_H
 #define PENWICK_TOOLS_DEVICE_DEVICE_RULES_H
 
@@ -58,6 +61,8 @@ std::vector<DeviceFinding> DeviceCheckRelocations(const PeImage& image,
                                                   const std::vector<PeRelocation>& relocations);
 std::vector<DeviceFinding> DeviceCheckInstructions(const PeImage& image,
                                                    const std::vector<PeRelocation>& relocations);
+
+std::vector<DeviceFinding> DeviceCheckSignature(const PeImage& image);
 
 // All rules, reading the tables from the image.
 std::vector<DeviceFinding> DeviceCheck(const PeImage& image, DeviceModuleKind kind,
