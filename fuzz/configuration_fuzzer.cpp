@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "platform/host_system.h"
+#include "platform/host/host_system.h"
 #include "proxy/configuration.h"
 #include "proxy/original_driver.h"
 

@@ -12,7 +12,7 @@
 
 #include "filter/sample_filter.h"
 #include "fuzz_input.h"
-#include "platform/host_system.h"
+#include "platform/host/host_system.h"
 #include "proxy/configuration.h"
 #include "proxy/sample_interception.h"
 

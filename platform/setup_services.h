@@ -4,12 +4,12 @@
 // never links this seam.
 //
 // As with the system services, the implementation is chosen by the link
-// line: setup_services_device.cpp on the device (coredll.dll),
-// setup_services_windows.cpp on desktop Windows and Wine, and
-// setup_services_host.cpp (a fake over the host fake's registry and files,
-// with switches for every failure) on the build machine. Each of the first
-// two also holds the program's entry point, which hands the command line to
-// SetupRun (setup/setup_command.h).
+// line, one folder a system: device/setup_services_device.cpp on the device
+// (coredll.dll), windows/setup_services_windows.cpp on desktop Windows and
+// Wine, and host/setup_services_host.cpp (a fake over the host fake's
+// registry and files, with switches for every failure) on the build machine.
+// The program's entry points, which hand the command line to SetupRun, are
+// in entry/.
 //
 // Results are the platform's error numbers: 0 for success, else the reason
 // (kSetupError* below), so that the installer can say why a step failed.

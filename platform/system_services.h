@@ -2,10 +2,12 @@
 //
 // The filter, the interception, the configuration and the binding call only
 // these functions. Which implementation they reach is decided by what goes on
-// the link line: system_services_device.cpp on the device (Windows CE),
-// system_services_windows.cpp on desktop Windows and Wine, and
-// system_services_host.cpp (a controllable fake) on the build machine.
-// Callers contain no #ifdef.
+// the link line, one folder a system: device/system_services_device.cpp on
+// the device (Windows CE), windows/system_services_windows.cpp on desktop
+// Windows and Wine, and host/system_services_host.cpp (a controllable fake)
+// on the build machine. Callers contain no #ifdef. Nothing in platform/
+// includes anything above it: the library's entry points, which enter the
+// proxy's frame, are in entry/.
 //
 // Names and paths are UTF-16 on every build, as the device's wide-character
 // interface takes them.

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "filter/sample_filter.h"
-#include "platform/host_system.h"
+#include "platform/host/host_system.h"
 #include "proxy/configuration.h"
 #include "proxy/original_driver.h"
 #include "proxy/sample_interception.h"

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "platform/setup_host.h"
+#include "platform/host/setup_host.h"
 #include "proxy/configuration.h"
 #include "proxy/configuration_check.h"
 #include "setup/installation.h"

@@ -1,6 +1,6 @@
 #include "engine/replay.h"
 
-#include "platform/host_system.h"
+#include "platform/host/host_system.h"
 
 namespace {
 

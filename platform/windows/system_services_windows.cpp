@@ -1,12 +1,12 @@
 // The system services on desktop Windows (and Wine), where the driver is
 // tested under a real loader and registry. The device's own are in
-// system_services_device.cpp; the two differ where marked below.
+// platform/device/system_services_device.cpp; the two differ where marked
+// below. The library's entry point is in entry/penwick_dll_windows.cpp, the
+// run-time functions the filter takes from the system in
+// windows_runtime.cpp.
 #include <windows.h>
 
 #include "platform/system_services.h"
-// The one arrow that points up out of platform/: the loader enters the
-// library here, and the library's frame is the proxy's.
-#include "proxy/original_driver.h"
 
 // UTF-16 names are handed to the wide-character interface as they are.
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "wchar_t is UTF-16 on Windows");
@@ -154,22 +154,4 @@ int32_t SystemBootTime(SystemDateTime* time) {
     }
     *time = {boot.wYear, boot.wMonth, boot.wDay, boot.wHour, boot.wMinute, boot.wSecond};
     return 1;
-}
-
-// The run-time library's functions that the filter uses, taken from the
-// system's msvcrt.dll as the device takes them from coredll.dll: the DLL has
-// no C run-time library of its own. mingw-w64 offers only their import slots.
-// The filter's single-precision square root is the double one rounded, which
-// is the same number.
-extern "C" {
-extern double (*const msvcrtAtan2)(double, double) __asm__("__imp__atan2");
-extern double (*const msvcrtSqrt)(double) __asm__("__imp__sqrt");
-
-double atan2(double y, double x) { return msvcrtAtan2(y, x); }
-
-float sqrtf(float value) { return static_cast<float>(msvcrtSqrt(value)); }
-}
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
-    return LibraryEntry(module, reason);
 }

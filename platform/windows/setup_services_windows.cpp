@@ -1,12 +1,10 @@
 // The installer's seam on desktop Windows (and Wine), where the installer is
 // tested under a real registry and file system. The device's own is in
-// setup_services_device.cpp; the two differ where marked below.
+// platform/device/setup_services_device.cpp; the two differ where marked
+// below. The program's entry point is in entry/penwick_setup_windows.cpp.
 #include <windows.h>
 
 #include "platform/setup_services.h"
-// The one arrow that points up out of platform/: the program starts here,
-// and the installer's frame is setup/'s.
-#include "setup/setup_command.h"
 
 namespace {
 
@@ -207,20 +205,4 @@ SetupAnswer SetupAsk(const char16_t* question, bool cancel) {
 void SetupShow(const char16_t* message, bool failed) {
     MessageBoxW(nullptr, Wide(message), L"Penwick",
                 MB_OK | (failed ? MB_ICONERROR : MB_ICONINFORMATION) | MB_SETFOREGROUND);
-}
-
-// The program's entry, without C run-time start-up code. The desktop's
-// loader calls it with no arguments of use and ends the process when told
-// (the device's hands it the command line, WinMain's way).
-extern "C" DWORD WINAPI SetupWindowsEntry(void*) {
-    const wchar_t* line = GetCommandLineW();
-    // The program's own name comes first, quoted when it holds blanks.
-    bool quoted = false;
-    for (; *line != 0 && (quoted || (*line != L' ' && *line != L'\t')); line++) {
-        quoted = *line == L'"' ? !quoted : quoted;
-    }
-    while (*line == L' ' || *line == L'\t') {
-        line++;
-    }
-    ExitProcess(static_cast<UINT>(SetupRun(reinterpret_cast<const char16_t*>(line))));
 }

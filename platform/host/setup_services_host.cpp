@@ -4,7 +4,7 @@
 // by the platform's rules (the size in and out, ERROR_MORE_DATA, garbage in
 // the buffer after a failure); each key handle's path is kept here for
 // writing. Names compare without regard to case, as on the device.
-#include "platform/setup_host.h"
+#include "platform/host/setup_host.h"
 
 #include <stdlib.h>
 #include <string.h>

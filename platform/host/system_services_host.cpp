@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "platform/host_system.h"
+#include "platform/host/host_system.h"
 
 HostSystem g_hostSystem;
 

@@ -1,15 +1,12 @@
 // The installer's seam on the device: Windows CE 5 and Windows Mobile 5.0,
 // where every service is a function of coredll.dll, called through its
 // import address slot as the driver's system services are (see
-// platform/coredll.h). platform/coredll_setup.def lists the installer's
-// slots and nothing else.
+// coredll.h beside this file). coredll_setup.def lists the installer's
+// slots and nothing else. The program's entry point is in
+// entry/penwick_setup_device.cpp.
 #include "platform/setup_services.h"
 
-#include "platform/coredll.h"
-
-// The one arrow that points up out of platform/: the program starts here,
-// and the installer's frame is setup/'s.
-#include "setup/setup_command.h"
+#include "platform/device/coredll.h"
 
 namespace {
 
@@ -254,12 +251,4 @@ SetupAnswer SetupAsk(const char16_t* question, bool cancel) {
 void SetupShow(const char16_t* message, bool failed) {
     coredllMessageBoxW(nullptr, message, u"Penwick",
                        kMbOk | (failed ? kMbIconError : kMbIconInformation) | kMbSetForeground);
-}
-
-// The program's entry point: the device's kernel calls it with WinMain's
-// four arguments, the command line without the program's name among them,
-// and nothing runs before it (no C run-time start-up code). Its result is
-// the exit code.
-extern "C" int WinMain(HANDLE, HANDLE, char16_t* commandLine, int) {
-    return SetupRun(commandLine != nullptr ? commandLine : u"");
 }

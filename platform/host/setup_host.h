@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host_system.h"
+#include "platform/host/host_system.h"
 #include "platform/setup_services.h"
 
 struct HostShownMessage {

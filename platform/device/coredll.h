@@ -6,7 +6,7 @@
 // the loader fills with the function's address: the device compiler ignores
 // dllimport on functions, and a direct call would need the linker's call
 // thunk, whose Thumb-2 code an ARMv5TE cannot execute. Each module's .def
-// (platform/coredll.def, platform/coredll_setup.def) lists its slots and
+// (platform/device/coredll.def, platform/device/coredll_setup.def) lists its slots and
 // nothing else, so a direct call fails to link.
 //
 // The prototypes are the documented ones (Windows CE 5.0 API reference);

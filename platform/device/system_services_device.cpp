@@ -1,14 +1,11 @@
 // The system services on the device: Windows CE 5 and Windows Mobile 5.0,
 // where every one of them is a function of coredll.dll, called through its
-// import address slot (see platform/coredll.h). platform/coredll.def lists
-// the driver's slots and nothing else.
+// import address slot (see coredll.h beside this file). coredll.def lists
+// the driver's slots and nothing else. The library's entry point is in
+// entry/penwick_dll_device.cpp.
 #include "platform/system_services.h"
 
-#include "platform/coredll.h"
-
-// The one arrow that points up out of platform/: the loader enters the
-// library here, and the library's frame is the proxy's.
-#include "proxy/original_driver.h"
+#include "platform/device/coredll.h"
 
 namespace {
 
@@ -173,7 +170,3 @@ int32_t SystemBootTime(SystemDateTime* time) {
     *time = {boot.wYear, boot.wMonth, boot.wDay, boot.wHour, boot.wMinute, boot.wSecond};
     return 1;
 }
-
-// The library's entry point: the loader calls it with the module and a
-// reason, and nothing runs before it (no C run-time start-up code).
-extern "C" BOOL DllMain(HANDLE module, DWORD reason, void*) { return LibraryEntry(module, reason); }
