@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "proxy/configuration.h"
+#include "registry/registry_contract.h"
 #include "setup/device_trust.h"
 #include "setup/setup_build.h"
 #include "setup/setup_files.h"

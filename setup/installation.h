@@ -46,7 +46,7 @@
 #include <stdint.h>
 
 #include "platform/setup_services.h"
-#include "proxy/configuration_check.h"
+#include "registry/configuration_check.h"
 #include "setup/settings_file.h"
 #include "setup/setup_report.h"
 

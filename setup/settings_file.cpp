@@ -1,8 +1,8 @@
 #include "setup/settings_file.h"
 
 #include "platform/system_services.h"
-#include "proxy/configuration.h"
-#include "proxy/configuration_check.h"
+#include "registry/registry_contract.h"
+#include "registry/configuration_check.h"
 
 namespace {
 

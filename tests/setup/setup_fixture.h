@@ -11,7 +11,7 @@
 
 #include "platform/host/setup_host.h"
 #include "proxy/configuration.h"
-#include "proxy/configuration_check.h"
+#include "registry/configuration_check.h"
 #include "setup/installation.h"
 #include "setup/setup_command.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "penwick_dll_fixture.h"
-#include "proxy/configuration_check.h"
+#include "registry/configuration_check.h"
 #include "setup/device_trust.h"
 #include "setup/setup_command.h"
 

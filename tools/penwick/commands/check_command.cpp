@@ -10,7 +10,7 @@
 #include "files/input.h"
 #include "files/reg_file.h"
 #include "proxy/configuration.h"
-#include "proxy/configuration_check.h"
+#include "registry/configuration_check.h"
 #include "report/findings.h"
 #include "report/format.h"
 #include "report/summary.h"

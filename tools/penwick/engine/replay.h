@@ -16,7 +16,7 @@
 #include "files/trace.h"
 #include "filter/sample_filter.h"
 #include "proxy/configuration.h"
-#include "proxy/configuration_check.h"
+#include "registry/configuration_check.h"
 #include "proxy/original_driver.h"
 #include "proxy/sample_interception.h"
 

@@ -8,7 +8,7 @@
 
 #include "engine/replay.h"
 #include "files/reg_file.h"
-#include "proxy/configuration_check.h"
+#include "registry/configuration_check.h"
 
 // Every finding, in order; `start` gets what the configuration read.
 std::vector<ConfigurationFinding> CheckRegFile(const RegFile& file, ReplayStart* start);

@@ -10,7 +10,7 @@
 
 #include "engine/replay.h"
 #include "proxy/configuration.h"
-#include "proxy/configuration_check.h"
+#include "registry/configuration_check.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "files/input.h"
 #include "proxy/configuration.h"
-#include "proxy/configuration_check.h"
+#include "registry/configuration_check.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "proxy/configuration_check.h"
+#include "registry/configuration_check.h"
 
 // "MaxDirDiff is missing: filtering is off".
 std::string FormatFinding(const ConfigurationFinding& finding);

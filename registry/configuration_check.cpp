@@ -1,8 +1,8 @@
-#include "proxy/configuration_check.h"
+#include "registry/configuration_check.h"
 
 #include "filter/sample_filter.h"
 #include "platform/system_services.h"
-#include "proxy/configuration.h"
+#include "registry/registry_contract.h"
 
 namespace {
 

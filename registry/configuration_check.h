@@ -8,18 +8,16 @@
 // is legal but cannot do what it seems to (a warning). It is shared by the
 // desktop tool, which runs it on a .reg file through the fake platform, and
 // the device's installer, which runs it on the device's own registry; it is
-// not part of the driver.
-#ifndef PENWICK_PROXY_CONFIGURATION_CHECK_H
-#define PENWICK_PROXY_CONFIGURATION_CHECK_H
+// not part of the driver, and reads the registry as registry_contract.h says
+// the driver does.
+#ifndef PENWICK_REGISTRY_CONFIGURATION_CHECK_H
+#define PENWICK_REGISTRY_CONFIGURATION_CHECK_H
 
 #include <stdint.h>
 
 #include "filter/sample_filter.h"
 #include "platform/system_services.h"
-
-// Where the host looks for the name of its touch driver.
-const char16_t kTouchKey[] = u"HARDWARE\\DEVICEMAP\\TOUCH";
-const char16_t kTouchDriverValue[] = u"DriverName";
+#include "registry/registry_contract.h"
 
 // The error delay, in samples, above which the check warns, and above which
 // it calls the pen dead: at some hundred samples a second, a second and ten.
