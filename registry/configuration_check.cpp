@@ -1,6 +1,7 @@
 #include "registry/configuration_check.h"
 
 #include "filter/sample_filter.h"
+#include "platform/ascii.h"
 #include "platform/system_services.h"
 #include "registry/registry_contract.h"
 
@@ -28,7 +29,6 @@ void Report(CheckState& state, ConfigurationFindingKind kind, bool error, const 
     }
 }
 
-char16_t Folded(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
 // The value's data as UTF-16 with its terminator within `size` bytes; null
 // when it has none.
@@ -218,22 +218,16 @@ bool NamesPenwick(const char16_t* name) {
             file = c + 1;
         }
     }
-    const char16_t penwick[] = u"penwick.dll";
+    const char16_t penwick[] = u"PENWICK.DLL";
     int i = 0;
-    while (file[i] != 0 && penwick[i] != 0 && Folded(file[i]) == penwick[i]) {
+    while (file[i] != 0 && penwick[i] != 0 && AsciiUpper(file[i]) == penwick[i]) {
         i++;
     }
     return file[i] == 0 && (penwick[i] == 0 || i == 7);
 }
 
 bool ConfigurationReadsValue(const char16_t* name) {
-    auto same = [name](const char16_t* read) {
-        int i = 0;
-        while (name[i] != 0 && Folded(name[i]) == Folded(read[i])) {
-            i++;
-        }
-        return name[i] == 0 && read[i] == 0;
-    };
+    auto same = [name](const char16_t* read) { return AsciiSameText(name, read); };
     bool setting = false;
     for (const ConfigurationSetting& s : kConfigurationSettings) {
         setting = setting || same(s.name);

@@ -1,5 +1,6 @@
 #include "setup/device_trust.h"
 
+#include "platform/ascii.h"
 #include "setup/setup_files.h"
 #include "setup/setup_report.h"
 
@@ -12,17 +13,11 @@ namespace {
 const uint32_t kStoreEntries = 256;
 const uint32_t kThumbprintUnits = 2 * kSha1Bytes + 1;
 
-char16_t Folded(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
-
 // Whether a key's name is a thumbprint's hex, in any case.
 bool NamesThumbprint(const char16_t* name, const uint8_t thumbprint[kSha1Bytes]) {
     char hex[kThumbprintUnits];
     SignatureHex(thumbprint, kSha1Bytes, hex);
-    uint32_t i = 0;
-    while (hex[i] != 0 && Folded(name[i]) == static_cast<char16_t>(hex[i])) {
-        i++;
-    }
-    return hex[i] == 0 && name[i] == 0;
+    return AsciiSameText(name, hex);
 }
 
 // The subject of the certificate in the store's key `name`; false when it

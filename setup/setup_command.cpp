@@ -1,5 +1,6 @@
 #include "setup/setup_command.h"
 
+#include "platform/ascii.h"
 #include "platform/setup_services.h"
 #include "setup/installation.h"
 #include "setup/setup_build.h"
@@ -9,12 +10,7 @@ SetupCommand g_setupCommand;
 
 namespace {
 
-bool Is(const char16_t* word, const char* text) {
-    auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? c + 32 : c; };
-    for (; *word != 0 && lower(*word) == *text; word++, text++) {
-    }
-    return *word == 0 && *text == 0;
-}
+bool Is(const char16_t* word, const char* text) { return AsciiSameText(word, text); }
 
 // Splits the command line into words at blanks; double quotes keep blanks
 // in a word. False when there are too many words or one is too long.

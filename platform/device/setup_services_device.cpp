@@ -6,6 +6,8 @@
 // entry/penwick_setup_device.cpp.
 #include "platform/setup_services.h"
 
+#include "platform/ascii.h"
+
 #include "platform/device/coredll.h"
 
 namespace {
@@ -120,17 +122,8 @@ bool SetupPlatformChecksTrust(char16_t* platform, uint32_t units) {
         return true;
     }
     platform[units - 1] = 0;
-    auto is = [platform](const char* type) {
-        uint32_t i = 0;
-        for (; platform[i] != 0 && type[i] != 0; i++) {
-            char16_t c = platform[i] >= u'a' && platform[i] <= u'z' ? platform[i] - 32 : platform[i];
-            if (c != static_cast<char16_t>(type[i])) {
-                return false;
-            }
-        }
-        return platform[i] == 0 && type[i] == 0;
-    };
-    return platform[0] == 0 || is("POCKETPC") || is("SMARTPHONE");
+    return platform[0] == 0 || AsciiSameText(platform, "PocketPC") ||
+           AsciiSameText(platform, "SmartPhone");
 }
 
 int32_t SetupValueName(SystemKey key, uint32_t index, char16_t* name, uint32_t units) {

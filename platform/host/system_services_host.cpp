@@ -9,13 +9,13 @@
 
 #include "platform/host/host_system.h"
 
+#include "platform/ascii.h"
+
 HostSystem g_hostSystem;
 
 std::u16string HostFolded(std::u16string text) {
     for (char16_t& c : text) {
-        if (c >= u'a' && c <= u'z') {
-            c = static_cast<char16_t>(c - u'a' + u'A');
-        }
+        c = AsciiUpper(c);
     }
     return text;
 }
