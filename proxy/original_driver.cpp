@@ -2,6 +2,7 @@
 
 #include "filter/sample_filter.h"
 #include "proxy/configuration.h"
+#include "proxy/driver_state.h"
 #include "proxy/sample_capture.h"
 #include "proxy/sample_interception.h"
 
@@ -76,12 +77,9 @@ int32_t OriginalDriverAttach(SystemModule self) {
 }  // namespace
 
 void LibraryResetToLoadTime(void) {
-    g_configuration = Configuration();
-    g_filterSettings = FilterSettings();
-    g_filterState = FilterState();
-    g_deliveryState = DeliveryState();
-    g_originalDriver = OriginalDriver();
-    g_capture = CaptureState();
+#define PENWICK_RESET(type, record) record = type();
+    PENWICK_DRIVER_RECORDS(PENWICK_RESET)
+#undef PENWICK_RESET
 }
 
 int32_t LibraryEntry(SystemModule self, uint32_t reason) {

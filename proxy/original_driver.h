@@ -62,10 +62,9 @@ const uint32_t kLibraryProcessAttach = 1;
 // The platform's DllMain only calls this.
 int32_t LibraryEntry(SystemModule self, uint32_t reason);
 
-// Puts every state record of the driver back as it is when the library is
-// loaded: configuration, filter settings and state, delivery state, the
-// original driver's table and the capture. The platform is not touched. For
-// the tests and tools that run the driver many times in one process.
+// Puts every state record of the driver (proxy/driver_state.h) back as it is
+// when the library is loaded. The platform is not touched. For the tests
+// and tools that run the driver many times in one process.
 void LibraryResetToLoadTime(void);
 
 #endif

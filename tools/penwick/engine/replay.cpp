@@ -1,6 +1,7 @@
 #include "engine/replay.h"
 
 #include "platform/host/host_system.h"
+#include "proxy/driver_state.h"
 
 namespace {
 
@@ -26,33 +27,29 @@ int32_t ReplayOriginalEnable(SampleCallback callback) {
 
 }  // namespace
 
-// Everything that makes one driver differ from another between samples.
+// Everything that makes one driver differ from another between samples:
+// every record of the driver's, and the fake platform's screen and the
+// interceptor the original driver was given.
 struct Replayer::DriverState {
-    Configuration configuration;
-    FilterSettings filterSettings;
-    FilterState filterState;
-    DeliveryState deliveryState;
-    OriginalDriver originalDriver;
+#define PENWICK_KEPT(type, record) type record;
+    PENWICK_DRIVER_RECORDS(PENWICK_KEPT)
+#undef PENWICK_KEPT
     int32_t screenWidth, screenHeight;
     SampleCallback interceptor;
 
     void Save() {
-        configuration = g_configuration;
-        filterSettings = g_filterSettings;
-        filterState = g_filterState;
-        deliveryState = g_deliveryState;
-        originalDriver = g_originalDriver;
+#define PENWICK_SAVE(type, record) this->record = ::record;
+        PENWICK_DRIVER_RECORDS(PENWICK_SAVE)
+#undef PENWICK_SAVE
         screenWidth = g_hostSystem.screenWidth;
         screenHeight = g_hostSystem.screenHeight;
         interceptor = g_interceptor;
     }
 
     void Restore() const {
-        g_configuration = configuration;
-        g_filterSettings = filterSettings;
-        g_filterState = filterState;
-        g_deliveryState = deliveryState;
-        g_originalDriver = originalDriver;
+#define PENWICK_RESTORE(type, record) ::record = this->record;
+        PENWICK_DRIVER_RECORDS(PENWICK_RESTORE)
+#undef PENWICK_RESTORE
         g_hostSystem.screenWidth = screenWidth;
         g_hostSystem.screenHeight = screenHeight;
         g_interceptor = interceptor;
