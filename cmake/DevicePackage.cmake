@@ -18,7 +18,8 @@ else()
     set(other_package ${CMAKE_BINARY_DIR}/${PENWICK_PACKAGE_NAME}.zip)
     set(PENWICK_PACKAGE_NOTICE
         "THIS PACKAGE IS UNSIGNED. Windows Mobile will not load an unsigned
-Penwick.dll at boot, and the device is then left with no touch input.
+Penwick.dll at boot, and the device is then left with no touch input, so
+PenwickSetup refuses to install it there (unless given /untrusted).
 Sign it first: see BEFORE YOU INSTALL below, and the project's README.md.")
 endif()
 
