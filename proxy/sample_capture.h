@@ -76,7 +76,8 @@ struct CaptureState {
     int32_t screenWidth;  // the screen size last put into the buffer
     int32_t screenHeight;
 
-    // The writer, and the stop's request to it, written by the stop only.
+    // The writer: its thread, its state, and the stop's request to it, which
+    // only a stop sets.
     SystemThread thread;
     volatile CaptureWriterState writerState;
     volatile bool stopRequested;
