@@ -72,11 +72,11 @@ void AppendBoot(CaptureBlock* block) {
             uint16_t value;
             int digits;
             const char* after;
-        } parts[] = {{boot.year, 4, "-"}, {boot.month, 2, "-"},  {boot.day, 2, " "},
+        } fields[] = {{boot.year, 4, "-"}, {boot.month, 2, "-"},  {boot.day, 2, " "},
                      {boot.hour, 2, ":"}, {boot.minute, 2, ":"}, {boot.second, 2, "\n"}};
-        for (const auto& part : parts) {
-            AppendUnsigned(block, part.value, part.digits);
-            AppendText(block, part.after);
+        for (const auto& field : fields) {
+            AppendUnsigned(block, field.value, field.digits);
+            AppendText(block, field.after);
         }
     } else {
         AppendText(block, "(time unknown)\n");
