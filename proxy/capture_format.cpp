@@ -73,7 +73,7 @@ void AppendBoot(CaptureBlock* block) {
             int digits;
             const char* after;
         } fields[] = {{boot.year, 4, "-"}, {boot.month, 2, "-"},  {boot.day, 2, " "},
-                     {boot.hour, 2, ":"}, {boot.minute, 2, ":"}, {boot.second, 2, "\n"}};
+                      {boot.hour, 2, ":"}, {boot.minute, 2, ":"}, {boot.second, 2, "\n"}};
         for (const auto& field : fields) {
             AppendUnsigned(block, field.value, field.digits);
             AppendText(block, field.after);
