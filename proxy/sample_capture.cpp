@@ -1,17 +1,11 @@
 #include "proxy/sample_capture.h"
 
 #include "filter/sample_filter.h"
-#include "platform/decimal_digits.h"
 #include "proxy/configuration.h"
 
 CaptureState g_capture;
 
 namespace {
-
-// Room kept at the end of the file for the line that says the limit was
-// reached, and the longest line of any entry.
-const uint32_t kStopLineBytes = 80;
-const uint32_t kLongestLine = 320;
 
 // Keeps the compiler from moving memory accesses across it. The device has
 // one processor, and the desktop's x86 keeps stores in order by itself.
@@ -34,121 +28,28 @@ bool CapturePush(CaptureEntryKind kind, uint32_t flags, int32_t x, int32_t y) {
     return true;
 }
 
+bool CaptureIsOff(void) {
+    CaptureWriterState state = g_capture.writerState;
+    return state == CaptureWriterTurningOff || state == CaptureWriterOff;
+}
+
+// The writer wrote out what was left, or capture is off, and it touches
+// nothing more.
+bool CaptureWriterIsDone(void) {
+    CaptureWriterState state = g_capture.writerState;
+    return state == CaptureWriterFinished || state == CaptureWriterOff;
+}
+
 // Capture ends for the rest of the boot; the host notices nothing.
 void CaptureTurnOff(void) {
     g_capture.active = false;
-    g_capture.off = true;
+    g_capture.writerState = CaptureWriterTurningOff;
 }
 
-// --- Lines of text, made without a C run-time library -----------------------
-
-void AppendText(const char* text) {
-    CaptureState& c = g_capture;
-    while (*text != 0 && c.blockBytes < kCaptureBlockBytes) {
-        c.block[c.blockBytes++] = *text++;
-    }
-}
-
-void AppendUnsigned(uint32_t value, int minimumDigits) {
-    char text[11];
-    DecimalDigits(value, minimumDigits, text);
-    AppendText(text);
-}
-
-void AppendSigned(int32_t value) {
-    if (value < 0) {
-        AppendText("-");
-        AppendUnsigned(0u - static_cast<uint32_t>(value), 1);
-    } else {
-        AppendUnsigned(static_cast<uint32_t>(value), 1);
-    }
-}
-
-// 0x and upper-case hex, at least two digits, as the trace format writes flags.
-void AppendFlags(uint32_t flags) {
-    const char hex[] = "0123456789ABCDEF";
-    char text[11] = {'0', 'x'};
-    int shift = 28;
-    while (shift > 4 && (flags >> shift) == 0) {
-        shift -= 4;
-    }
-    int at = 2;
-    for (; shift >= 0; shift -= 4) {
-        text[at++] = hex[(flags >> shift) & 0xF];
-    }
-    text[at] = 0;
-    AppendText(text);
-}
-
-void AppendSize(int32_t width, int32_t height) {
-    AppendSigned(width);
-    AppendText("x");
-    AppendSigned(height);
-    AppendText("\n");
-}
-
-// The boot: when it was, if the device's clock knows, and the settings as
-// the configuration read them.
-void AppendBoot(void) {
-    SystemDateTime boot;
-    if (SystemBootTime(&boot)) {
-        // 2026-12-08 09:30:05
-        const struct {
-            uint16_t value;
-            int digits;
-            const char* after;
-        } parts[] = {{boot.year, 4, "-"},  {boot.month, 2, "-"},  {boot.day, 2, " "},
-                     {boot.hour, 2, ":"}, {boot.minute, 2, ":"}, {boot.second, 2, "\n"}};
-        AppendText("# penwick boot ");
-        for (const auto& part : parts) {
-            AppendUnsigned(part.value, part.digits);
-            AppendText(part.after);
-        }
-    } else {
-        AppendText("# penwick boot (time unknown)\n");
-    }
-    AppendText("# penwick settings ");
-    for (int i = 0; i < kConfigurationSettingCount; i++) {
-        const ConfigurationSetting& setting = kConfigurationSettings[i];
-        char name[24];
-        int length = 0;
-        for (; setting.name[length] != 0 && length < 23; length++) {
-            name[length] = static_cast<char>(setting.name[length]);
-        }
-        name[length] = 0;
-        AppendText(i == 0 ? "" : ", ");
-        AppendText(name);
-        AppendText(" ");
-        AppendSigned(g_filterSettings.*setting.field);
-    }
-    AppendText(g_configuration.filteringEnabled ? "; filtering on\n" : "; filtering off\n");
-}
-
-void AppendEntry(const CaptureEntry& entry) {
-    switch (entry.kind) {
-    case CaptureEntrySample:
-        AppendFlags(entry.flags);
-        AppendText(",");
-        AppendSigned(entry.x);
-        AppendText(",");
-        AppendSigned(entry.y);
-        AppendText("\n");
-        break;
-    case CaptureEntryBoot: AppendBoot(); break;
-    case CaptureEntryEnable:
-        AppendText("# penwick enable-screen ");
-        AppendSize(entry.x, entry.y);
-        break;
-    case CaptureEntryScreen:
-        AppendText("# penwick screen ");
-        AppendSize(entry.x, entry.y);
-        break;
-    case CaptureEntryDropped:
-        AppendText("# penwick dropped ");
-        AppendUnsigned(entry.flags, 1);
-        AppendText("\n");
-        break;
-    }
+// The writer touches nothing more: the file is closed, off or not.
+void CaptureWriterEnd(void) {
+    CaptureFence();
+    g_capture.writerState = CaptureIsOff() ? CaptureWriterOff : CaptureWriterFinished;
 }
 
 // Appends the block to the file, whole lines only and never past the limit.
@@ -156,35 +57,37 @@ void AppendEntry(const CaptureEntry& entry) {
 // capture ends for the boot.
 void CaptureWriteBlock(void) {
     CaptureState& c = g_capture;
-    if (c.blockBytes == 0 || c.file == nullptr || c.off) {
-        c.blockBytes = 0;
+    CaptureBlock& block = c.block;
+    if (block.length == 0 || c.file == nullptr || CaptureIsOff()) {
+        block.length = 0;
         return;
     }
     uint32_t limit = g_configuration.captureLimit;
-    uint32_t room = limit > c.fileBytes + kStopLineBytes ? limit - c.fileBytes - kStopLineBytes : 0;
-    uint32_t length = c.blockBytes;
+    uint32_t room = limit > c.fileBytes + kCaptureLimitLineBytes
+                        ? limit - c.fileBytes - kCaptureLimitLineBytes
+                        : 0;
+    uint32_t length = block.length;
     bool atLimit = length > room;
     if (atLimit) {
         length = room;
-        while (length > 0 && c.block[length - 1] != '\n') {
+        while (length > 0 && block.bytes[length - 1] != '\n') {
             length--;
         }
     }
-    if (length > 0 && !SystemWriteFile(c.file, c.block, length)) {
+    if (length > 0 && !SystemWriteFile(c.file, block.bytes, length)) {
         CaptureTurnOff();  // a full store, say
-        c.blockBytes = 0;
+        block.length = 0;
         return;
     }
     c.fileBytes += length;
-    c.blockBytes = 0;
+    block.length = 0;
     if (atLimit) {
-        AppendText("# penwick stopped: the file reached its limit of ");
-        AppendUnsigned(limit, 1);
-        AppendText(" bytes\n");
-        if (c.fileBytes + c.blockBytes <= limit && SystemWriteFile(c.file, c.block, c.blockBytes)) {
-            c.fileBytes += c.blockBytes;
+        CaptureFormatLimitReached(&block, limit);
+        if (c.fileBytes + block.length <= limit &&
+            SystemWriteFile(c.file, block.bytes, block.length)) {
+            c.fileBytes += block.length;
         }
-        c.blockBytes = 0;
+        block.length = 0;
         CaptureTurnOff();
     }
 }
@@ -192,15 +95,15 @@ void CaptureWriteBlock(void) {
 // One round of the writer: every entry in the buffer appended to the file.
 void CaptureWriteOut(void) {
     CaptureState& c = g_capture;
-    while (c.tail != c.head && !c.off) {
+    while (c.tail != c.head && !CaptureIsOff()) {
         CaptureFence();
         CaptureEntry entry = c.entries[c.tail % kCaptureEntries];
         CaptureFence();
         c.tail = c.tail + 1;
-        if (c.blockBytes + kLongestLine > kCaptureBlockBytes) {
+        if (c.block.length + kCaptureLongestLine > kCaptureBlockBytes) {
             CaptureWriteBlock();
         }
-        AppendEntry(entry);
+        CaptureFormatEntry(&c.block, entry);
     }
     CaptureWriteBlock();
     uint32_t now = SystemTickCount();
@@ -217,7 +120,7 @@ uint32_t CaptureWriter(void*) {
         CaptureTurnOff();
     } else {
         c.lastFlush = SystemTickCount();
-        while (!c.stopRequested && !c.off) {
+        while (!c.stopRequested && !CaptureIsOff()) {
             SystemSleep(kCaptureRoundMs);
             CaptureWriteOut();
         }
@@ -225,7 +128,7 @@ uint32_t CaptureWriter(void*) {
         // (nothing records samples any more).
         CaptureWriteOut();
         if (c.dropped > 0) {
-            AppendEntry({CaptureEntryDropped, c.dropped, 0, 0});
+            CaptureFormatEntry(&c.block, {CaptureEntryDropped, c.dropped, 0, 0});
             c.dropped = 0;
             CaptureWriteBlock();
         }
@@ -233,8 +136,7 @@ uint32_t CaptureWriter(void*) {
         SystemCloseFile(c.file);
         c.file = nullptr;
     }
-    CaptureFence();
-    c.writerDone = true;
+    CaptureWriterEnd();
     return 0;
 }
 
@@ -242,7 +144,7 @@ uint32_t CaptureWriter(void*) {
 
 void CaptureEnable(void) {
     CaptureState& c = g_capture;
-    if (g_configuration.captureFile[0] == 0 || c.off) {
+    if (g_configuration.captureFile[0] == 0 || CaptureIsOff()) {
         return;
     }
     // The screen size the filter recorded at this enable.
@@ -257,10 +159,11 @@ void CaptureEnable(void) {
     c.active = true;
     if (c.thread == nullptr) {
         c.stopRequested = false;
-        c.writerDone = false;
+        c.writerState = CaptureWriterWriting;
         c.thread = SystemStartThread(CaptureWriter, nullptr);
         if (c.thread == nullptr) {
             CaptureTurnOff();
+            c.writerState = CaptureWriterOff;
         }
     }
 }
@@ -301,24 +204,31 @@ void CaptureStop(void) {
     // However busy the device is, the writer gets to write out what is left.
     SystemRaiseThreadPriority(c.thread);
     bool ended = false;
-    for (uint32_t waited = 0; !c.writerDone && waited < kCaptureStopWaitMs; waited += 10) {
+    for (uint32_t waited = 0; !CaptureWriterIsDone() && waited < kCaptureStopWaitMs; waited += 10) {
         if (SystemWaitForThread(c.thread, 0)) {
             ended = true;
             break;
         }
         SystemSleep(10);
     }
-    if (c.writerDone) {
+    if (CaptureWriterIsDone()) {
         // A moment for the writer to leave the library's code; while the
         // library is being unloaded, the rest of its ending waits for that.
         SystemWaitForThread(c.thread, 100);
-    } else if (ended && c.file != nullptr) {
+    } else if (ended) {
         // The writer was ended from outside (a process ending stops every
         // thread first): nothing else writes now, so finish here.
-        CaptureWriteOut();
-        SystemCloseFile(c.file);
-        c.file = nullptr;
+        if (c.file != nullptr) {
+            CaptureWriteOut();
+            SystemCloseFile(c.file);
+            c.file = nullptr;
+        }
+        CaptureWriterEnd();
     }
+    // A writer that does not finish in time is left to end on its own.
     SystemCloseThread(c.thread);
     c.thread = nullptr;
+    if (c.writerState == CaptureWriterFinished) {
+        c.writerState = CaptureWriterNone;
+    }
 }

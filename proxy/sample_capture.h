@@ -11,7 +11,7 @@
 // second. Between samples the buffer also carries what the replay needs to
 // know: the device's boot, each enable with its screen size, a turn of the
 // screen, and samples lost while the buffer was full, each written as a
-// "# penwick ..." line. The file may grow to CaptureLimit bytes in all; at
+// "# penwick ..." line (proxy/capture_format.h). The file may grow to CaptureLimit bytes in all; at
 // the limit, capture stops for the boot after a line saying so. Any failure
 // (a path that cannot be written, a full store, a thread that does not
 // start) turns capture off for the boot; what the host receives never
@@ -21,61 +21,70 @@
 // The device has one processor: the sample path and the writer share the
 // buffer through two indexes, each written by one side only, and a compiler
 // fence keeps an entry's contents ahead of the index that hands it over.
+// The stop and the writer talk the same way: the stop's request and the
+// writer's state, each written by one side only.
 #ifndef PENWICK_PROXY_SAMPLE_CAPTURE_H
 #define PENWICK_PROXY_SAMPLE_CAPTURE_H
 
 #include <stdint.h>
 
 #include "platform/system_services.h"
+#include "proxy/capture_format.h"
 
-// The buffer's size in entries (a power of two) and the writer's block.
+// The buffer's size in entries (a power of two).
 const uint32_t kCaptureEntries = 4096;
-const uint32_t kCaptureBlockBytes = 4096;
 // How long the writer sleeps between rounds, how often at least it flushes,
 // and how long a stop waits for it to write out what is left.
 const uint32_t kCaptureRoundMs = 100;
 const uint32_t kCaptureFlushMs = 1000;
 const uint32_t kCaptureStopWaitMs = 3000;
 
-enum CaptureEntryKind {
-    CaptureEntrySample,   // flags, x, y
-    CaptureEntryBoot,     // the first enable since the library was loaded
-    CaptureEntryEnable,   // the host enabled the driver; x, y: the screen size
-    CaptureEntryScreen,   // the screen size changed to x by y
-    CaptureEntryDropped,  // flags: samples lost because the buffer was full
-};
-
-struct CaptureEntry {
-    uint32_t kind;
-    uint32_t flags;
-    int32_t x;
-    int32_t y;
+// The writer's states. The writer writes its state while its thread runs;
+// CaptureEnable and CaptureStop write it only while no writer runs.
+//
+//   0 none         no writer: an enable starts one (1), or turns capture off
+//                  when the thread does not start (4)
+//   1 writing      a round every kCaptureRoundMs, the buffer into the file;
+//                  at the stop's request it writes out what is left (2); a
+//                  failure or the limit turns capture off (3)
+//   2 finished     it wrote out what was left and touches nothing more; the
+//                  stop closes its thread (0)
+//   3 turning off  capture is over for the boot; the writer closes the file
+//                  (4)
+//   4 off          capture is over for the boot and the writer touches
+//                  nothing more; the stop closes its thread, and no enable
+//                  starts another
+enum CaptureWriterState {
+    CaptureWriterNone = 0,
+    CaptureWriterWriting,
+    CaptureWriterFinished,
+    CaptureWriterTurningOff,
+    CaptureWriterOff,
 };
 
 struct CaptureState {
     // The one flag the sample path tests: set while capture runs.
     volatile bool active;
-    bool off;  // turned off for the rest of the boot by a failure or the limit
 
     // The buffer: the sample path writes entries at head, the writer takes
     // them at tail; each index is written by its own side only.
     CaptureEntry entries[kCaptureEntries];
     volatile uint32_t head;
     volatile uint32_t tail;
-    uint32_t dropped;       // samples the full buffer could not take, not yet reported
-    bool booted;            // the boot is in the buffer
-    int32_t screenWidth;    // the screen size last put into the buffer
+    uint32_t dropped;     // samples the full buffer could not take, not yet reported
+    bool booted;          // the boot is in the buffer
+    int32_t screenWidth;  // the screen size last put into the buffer
     int32_t screenHeight;
 
-    // The writer.
+    // The writer: its thread, its state, and the stop's request to it, which
+    // only a stop sets.
     SystemThread thread;
+    volatile CaptureWriterState writerState;
     volatile bool stopRequested;
-    volatile bool writerDone;  // it wrote out what was left and will touch nothing more
     SystemFile file;
-    uint32_t fileBytes;        // the file's size, what was there before included
-    uint32_t lastFlush;        // tick count
-    char block[kCaptureBlockBytes];
-    uint32_t blockBytes;
+    uint32_t fileBytes;  // the file's size, what was there before included
+    uint32_t lastFlush;  // tick count
+    CaptureBlock block;
 };
 
 extern CaptureState g_capture;

@@ -39,7 +39,10 @@
 //              the capture.
 //
 // Each says what it did in the log and what came of it in the outcome
-// (setup/setup_report.h).
+// (setup/setup_report.h). Each has a file of its own (install_command.cpp,
+// uninstall_command.cpp, status_command.cpp); what they read on the device
+// is in setup/installation_device.h, the undo journal in
+// setup/installation_journal.h.
 #ifndef PENWICK_SETUP_INSTALLATION_H
 #define PENWICK_SETUP_INSTALLATION_H
 

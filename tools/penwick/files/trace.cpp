@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "files/input.h"
+#include "proxy/capture_lines.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ bool ParseDirective(std::string_view comment, TraceEvent& event, const std::stri
                     int line) {
     event.text = std::string(comment);
     comment = Trim(comment.substr(1));
-    const std::string_view prefix = "penwick ";
+    const std::string_view prefix = kCaptureLineMark;
     if (comment.substr(0, prefix.size()) != prefix) {
         return false;
     }
@@ -43,24 +44,26 @@ bool ParseDirective(std::string_view comment, TraceEvent& event, const std::stri
     std::string_view argument =
         space == std::string_view::npos ? std::string_view() : Trim(comment.substr(space));
     event.line = line;
-    if (word == "boot") {
+    if (word == kCaptureLineBoot) {
         event.kind = TraceEvent::Boot;
         return true;
     }
-    if (word == "enable-screen" || word == "screen") {
-        event.kind = word == "screen" ? TraceEvent::Screen : TraceEvent::EnableScreen;
+    if (word == kCaptureLineEnableScreen || word == kCaptureLineScreen) {
+        event.kind = word == kCaptureLineScreen ? TraceEvent::Screen : TraceEvent::EnableScreen;
         if (!ParseScreenSize(argument, &event.width, &event.height)) {
             throw InputError(fileName, line,
-                             "'# penwick " + std::string(word) + "' wants WIDTHxHEIGHT in pixels, "
-                             "1 to 65535, not " + Quoted(argument));
+                             "'# " + std::string(kCaptureLineMark) + std::string(word) +
+                                 "' wants WIDTHxHEIGHT in pixels, 1 to 65535, not " +
+                                 Quoted(argument));
         }
         return true;
     }
-    if (word == "dropped") {
+    if (word == kCaptureLineDropped) {
         long long count;
         if (!ParseInteger(argument, 0, 1LL << 40, &count)) {
             throw InputError(fileName, line,
-                             "'# penwick dropped' wants a count of samples, not " + Quoted(argument));
+                             "'# " + std::string(kCaptureLineMark) + kCaptureLineDropped +
+                                 "' wants a count of samples, not " + Quoted(argument));
         }
         event.kind = TraceEvent::Dropped;
         event.dropped = count;

@@ -1,0 +1,51 @@
+// The capture's lines of text: each entry of the capture's buffer as the
+// file holds it, in the trace format penwick replay reads (a sample as
+// "0x0F,120,-3", the rest as the "# penwick ..." lines of
+// proxy/capture_lines.h), and the line that ends a capture at its limit.
+//
+// The writer fills a block of its own with whole lines and appends the
+// block to the file; the lines are made here without a C run-time library
+// and without dividing (platform/decimal_digits.h). A line that does not
+// fit the block is cut where the block ends; the writer keeps room for the
+// longest before it formats an entry.
+#ifndef PENWICK_PROXY_CAPTURE_FORMAT_H
+#define PENWICK_PROXY_CAPTURE_FORMAT_H
+
+#include <stdint.h>
+
+enum CaptureEntryKind {
+    CaptureEntrySample,   // flags, x, y
+    CaptureEntryBoot,     // the first enable since the library was loaded
+    CaptureEntryEnable,   // the host enabled the driver; x, y: the screen size
+    CaptureEntryScreen,   // the screen size changed to x by y
+    CaptureEntryDropped,  // flags: samples lost because the buffer was full
+};
+
+// One entry of the capture's buffer.
+struct CaptureEntry {
+    uint32_t kind;
+    uint32_t flags;
+    int32_t x;
+    int32_t y;
+};
+
+// The writer's block, the longest line of any entry, and the room kept at
+// the end of the file for the line that says the limit was reached.
+const uint32_t kCaptureBlockBytes = 4096;
+const uint32_t kCaptureLongestLine = 320;
+const uint32_t kCaptureLimitLineBytes = 80;
+
+struct CaptureBlock {
+    char bytes[kCaptureBlockBytes];
+    uint32_t length;
+};
+
+// Appends the line of one entry. A boot's lines say when it was, if the
+// device's clock knows, and the settings as the configuration read them.
+void CaptureFormatEntry(CaptureBlock* block, const CaptureEntry& entry);
+
+// Appends the line that says the capture stopped at its limit of `limit`
+// bytes.
+void CaptureFormatLimitReached(CaptureBlock* block, uint32_t limit);
+
+#endif

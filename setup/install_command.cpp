@@ -1,0 +1,315 @@
+#include "setup/installation.h"
+
+#include <string.h>
+
+#include "registry/registry_contract.h"
+#include "setup/device_trust.h"
+#include "setup/installation_device.h"
+#include "setup/installation_journal.h"
+#include "setup/setup_build.h"
+#include "setup/setup_files.h"
+
+namespace {
+
+const char16_t kInstallFile[] = u"install.reg";
+
+// Penwick.dll beside the installer, loaded by the device at boot: otherwise
+// the device would have no touch input. /untrusted goes on all the same.
+bool InstallRequireTrustedPenwick(bool untrusted) {
+    Installation& s = g_installation;
+    if (DeviceTrustJudge(s.penwickSource)) {
+        return true;
+    }
+    if (untrusted) {
+        s.installedUntrusted = true;
+        SetupLog("trust: /untrusted: installing all the same");
+        return true;
+    }
+    uint32_t length = 0;
+    DeviceTrustFinding(kPenwickFile, s.reason, kSetupOutcomeUnits, &length);
+    SetupFormat(s.reason, kSetupOutcomeUnits, &length,
+                ": a Windows Mobile device does not load it at boot and would be left without "
+                "touch input. To go on, ");
+    DeviceTrustAdvice(s.reason, kSetupOutcomeUnits, &length);
+    SetupLog("failed: %s", s.reason);
+    return false;
+}
+
+// The settings file: the one named, or install.reg beside the installer,
+// or the recommended settings built in.
+bool InstallReadSettingsFile(const char16_t* named) {
+    Installation& s = g_installation;
+    uint32_t size = 0;
+    if (named != nullptr) {
+        bool made = ConfigurationIsFullPath(named)
+                        ? SetupMakePath(s.settingsPath, "%s", named)
+                        : SetupMakePath(s.settingsPath, "%s\\%s", s.programFolder, named);
+        if (!made) {
+            InstallationRecordFailure("the settings file's path is longer than %u characters",
+                                      kSetupPathUnits - 1);
+            return false;
+        }
+    } else if (!SetupMakePath(s.settingsPath, "%s\\%s", s.programFolder, kInstallFile) ||
+               SetupFileSize(s.settingsPath, &size) != 0) {
+        s.settingsPath[0] = 0;
+    }
+
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(kSetupRecommendedSettings);
+    size = sizeof kSetupRecommendedSettings - 1;
+    if (s.settingsPath[0] != 0) {
+        int32_t error = SetupReadWholeFile(s.settingsPath, s.fileBytes, kSettingsFileBytes, &size);
+        if (error == kSetupErrorMoreData) {
+            InstallationRecordFailure("the settings file %s is larger than %u bytes",
+                                      s.settingsPath, kSettingsFileBytes);
+            return false;
+        }
+        if (error != 0) {
+            InstallationRecordFailure("the settings file %s cannot be read (%a)", s.settingsPath,
+                                      SetupErrorWords(error));
+            return false;
+        }
+        bytes = s.fileBytes;
+    }
+    const char16_t* name = s.settingsPath[0] != 0 ? s.settingsPath : u"the recommended settings";
+    SettingsFile& file = s.settings;
+    if (!SettingsFileRead(bytes, size, &file)) {
+        if (file.errorLine != 0) {
+            InstallationRecordFailure("%s, line %d: %a", name, file.errorLine, file.error);
+        } else {
+            InstallationRecordFailure("%s: %a", name, file.error);
+        }
+        return false;
+    }
+    if (file.firstDeletionLine != 0) {
+        InstallationRecordFailure(
+            "%s, line %d: deletes a value or a key; a settings file for installing only "
+            "writes values",
+            name, file.firstDeletionLine);
+        return false;
+    }
+    if (!file.penwickKey) {
+        InstallationRecordFailure("%s writes nothing under HKEY_LOCAL_MACHINE\\%s", name,
+                                  kConfigurationKey);
+        return false;
+    }
+    SetupLog("settings: %s, %d values", name, file.count);
+    return true;
+}
+
+// --- What the user chose, judged before anything is written -----------------
+
+// The two keys as the install leaves them, whatever the registry holds now:
+// DriverName names Penwick, OrigDriverName the driver Penwick forwards to,
+// and every other value of Penwick's key is the settings file's, so that a
+// file lacking a setting is refused even where an earlier install left that
+// setting behind.
+char g_chosenTouchKey;
+char g_chosenPenwickKey;
+
+int32_t ChosenOpenKey(const char16_t* subKey, SystemKey* key) {
+    *key = SettingsSameName(subKey, kTouchKey)           ? &g_chosenTouchKey
+           : SettingsSameName(subKey, kConfigurationKey) ? &g_chosenPenwickKey
+                                                         : nullptr;
+    return *key != nullptr ? 0 : kSetupErrorNotFound;
+}
+
+int32_t ChosenValue(uint32_t storedType, const void* stored, uint32_t storedSize, uint32_t* type,
+                    void* data, uint32_t* size) {
+    uint32_t room = *size;
+    *type = storedType;
+    *size = storedSize;
+    if (storedSize > room) {
+        return kSetupErrorMoreData;
+    }
+    memcpy(data, stored, storedSize);
+    return 0;
+}
+
+int32_t ChosenQueryValue(SystemKey key, const char16_t* name, uint32_t* type, void* data,
+                         uint32_t* size) {
+    Installation& s = g_installation;
+    if (key == &g_chosenTouchKey) {
+        return SettingsSameName(name, kTouchDriverValue)
+                   ? ChosenValue(kSystemRegistryString, kPenwickFile, sizeof kPenwickFile, type,
+                                 data, size)
+                   : kSetupErrorNotFound;
+    }
+    if (SettingsSameName(name, kOriginalValue)) {
+        return ChosenValue(kSystemRegistryString, s.forwardsTo,
+                           InstallationStringBytes(s.forwardsTo), type, data, size);
+    }
+    for (int i = 0; i < s.settings.count; i++) {
+        const SettingsValue& value = s.settings.values[i];
+        if (SettingsSameName(name, value.name)) {
+            return ChosenValue(value.type, value.data, value.size, type, data, size);
+        }
+    }
+    return kSetupErrorNotFound;
+}
+
+void ChosenCloseKey(SystemKey) {}
+
+const ConfigurationRegistry kChosenRegistry = {ChosenOpenKey, ChosenQueryValue, ChosenCloseKey};
+
+// The settings as chosen, before anything is written: complete, and without
+// an error of the check on their own.
+bool InstallCheckChosenSettings(InstallationVerdict* verdict) {
+    if (!InstallationCheck(kChosenRegistry, verdict)) {
+        return false;
+    }
+    SetupLog("the settings chosen: no error, %d warnings", verdict->warnings);
+    return true;
+}
+
+// --- Writing -------------------------------------------------------------------
+
+// \Windows\Penwick.dll: the same bytes stay; a different file is moved aside,
+// so that it can be put back.
+bool InstallCopyPenwickFile(void) {
+    Installation& s = g_installation;
+    if (!SetupMakePath(s.penwickTarget, "%s\\%s", s.systemFolder, kPenwickFile) ||
+        !SetupMakePath(s.penwickAside, "%s\\Penwick.dll.old", s.systemFolder)) {
+        InstallationRecordFailure("the system's folder %s has too long a path", s.systemFolder);
+        return false;
+    }
+    uint32_t size = 0;
+    if (SetupFileSize(s.penwickTarget, &size) == 0) {
+        int32_t same = 0;
+        int32_t error = SetupCompareFiles(s.penwickSource, s.penwickTarget, &same);
+        if (error != 0) {
+            InstallationRecordFailure("%s cannot be read (%a)", s.penwickTarget,
+                                      SetupErrorWords(error));
+            return false;
+        }
+        if (same) {
+            SetupLog("%s holds the same bytes already", s.penwickTarget);
+            return true;
+        }
+        if (SetupFileSize(s.penwickAside, &size) == 0) {
+            InstallationRecordFailure("%s is in the way: delete it and try again", s.penwickAside);
+            return false;
+        }
+        error = SetupMoveFile(s.penwickTarget, s.penwickAside);
+        if (error != 0) {
+            InstallationRecordFailure(
+                "%s differs from the Penwick.dll beside the installer and cannot be replaced "
+                "(%a): uninstall, soft-reset and install again",
+                s.penwickTarget, SetupErrorWords(error));
+            return false;
+        }
+        s.penwickMovedAside = true;
+        SetupLog("moved %s aside to %s", s.penwickTarget, s.penwickAside);
+    }
+    s.penwickCopied = true;
+    int32_t error = SetupCopyFile(s.penwickSource, s.penwickTarget);
+    if (error != 0) {
+        InstallationRecordFailure("Penwick.dll cannot be copied to %s (%a)", s.penwickTarget,
+                                  SetupErrorWords(error));
+        return false;
+    }
+    SetupLog("copied %s to %s", s.penwickSource, s.penwickTarget);
+    return true;
+}
+
+// OrigDriverName (unless it is kept) and the settings into Penwick's key.
+bool InstallWritePenwickKey(bool keepOriginal) {
+    Installation& s = g_installation;
+    // Open already when installing again: OrigDriverName was read from it.
+    int32_t error = s.penwickKey != nullptr ? 0 : SetupOpenKey(kConfigurationKey, &s.penwickKey);
+    if (error == kSetupErrorNotFound) {
+        error = SetupCreateKey(kConfigurationKey, &s.penwickKey);
+        s.penwickKeyCreated = error == 0;
+    }
+    if (error != 0) {
+        s.penwickKey = nullptr;
+        InstallationRecordFailure("HKEY_LOCAL_MACHINE\\%s cannot be made (%a)", kConfigurationKey,
+                                  SetupErrorWords(error));
+        return false;
+    }
+    if (keepOriginal) {
+        SetupLog("OrigDriverName kept");
+    } else if (!JournalWriteValue(s.penwickKey, kConfigurationKey, kOriginalValue,
+                                  kSystemRegistryString, s.touchDriver.name,
+                                  InstallationStringBytes(s.touchDriver.name))) {
+        return false;
+    }
+    for (int i = 0; i < s.settings.count; i++) {
+        const SettingsValue& value = s.settings.values[i];
+        if (SettingsSameName(value.name, kOriginalValue)) {
+            SetupLog("the settings' OrigDriverName is not used");
+            continue;
+        }
+        if (!JournalWriteValue(s.penwickKey, kConfigurationKey, value.name, value.type, value.data,
+                               value.size)) {
+            return false;
+        }
+    }
+    // Whether this install was untrusted, said where an earlier one may
+    // have said it was.
+    static const uint32_t kUntrusted[] = {0, 1};
+    const uint32_t* untrusted = &kUntrusted[s.installedUntrusted ? 1 : 0];
+    uint32_t type = 0;
+    uint32_t earlier = 0;
+    uint32_t size = sizeof earlier;
+    error = SetupQueryValue(s.penwickKey, kUntrustedValue, &type, &earlier, &size);
+    if ((s.installedUntrusted || error == 0 || error == kSetupErrorMoreData) &&
+        !JournalWriteValue(s.penwickKey, kConfigurationKey, kUntrustedValue, kSystemRegistryDword,
+                           untrusted, sizeof *untrusted)) {
+        return false;
+    }
+    return JournalFlushKey(s.penwickKey, kConfigurationKey) && JournalReadBack(0);
+}
+
+}  // namespace
+
+InstallationResult InstallationInstall(const char16_t* settingsPath, bool untrusted) {
+    Installation& s = g_installation;
+    InstallationResetRecord();
+    SetupLog("install");
+    if (!InstallationReadDriverName()) {
+        return InstallationRefuse();
+    }
+    bool again = NamesPenwick(s.touchDriver.name);
+    if (again) {
+        SetupLog("DriverName names Penwick: installing again, OrigDriverName kept");
+        if (!InstallationReadOrigDriverName()) {
+            return InstallationRefuse();
+        }
+    }
+    s.forwardsTo = again ? s.originalDriver.name : s.touchDriver.name;
+    InstallationVerdict chosen = {false, true, 0, 0, {}};
+    if (!InstallationFindDriverFile(s.forwardsTo) || !InstallationFindPenwickSource() ||
+        !InstallRequireTrustedPenwick(untrusted) || !InstallReadSettingsFile(settingsPath) ||
+        !InstallCheckChosenSettings(&chosen)) {
+        return InstallationRefuse();
+    }
+
+    // What was written, judged as the driver will read it. Installing again,
+    // DriverName names Penwick already: one check judges everything.
+    InstallationVerdict written = {!again, false, 0, 0, {}};
+    InstallationVerdict switched = {false, false, 0, 0, {}};
+    if (!InstallCopyPenwickFile() || !InstallWritePenwickKey(again) ||
+        !InstallationCheckWritten(&written) ||
+        (!again &&
+         (!JournalSwitchDriverName(kPenwickFile) || !InstallationCheckWritten(&switched)))) {
+        return JournalUndoAfterFailure();
+    }
+    if (s.penwickMovedAside && SetupDeleteFile(s.penwickAside) != 0) {
+        SetupLog("%s cannot be deleted; it is not used", s.penwickAside);
+    }
+    InstallationCloseKeys();
+    SetupOutcome("Penwick is installed: soft-reset the device to start it.");
+    SetupOutcome("It forwards to %s, with %s.", s.forwardsTo,
+                 s.settingsPath[0] != 0 ? s.settingsPath : u"the recommended settings");
+    if (s.installedUntrusted) {
+        SetupOutcome(
+            "Installed with /untrusted: the device's privileged store does not trust "
+            "Penwick.dll, so the device has touch input at the next boot only if it loads "
+            "unsigned boot drivers.");
+    }
+    if (chosen.warnings != 0) {
+        SetupOutcome("The check warns about %d of the settings; the log says which.",
+                     chosen.warnings);
+    }
+    return InstallationDone;
+}
