@@ -298,10 +298,7 @@ bool ReadSettings(const char16_t* named) {
         return false;
     }
     if (file.firstDeletionLine != 0) {
-        Because(
-            "%s, line %d: deletes a value or a key; a settings file for installing only "
-            "writes values",
-            name, file.firstDeletionLine);
+        Because("%s, line %d: %a", name, file.firstDeletionLine, kSettingsDeletionRefused);
         return false;
     }
     if (!file.penwickKey) {
