@@ -34,19 +34,6 @@ std::u16string Text(FuzzInput& in, uint32_t most) {
     return text;
 }
 
-void AppendUtf8(std::string& out, char16_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // Comment lines as penwick tune writes them: any text but a backslash at
 // the end, which would join the next line to the comment.
 std::string Comment(FuzzInput& in) {
@@ -56,10 +43,7 @@ std::string Comment(FuzzInput& in) {
         while (!line.empty() && (line.back() == u'\\' || line.back() == u' ')) {
             line.pop_back();
         }
-        for (char16_t c : line) {
-            AppendUtf8(comment, c);
-        }
-        comment += "\n";
+        comment += Utf8FromUtf16(line) + "\n";
     }
     return comment;
 }

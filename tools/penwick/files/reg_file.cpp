@@ -18,24 +18,14 @@ bool SameName(const std::u16string& a, const std::u16string& b) {
     return SettingsSameName(a.c_str(), b.c_str());
 }
 
-// Text as a .reg file quotes it: in UTF-8, with " and \\ escaped. The reader
-// keeps no character outside the Basic Multilingual Plane.
+// Text as a .reg file quotes it: in UTF-8, with " and \\ escaped.
 std::string Quoted(const std::u16string& text) {
     std::string out = "\"";
     for (char16_t unit : text) {
         if (unit == u'"' || unit == u'\\') {
             out += '\\';
         }
-        if (unit < 0x80) {
-            out += static_cast<char>(unit);
-        } else if (unit < 0x800) {
-            out += static_cast<char>(0xC0 | (unit >> 6));
-            out += static_cast<char>(0x80 | (unit & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (unit >> 12));
-            out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (unit & 0x3F));
-        }
+        out += Utf8FromUtf16(std::u16string(1, unit));
     }
     return out + "\"";
 }
@@ -63,6 +53,23 @@ RegValue FromSettings(const SettingsValue& value) {
 }
 
 }  // namespace
+
+std::string Utf8FromUtf16(const std::u16string& text) {
+    std::string out;
+    for (char16_t unit : text) {
+        if (unit < 0x80) {
+            out += static_cast<char>(unit);
+        } else if (unit < 0x800) {
+            out += static_cast<char>(0xC0 | (unit >> 6));
+            out += static_cast<char>(0x80 | (unit & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | (unit >> 12));
+            out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (unit & 0x3F));
+        }
+    }
+    return out;
+}
 
 RegValue RegDword(const std::u16string& name, uint32_t number) {
     RegValue value{name, kSystemRegistryDword, std::vector<uint8_t>(4)};

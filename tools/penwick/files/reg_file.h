@@ -48,6 +48,10 @@ const RegValue* RegKeyFind(const RegKey& key, const std::u16string& name);
 // comment at the top, then the touch key and Penwick's key with their values.
 std::string FormatRegFile(const RegFile& file, const std::string& comment);
 
+// Characters of the Basic Multilingual Plane, the only ones the reader
+// keeps, as UTF-8.
+std::string Utf8FromUtf16(const std::u16string& text);
+
 // Reads a .reg file's bytes; throws InputError naming fileName and the line.
 RegFile ParseRegFile(const std::string& bytes, const std::string& fileName);
 
