@@ -81,10 +81,8 @@ bool InstallReadSettingsFile(const char16_t* named) {
         return false;
     }
     if (file.firstDeletionLine != 0) {
-        InstallationRecordFailure(
-            "%s, line %d: deletes a value or a key; a settings file for installing only "
-            "writes values",
-            name, file.firstDeletionLine);
+        InstallationRecordFailure("%s, line %d: %a", name, file.firstDeletionLine,
+                                  kSettingsDeletionRefused);
         return false;
     }
     if (!file.penwickKey) {

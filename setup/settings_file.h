@@ -1,23 +1,29 @@
-// The settings file the installer writes into Penwick's key: a .reg file, as
-// samples/install.reg and penwick tune's output are, read strictly and
-// without a heap.
+// The one reader of Penwick's .reg files: the installer reads its settings
+// file with it, on the device and without a heap, and penwick reads every
+// .reg file through it (tools/penwick/files/reg_file), so that what penwick
+// check accepts the installer installs, and the reverse.
 //
 // Accepted: "REGEDIT4" or "Windows Registry Editor Version 5.00" first (after
-// blank lines and comments), in ASCII or in UTF-16LE with its byte-order
-// mark; `;` comments; the two keys Penwick's installation concerns,
+// blank lines and comments), in UTF-8 (ASCII included, a byte-order mark
+// passed over) or in UTF-16LE with its byte-order mark; `;` comments of any
+// text; the two keys Penwick's installation concerns,
 // [HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\TOUCH\Penwick] and
 // [HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\TOUCH] (HKLM\ too); in them,
 // "name"=dword:hhhhhhhh and "name"="string" values with \" and \\ escapes,
-// and "name"=- or [-key] deletions. In the touch key only DriverName, which
-// the installer ignores: it switches DriverName itself. Anything else (other
-// keys, hex: values, @ default values, lines that continue on the next,
-// characters outside ASCII in an ASCII file, control characters) is refused
-// with the line it is on.
+// and "name"=- or [-key] deletions. The touch key's other values, as a
+// registry editor exports them (CalibrationData and the like, hex: and
+// hex(N): data too, its lines continued with a backslash), are read for
+// their form and passed over: nothing installs them. Anything else (other
+// keys, hex: data in Penwick's key or for DriverName, @ default values, a
+// backslash that continues any other line, malformed UTF-8, characters
+// outside the Basic Multilingual Plane, control characters, a file over
+// 16384 bytes) is refused with the line it is on.
 //
-// What is kept is Penwick's key as the file leaves it, as penwick's own .reg
-// reader keeps it: a later value of the same name (compared without regard
-// to case) replaces an earlier one and moves to the end, a deletion removes
-// it, deleting either key empties Penwick's.
+// What is kept is Penwick's key and the touch key's DriverName as the file
+// leaves them: a later value of the same name (compared without regard to
+// case) replaces an earlier one and moves to the end, a deletion removes it,
+// deleting the touch key empties both, deleting Penwick's key empties
+// Penwick's.
 #ifndef PENWICK_SETUP_SETTINGS_FILE_H
 #define PENWICK_SETUP_SETTINGS_FILE_H
 
@@ -30,6 +36,10 @@ const int kSettingsFileValues = 16;
 const uint32_t kSettingsNameUnits = 64;
 const uint32_t kSettingsStringUnits = 260;
 
+// Why a file that deletes is no file to install from.
+const char kSettingsDeletionRefused[] =
+    "deletes a value or a key; a settings file for installing only writes values";
+
 struct SettingsValue {
     char16_t name[kSettingsNameUnits];
     uint32_t type;  // REG_SZ or REG_DWORD
@@ -41,6 +51,9 @@ struct SettingsFile {
     bool penwickKey;  // the file writes Penwick's key and does not delete it after
     int count;
     SettingsValue values[kSettingsFileValues];
+    bool touchKey;     // the file writes the touch key and does not delete it after
+    bool driverNamed;  // and leaves DriverName in it
+    SettingsValue driverName;
     int32_t firstDeletionLine;  // the first line that deletes a value or key; 0 when none
     // When the file is refused: the line (0 for the file as a whole) and why.
     int32_t errorLine;

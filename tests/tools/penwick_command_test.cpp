@@ -121,7 +121,7 @@ TEST_F(PenwickCommandTest, what_a_user_asks_for_is_what_they_get) {
     Write("seven.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n"
                        "\"LowSpeed\"=dword:5\n\"MinDirSpeed\"=dword:5\n\"HighSpeed\"=dword:5\n"
                        "\"MaxSpeedDiff\"=dword:5\n\"MaxSpeedDiff2\"=dword:5\n\"ErrorDelay\"=dword:5\n"
-                       "\"MaxErrorDelay\"=hex:5,0,0,0,0\n");
+                       "\"MaxErrorDelay\"=\"55\"\n");
     std::string trace = Path("trace.csv");
     struct Case {
         std::string arguments;
@@ -143,7 +143,7 @@ TEST_F(PenwickCommandTest, what_a_user_asks_for_is_what_they_get) {
         // Filtering off names what turned it off.
         {"replay " + trace + " --settings " + Path("seven.reg"),
          "", "filtering off, every sample passes through: MaxDirDiff is missing: filtering is off; "
-             "MaxErrorDelay has 5 bytes"},
+             "MaxErrorDelay has 6 bytes"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);

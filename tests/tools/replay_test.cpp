@@ -99,10 +99,11 @@ TEST(ReplayTest, worked_stroke_summary_adds_up) {
 }
 
 TEST(ReplayTest, a_malformed_setting_means_pass_through_and_is_named) {
-    // Five bytes for MaxErrorDelay cannot be read: filtering stays off.
-    std::string settings = kWorkedSettings;
-    settings.replace(settings.find("\"MaxErrorDelay\"=dword:3"), 23, "\"MaxErrorDelay\"=hex:3,0,0,0,0");
-    Replayer replayer(Settings(settings), ReplayScreens());
+    // Five bytes for MaxErrorDelay cannot be read: filtering stays off. No
+    // .reg file that penwick reads holds them; a device's registry may.
+    RegFile settings = Settings(kWorkedSettings);
+    RegKeySet(settings.penwick, RegValue{u"MaxErrorDelay", 3, {3, 0, 0, 0, 0}});
+    Replayer replayer(settings, ReplayScreens());
     EXPECT_FALSE(replayer.start().filteringEnabled);
     for (const TraceSample& sample : kWorkedStroke) {
         ReplayRecord record = replayer.Feed(sample);

@@ -120,6 +120,9 @@ struct CheckCase {
     ConfigurationFindingKind kind;
     bool error;
     int number;
+    // Set in Penwick's key after reading: a value that no .reg file penwick
+    // reads can hold, but a device's registry can.
+    std::vector<RegValue> stored = {};
 };
 
 void PrintTo(const CheckCase& c, std::ostream* out) { *out << c.name; }
@@ -147,8 +150,12 @@ TEST_P(CheckTest, finds_what_would_leave_the_device_without_touch_or_filtering) 
     if (c.penwickValues != "-") {
         file += kPenwickKey + c.penwickValues;
     }
+    RegFile read = ParseRegFile(file, "c.reg");
+    for (const RegValue& value : c.stored) {
+        RegKeySet(read.penwick, value);
+    }
     ReplayStart start;
-    std::vector<ConfigurationFinding> findings = CheckRegFile(ParseRegFile(file, "c.reg"), &start);
+    std::vector<ConfigurationFinding> findings = CheckRegFile(read, &start);
     ASSERT_EQ(findings.size(), 1u) << "one finding, and only one";
     EXPECT_EQ(findings[0].kind, c.kind);
     EXPECT_EQ(findings[0].error, c.error);
@@ -167,16 +174,16 @@ INSTANTIATE_TEST_SUITE_P(
         // The string "8" is the bytes 38 00 00 00: it reads as 56.
         CheckCase{"setting_a_string", kDriver + Setting("ErrorDelay", "\"8\""), kPenwickDriver,
                   FindingSettingNotDword, true, 56},
-        CheckCase{"setting_a_qword", kDriver + Setting("MaxDirDiff", "hex(b):5a,0,0,0,0,0,0,0"),
-                  kPenwickDriver, FindingSettingTooLong, true, 8},
-        CheckCase{"setting_two_bytes", kDriver + Setting("LowSpeed", "hex:c,0"), kPenwickDriver,
-                  FindingSettingTooShort, true, 2},
+        CheckCase{"setting_a_qword", kDriver + kSettings, kPenwickDriver, FindingSettingTooLong,
+                  true, 8, {{u"MaxDirDiff", 11, {0x5a, 0, 0, 0, 0, 0, 0, 0}}}},
+        CheckCase{"setting_two_bytes", kDriver + kSettings, kPenwickDriver, FindingSettingTooShort,
+                  true, 2, {{u"LowSpeed", 3, {0xc, 0}}}},
         CheckCase{"original_driver_missing", kSettings, kPenwickDriver, FindingDriverNameMissing, true, 0},
         CheckCase{"original_driver_too_long",
                   "\"OrigDriverName\"=\"" + std::string(64, 'w') + ".dll\"\n" + kSettings, kPenwickDriver,
                   FindingDriverNameTooLong, true, 138},
-        CheckCase{"original_driver_unterminated", "\"OrigDriverName\"=hex(1):74,0,73,0\n" + kSettings,
-                  kPenwickDriver, FindingDriverNameUnterminated, true, 0},
+        CheckCase{"original_driver_unterminated", kDriver + kSettings, kPenwickDriver,
+                  FindingDriverNameUnterminated, true, 0, {{u"OrigDriverName", 1, {0x74, 0, 0x73, 0}}}},
         CheckCase{"original_driver_is_penwick", "\"OrigDriverName\"=\"\\\\Windows\\\\PENWICK.DLL\"\n" + kSettings,
                   kPenwickDriver, FindingDriverNameIsPenwick, true, 0},
         // Legal but useless: warnings, and the settings they name.

@@ -14,6 +14,7 @@
 #include "report/findings.h"
 #include "report/format.h"
 #include "report/summary.h"
+#include "setup/settings_file.h"
 
 namespace {
 
@@ -22,6 +23,13 @@ void RunCheck(const std::string& path) {
     ReplayStart start;
     std::vector<ConfigurationFinding> findings = CheckRegFile(file, &start);
     int errors = 0, warnings = 0;
+    if (file.deletionLine != 0) {
+        // The installer refuses the file: check says so, and goes on to say
+        // what importing it by hand would do.
+        std::cout << path << ":" << file.deletionLine << ": error: " << kSettingsDeletionRefused
+                  << "\n";
+        errors++;
+    }
     for (const ConfigurationFinding& finding : findings) {
         std::cout << path << ": " << (finding.error ? "error: " : "warning: ")
                   << FormatFinding(finding) << "\n";
@@ -57,6 +65,8 @@ The file is judged as the whole of the two keys it writes: the touch key's
 DriverName, which must name Penwick.dll, and Penwick's own key with
 OrigDriverName and the eight settings, each a REG_DWORD. Errors are what
 would leave the device without touch input or without filtering; warnings
-are settings that are legal but cannot do what they seem to.)");
+are settings that are legal but cannot do what they seem to. The file is
+read as the installer reads it, and a file that deletes a value or a key,
+which the installer refuses, is an error too.)");
     command->callback([path] { RunCheck(*path); });
 }

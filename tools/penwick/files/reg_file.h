@@ -1,9 +1,7 @@
-// Registry files (.reg) as users keep the settings of their devices:
-// "REGEDIT4" or "Windows Registry Editor Version 5.00", in ASCII/UTF-8 or
-// UTF-16LE with a byte-order mark, with dword:, "string" and hex: / hex(N):
-// values. Only the values of the two keys Penwick's installation writes are
-// kept: Penwick's own key and the touch key with the host's DriverName; the
-// rest of the file is checked for form and otherwise ignored.
+// Registry files (.reg) as users keep the settings of their devices, read by
+// the installer's own reader (setup/settings_file.h says what it accepts and
+// refuses) and written back as REGEDIT4. What is kept is what an install
+// concerns: Penwick's own key and the touch key's DriverName.
 #ifndef PENWICK_TOOLS_FILES_REG_FILE_H
 #define PENWICK_TOOLS_FILES_REG_FILE_H
 
@@ -14,7 +12,7 @@
 
 struct RegValue {
     std::u16string name;
-    uint32_t type;              // REG_SZ 1, REG_BINARY 3, REG_DWORD 4, or hex(N)'s N
+    uint32_t type;              // REG_SZ 1 or REG_DWORD 4
     std::vector<uint8_t> data;  // as the registry stores it
 };
 
@@ -26,7 +24,8 @@ struct RegKey {
 
 struct RegFile {
     RegKey penwick;  // HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\TOUCH\Penwick
-    RegKey touch;    // HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\TOUCH
+    RegKey touch;    // HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\TOUCH, DriverName only
+    int deletionLine = 0;  // the first line that deletes a value or a key; 0 when none
 };
 
 // A REG_DWORD value, as "name"=dword:... gives it.
@@ -45,14 +44,15 @@ void RegKeyRemove(RegKey& key, const std::u16string& name);
 // The key's value of that name, or null.
 const RegValue* RegKeyFind(const RegKey& key, const std::u16string& name);
 
-// The file as REGEDIT4 text, each line of `comment` as a ';' comment at the
-// top, then the touch key and Penwick's key with their values.
+// The file as REGEDIT4 text in UTF-8, each line of `comment` as a ';'
+// comment at the top, then the touch key and Penwick's key with their values.
 std::string FormatRegFile(const RegFile& file, const std::string& comment);
 
-// Parses a .reg file's bytes; throws InputError naming fileName and the line.
-RegFile ParseRegFile(const std::string& bytes, const std::string& fileName);
+// Characters of the Basic Multilingual Plane, the only ones the reader
+// keeps, as UTF-8.
+std::string Utf8FromUtf16(const std::u16string& text);
 
-// UTF-8 to UTF-16; throws InputError on malformed UTF-8.
-std::u16string Utf16FromUtf8(const std::string& text, const std::string& fileName, int line);
+// Reads a .reg file's bytes; throws InputError naming fileName and the line.
+RegFile ParseRegFile(const std::string& bytes, const std::string& fileName);
 
 #endif
