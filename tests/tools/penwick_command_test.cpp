@@ -157,7 +157,7 @@ TEST_F(PenwickCommandTest, replay_reads_standard_input_and_writes_the_table_to_s
     Write("trace.csv", kTrace);
     ASSERT_EQ(Run("replay - --set LowSpeed=5 --summary-json " + Path("s.json") + " --out - < " +
                   Path("trace.csv")), 0) << err_;
-    EXPECT_NE(out_.find("\n3,0x0F,101,101,,a,2,,,0,delivered,0x07,101,101\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("\n3,0x0F,101,101,,a,2,,,0,delivered,0x07,101,101,\n"), std::string::npos) << out_;
     EXPECT_NE(err_.find("samples 3: reached the host at their own place 2"), std::string::npos) << err_;
     EXPECT_NE(err_.find("LowSpeed 5,"), std::string::npos) << err_;
     std::string json = Read(Path("s.json"));
