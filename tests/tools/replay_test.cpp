@@ -275,7 +275,30 @@ TEST(PictureTest, marks_tell_kept_faults_from_lost_good_samples_and_escape_text)
     EXPECT_NE(svg.find("fault kept from the host"), std::string::npos);
     EXPECT_NE(svg.find("good sample lost"), std::string::npos);
     EXPECT_EQ(svg.find("fault delivered"), std::string::npos);
+    EXPECT_EQ(svg.find("a stroke lost"), std::string::npos);  // it reached the host
     EXPECT_EQ(svg.rfind("</svg>"), svg.size() - 7);
+}
+
+TEST(PictureTest, lost_strokes_stand_out) {
+    PicturePanel panel;
+    Replayer replayer(Settings(kWorkedSettings + "\"LowSpeed\"=dword:0\n"), ReplayScreens());
+    panel.start = replayer.start();
+    for (const TraceSample& sample : kTaps) {
+        panel.records.push_back(replayer.Feed(sample));
+        panel.summary.Add(panel.records.back());
+    }
+    std::string svg = FormatReplaySvg("taps", {panel}, 240, 320);
+    // The taps of one and two pen-down samples: two bands, two names, and
+    // the legend says what a band means.
+    size_t bands = 0;
+    for (size_t at = svg.find("stroke-width='14'"); at != std::string::npos;
+         at = svg.find("stroke-width='14'", at + 1)) {
+        bands++;
+    }
+    EXPECT_EQ(bands, 3u);  // two strokes and the legend's
+    EXPECT_NE(svg.find(">lost (no settings deliver it)</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">lost</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">a stroke lost:"), std::string::npos);
 }
 
 struct WrapCase {
