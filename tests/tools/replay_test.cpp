@@ -350,6 +350,39 @@ TEST(SynthTest, same_seed_same_trace_and_exact_sample_count) {
     }
 }
 
+TEST(SynthTest, taps_are_short_still_and_good) {
+    SynthOptions options;
+    options.samples = 3000;
+    options.spikes = 0.05;
+    options.taps = kSynthTapShare;
+    std::vector<TraceSample> trace = Synthesize(options);
+    ASSERT_EQ(trace.size(), 3000u);
+    int taps = 0, strokes = 0, single = 0;
+    for (size_t start = 0; start < trace.size();) {
+        size_t end = start;
+        while (trace[end].flags != 0x0D) {
+            end++;
+        }
+        int down = static_cast<int>(end - start);
+        strokes++;
+        if (down <= 5) {
+            taps++;
+            single += down == 1;
+            for (size_t i = start; i <= end; i++) {
+                SCOPED_TRACE(i);
+                EXPECT_EQ(trace[i].truth, Truth::Ok);  // jitter only: no faults
+                EXPECT_LE(std::abs(trace[i].x - trace[start].x), 12);
+                EXPECT_LE(std::abs(trace[i].y - trace[start].y), 12);
+            }
+        }
+        start = end + 1;
+    }
+    // About half the strokes, a fifth of them a single pen-down sample.
+    EXPECT_GT(taps, strokes / 3);
+    EXPECT_LT(taps, 2 * strokes / 3);
+    EXPECT_GT(single, 0);
+}
+
 TEST(SynthTest, no_spikes_and_no_jitter_gives_a_clean_trace_the_filter_keeps) {
     SynthOptions options;
     options.shape = "line";

@@ -95,8 +95,8 @@ TEST(LabelTest, a_spike_and_a_jump_that_returns_are_faults_and_nothing_else_is) 
         events.push_back(Sample(i == 0 ? 0x07 : 0x0F, 100 + 10 * i, y, Truth::Unknown));
     }
     events.push_back(Sample(0x0D, 390, 500, Truth::Unknown));
-    // A stroke too short to judge, spike and all.
-    for (int32_t x : {100, 110, 600}) {
+    // A tap, too short to judge, spike and all: six pen-down samples.
+    for (int32_t x : {100, 101, 100, 600, 101, 100}) {
         events.push_back(Sample(x == 100 ? 0x07 : 0x0F, x, 900, Truth::Unknown));
     }
     events.push_back(Sample(0x0D, 600, 900, Truth::Unknown));
