@@ -182,6 +182,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Legal but useless: warnings, and the settings they name.
         CheckCase{"negative_length", kDriver + Setting("LowSpeed", "dword:fffffff4"), kPenwickDriver,
                   FindingLengthNegative, false, 12},
+        // A still pen jitters by a unit: LowSpeed 1 passes only a step of 0.
+        CheckCase{"low_speed_bars_taps", kDriver + Setting("LowSpeed", "dword:1"), kPenwickDriver,
+                  FindingLowSpeedBarsTaps, false, 1},
+        CheckCase{"low_speed_zero_bars_taps", kDriver + Setting("LowSpeed", "dword:0"), kPenwickDriver,
+                  FindingLowSpeedBarsTaps, false, 0},
         CheckCase{"direction_over_180", kDriver + Setting("MaxDirDiff", "dword:c8"), kPenwickDriver,
                   FindingDirDiffAbove180, false, 200},
         CheckCase{"speed_diff2_not_above", kDriver + Setting("MaxSpeedDiff2", "dword:a"), kPenwickDriver,
