@@ -178,6 +178,9 @@ void CheckSettingValues(CheckState& state, const FilterSettings& s) {
             Report(state, FindingLengthNegative, false, setting.name, -value);
         }
     }
+    if (WrappedSquare(s.LowSpeed) < kTapLowSpeed * kTapLowSpeed) {
+        Report(state, FindingLowSpeedBarsTaps, false, u"LowSpeed", s.LowSpeed);
+    }
     if (WrappedSquare(s.HighSpeed) <= WrappedSquare(s.LowSpeed)) {
         Report(state, FindingHighSpeedNotAboveLow, false, u"HighSpeed", s.LowSpeed);
     }
@@ -284,6 +287,10 @@ const char* ConfigurationFindingPhrase(ConfigurationFindingKind kind) {
         return "is not stored as a number (REG_DWORD): its bytes read as %d";
     case FindingLengthNegative: return "is negative: it is squared, so it acts as %d";
     case FindingLengthSquareWraps: return "is 46341 or more: its square wraps to %d";
+    case FindingLowSpeedBarsTaps:
+        return "is %d: rule a passes only a pen that did not move at all, so a tap of two pen-down "
+               "samples never reaches the host (a LowSpeed of about three times the panel's jitter "
+               "lets taps through)";
     case FindingHighSpeedNotAboveLow:
         return "is not above LowSpeed (%d): rule c accepts no step that rule a does not";
     case FindingSpeedDiffNotPositive:

@@ -21,8 +21,13 @@
 
 // The error delay, in samples, above which the check warns, and above which
 // it calls the pen dead: at some hundred samples a second, a second and ten.
+// Below kTapLowSpeed (squared, as the filter squares it), rule a passes only
+// a step of length 0: every panel jitters by a unit or more, so the second
+// sample of a stroke fails rule b, and a tap of two pen-down samples never
+// reaches the host.
 const int32_t kLongErrorDelay = 100;
 const int32_t kDeadlyErrorDelay = 1000;
+const int32_t kTapLowSpeed = 2;
 
 enum ConfigurationFindingKind {
     // Errors: at the next boot the device would have no touch input, or no
@@ -43,6 +48,8 @@ enum ConfigurationFindingKind {
     // Warnings: legal settings that cannot do what they seem to.
     FindingLengthNegative,          // a step length is squared: its sign is lost
     FindingLengthSquareWraps,       // a step length of 46341 or more squares past 2^31
+    FindingLowSpeedBarsTaps,        // rule a passes only a pen that did not move: taps of two
+                                    // pen-down samples are lost
     FindingHighSpeedNotAboveLow,    // rule c can never accept a step rule a did not
     FindingSpeedDiffNotPositive,    // no speed change is below it: rule c never accepts
     FindingSpeedDiff2NotAboveSpeedDiff,  // rule d catches changes rule c would pass

@@ -60,17 +60,17 @@ TEST(ReplayTest, worked_stroke_table_shows_what_the_filter_computed_and_the_host
     // precision, times 57.29747): 185.15147, folded to 174.84853.
     EXPECT_EQ(Rows(ReplayAll(Settings(kWorkedSettings), kWorkedStroke)),
               (std::vector<std::string>{
-                  "1,0x07,100,100,ok,start,,,,0,dropped-rejected,,,",
-                  "2,0x0F,101,101,ok,a,2,,,0,delivered,0x07,101,101",
-                  "3,0x0F,109,100,ok,f,65,6,,0,dropped-rejected,,,",
-                  "4,0x0F,117,101,ok,c,65,0,,0,delivered,0x0F,117,101",
-                  "5,0x0F,160,140,fault,d,3370,49,,2,dropped-rejected,,,",
-                  "6,0x0F,125,102,ok,h,2669,6,174.84853,3,dropped-rejected,,,",
-                  "7,0x0F,133,103,ok,d,65,43,,3,dropped-rejected,,,",
-                  "8,0x0F,141,104,ok,c*,65,0,,2,dropped-rejected,,,",
-                  "9,0x0F,149,105,ok,c*,65,0,,1,dropped-rejected,,,",
-                  "10,0x0D,150,105,ok,a*,1,,,0,moved-up,0x0D,117,101",
-                  "11,0x05,150,105,ok,a,0,,,0,dropped-extra-up,,,",
+                  "1,0x07,100,100,ok,start,,,,0,dropped-rejected,,,,",
+                  "2,0x0F,101,101,ok,a,2,,,0,delivered,0x07,101,101,",
+                  "3,0x0F,109,100,ok,f,65,6,,0,dropped-rejected,,,,",
+                  "4,0x0F,117,101,ok,c,65,0,,0,delivered,0x0F,117,101,",
+                  "5,0x0F,160,140,fault,d,3370,49,,2,dropped-rejected,,,,",
+                  "6,0x0F,125,102,ok,h,2669,6,174.84853,3,dropped-rejected,,,,",
+                  "7,0x0F,133,103,ok,d,65,43,,3,dropped-rejected,,,,",
+                  "8,0x0F,141,104,ok,c*,65,0,,2,dropped-rejected,,,,",
+                  "9,0x0F,149,105,ok,c*,65,0,,1,dropped-rejected,,,,",
+                  "10,0x0D,150,105,ok,a*,1,,,0,moved-up,0x0D,117,101,",
+                  "11,0x05,150,105,ok,a,0,,,0,dropped-extra-up,,,,",
               }));
 }
 
@@ -89,13 +89,90 @@ TEST(ReplayTest, worked_stroke_summary_adds_up) {
     EXPECT_EQ(cause(ReplayCause::ErrorDelay), 3);  // rows 8 and 9 withheld, row 10 moved
     EXPECT_EQ(cause(ReplayCause::ExtraUp), 1);
     EXPECT_EQ(s.strokesIn, 1);
-    EXPECT_EQ(s.strokesDelivered, 1);
+    EXPECT_EQ(s.strokesReached, 1);
     // The fault (row 5) was kept from the host; of ten good samples only two
     // reached it where they were. Kept and lost add up to moved and withheld.
     EXPECT_EQ(s.FaultsKept(), 1);
     EXPECT_EQ(s.GoodLost(), 8);
     EXPECT_EQ(s.goodMoved, 1);
     EXPECT_EQ(s.FaultsKept() + s.GoodLost(), s.moved + s.withheld);
+}
+
+// Taps of one, two, three and four pen-down samples, the pen still but for
+// a unit of jitter, then a stroke the trace ends inside.
+const std::vector<TraceSample> kTaps = {
+    {0x07, 100, 100, Truth::Unknown, 1}, {0x0D, 100, 100, Truth::Unknown, 2},
+    {0x07, 200, 200, Truth::Unknown, 3}, {0x0F, 201, 200, Truth::Unknown, 4},
+    {0x0D, 201, 200, Truth::Unknown, 5}, {0x07, 300, 300, Truth::Unknown, 6},
+    {0x0F, 300, 301, Truth::Unknown, 7}, {0x0F, 301, 301, Truth::Unknown, 8},
+    {0x0D, 301, 301, Truth::Unknown, 9}, {0x07, 400, 400, Truth::Unknown, 10},
+    {0x0F, 401, 400, Truth::Unknown, 11}, {0x0F, 400, 401, Truth::Unknown, 12},
+    {0x0F, 401, 401, Truth::Unknown, 13}, {0x0D, 401, 401, Truth::Unknown, 14},
+    {0x07, 500, 500, Truth::Unknown, 15}, {0x0F, 501, 500, Truth::Unknown, 16}};
+
+struct TapCase {
+    const char* lowSpeed;
+    long long reached, lost, lostAlways;
+    std::vector<std::string> strokeColumn;  // of the table, row by row
+};
+
+TEST(ReplayTest, strokes_and_taps_are_counted_by_what_reached_the_host) {
+    const std::vector<std::string> twoLost = {"lost-always", "lost-always", "lost", "lost", "lost",
+                                              "", "", "", "", "", "", "", "", "", "", ""};
+    const TapCase cases[] = {
+        // LowSpeed 0: rule a never accepts, so the tap of two pen-down
+        // samples loses its second to rule b; three and four reach rule c.
+        {"0", 2, 2, 1, twoLost},
+        // LowSpeed 2: a step of one unit passes rule a. The single sample
+        // of the first tap is a stroke start, which no settings accept.
+        {"2", 3, 1, 1, std::vector<std::string>(2, "lost-always")},
+    };
+    for (const TapCase& c : cases) {
+        SCOPED_TRACE(c.lowSpeed);
+        ReplaySummary s;
+        std::vector<ReplayRecord> records = ReplayAll(
+            Settings(kWorkedSettings + "\"LowSpeed\"=dword:" + c.lowSpeed + "\n"), kTaps, &s);
+        s.Finish();
+        EXPECT_EQ(s.strokesIn, 5);
+        EXPECT_EQ(s.strokesOpen, 1);  // the last: no pen-up, so neither reached nor lost
+        EXPECT_EQ(s.strokesReached, c.reached);
+        EXPECT_EQ(s.strokesLost, c.lost);
+        EXPECT_EQ(s.strokesLostAlways, c.lostAlways);
+        EXPECT_EQ(s.taps, 4);
+        EXPECT_EQ(s.tapsLost, c.lost);
+
+        ReplayTable table;
+        std::string rows;
+        for (const ReplayRecord& record : records) {
+            table.Add(record, rows);
+        }
+        table.Interrupt(rows);
+        std::vector<std::string> column;
+        for (size_t end = rows.find('\n'); end != std::string::npos; end = rows.find('\n', end + 1)) {
+            size_t comma = rows.rfind(',', end);
+            column.push_back(rows.substr(comma + 1, end - comma - 1));
+        }
+        std::vector<std::string> expected = c.strokeColumn;
+        expected.resize(kTaps.size());
+        EXPECT_EQ(column, expected);
+    }
+}
+
+TEST(ReplayTest, a_long_stroke_is_no_tap_and_a_trace_without_strokes_says_so) {
+    std::vector<TraceSample> stroke = {{0x07, 0, 0, Truth::Unknown, 1}};
+    for (int i = 1; i <= kTapDownSamples; i++) {
+        stroke.push_back({0x0F, i, 0, Truth::Unknown, i + 1});
+    }
+    stroke.push_back({0x0D, kTapDownSamples, 0, Truth::Unknown, kTapDownSamples + 2});
+    ReplaySummary s;
+    ReplayAll(Settings(kWorkedSettings), stroke, &s);
+    s.Finish();
+    EXPECT_EQ(s.strokesReached, 1);
+    EXPECT_EQ(s.taps, 0);  // one pen-down sample more than a tap has
+    ReplaySummary none;
+    ReplayAll(Settings(kWorkedSettings), {{0x05, 1, 1, Truth::Unknown, 1}}, &none);
+    none.Finish();
+    EXPECT_EQ(FormatStrokes(none), "strokes: none, the trace has no pen-down sample\n");
 }
 
 TEST(ReplayTest, a_malformed_setting_means_pass_through_and_is_named) {
@@ -199,7 +276,30 @@ TEST(PictureTest, marks_tell_kept_faults_from_lost_good_samples_and_escape_text)
     EXPECT_NE(svg.find("fault kept from the host"), std::string::npos);
     EXPECT_NE(svg.find("good sample lost"), std::string::npos);
     EXPECT_EQ(svg.find("fault delivered"), std::string::npos);
+    EXPECT_EQ(svg.find("a stroke lost"), std::string::npos);  // it reached the host
     EXPECT_EQ(svg.rfind("</svg>"), svg.size() - 7);
+}
+
+TEST(PictureTest, lost_strokes_stand_out) {
+    PicturePanel panel;
+    Replayer replayer(Settings(kWorkedSettings + "\"LowSpeed\"=dword:0\n"), ReplayScreens());
+    panel.start = replayer.start();
+    for (const TraceSample& sample : kTaps) {
+        panel.records.push_back(replayer.Feed(sample));
+        panel.summary.Add(panel.records.back());
+    }
+    std::string svg = FormatReplaySvg("taps", {panel}, 240, 320);
+    // The taps of one and two pen-down samples: two bands, two names, and
+    // the legend says what a band means.
+    size_t bands = 0;
+    for (size_t at = svg.find("stroke-width='14'"); at != std::string::npos;
+         at = svg.find("stroke-width='14'", at + 1)) {
+        bands++;
+    }
+    EXPECT_EQ(bands, 3u);  // two strokes and the legend's
+    EXPECT_NE(svg.find(">lost (no settings deliver it)</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">lost</text>"), std::string::npos);
+    EXPECT_NE(svg.find(">a stroke lost:"), std::string::npos);
 }
 
 struct WrapCase {
@@ -249,6 +349,39 @@ TEST(SynthTest, same_seed_same_trace_and_exact_sample_count) {
         EXPECT_GT(faults, 5);
         EXPECT_GE(strokes, 5);
     }
+}
+
+TEST(SynthTest, taps_are_short_still_and_good) {
+    SynthOptions options;
+    options.samples = 3000;
+    options.spikes = 0.05;
+    options.taps = kSynthTapShare;
+    std::vector<TraceSample> trace = Synthesize(options);
+    ASSERT_EQ(trace.size(), 3000u);
+    int taps = 0, strokes = 0, single = 0;
+    for (size_t start = 0; start < trace.size();) {
+        size_t end = start;
+        while (trace[end].flags != 0x0D) {
+            end++;
+        }
+        int down = static_cast<int>(end - start);
+        strokes++;
+        if (down <= 5) {
+            taps++;
+            single += down == 1;
+            for (size_t i = start; i <= end; i++) {
+                SCOPED_TRACE(i);
+                EXPECT_EQ(trace[i].truth, Truth::Ok);  // jitter only: no faults
+                EXPECT_LE(std::abs(trace[i].x - trace[start].x), 12);
+                EXPECT_LE(std::abs(trace[i].y - trace[start].y), 12);
+            }
+        }
+        start = end + 1;
+    }
+    // About half the strokes, a fifth of them a single pen-down sample.
+    EXPECT_GT(taps, strokes / 3);
+    EXPECT_LT(taps, 2 * strokes / 3);
+    EXPECT_GT(single, 0);
 }
 
 TEST(SynthTest, no_spikes_and_no_jitter_gives_a_clean_trace_the_filter_keeps) {

@@ -16,6 +16,9 @@ namespace {
 const std::string kPenwickKey = "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n";
 const std::string kTouchKey = "[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH]\n";
 
+// No bound on the strokes lost.
+const long long kAnyStrokes = 1LL << 40;
+
 TraceEvent Sample(uint32_t flags, int32_t x, int32_t y, Truth truth) {
     TraceEvent event{};
     event.kind = TraceEvent::Sample;
@@ -44,7 +47,7 @@ std::vector<TraceEvent> KinkedStrokes() {
 TEST(TuneTest, faults_only_a_turn_gives_away_are_caught_by_a_direction_setting) {
     RegFile base = ParseRegFile(kRecommendedSettings, "recommended");
     std::vector<TuneTrace> traces = {MakeTuneTrace("kinked", KinkedStrokes())};
-    TuneOutcome outcome = Tune(traces, base, {SettingsOf(base, {})}, 40, nullptr);
+    TuneOutcome outcome = Tune(traces, base, {SettingsOf(base, {})}, 40, kAnyStrokes, nullptr);
     ASSERT_TRUE(outcome.found);
     EXPECT_GE(outcome.best.KeptPercent(), 90.0);
     // A kink turns by 26.6 degrees; straight steps by none.
@@ -63,7 +66,7 @@ TEST(TuneTest, the_choice_loses_no_more_than_allowed_and_is_the_same_every_time)
     }
     RegFile base = ParseRegFile(kRecommendedSettings, "recommended");
     std::vector<TuneTrace> traces = {MakeTuneTrace("scribble", events)};
-    TuneOutcome strict = Tune(traces, base, {SettingsOf(base, {})}, 4, nullptr);
+    TuneOutcome strict = Tune(traces, base, {SettingsOf(base, {})}, 4, kAnyStrokes, nullptr);
     ASSERT_TRUE(strict.found);
     EXPECT_LE(strict.best.LossPercent(), 4.0);
     // The same settings replayed again score the same, and are what a second
@@ -71,11 +74,38 @@ TEST(TuneTest, the_choice_loses_no_more_than_allowed_and_is_the_same_every_time)
     TuneScore again = ScoreSettings(traces, base, strict.best.settings);
     EXPECT_EQ(again.faultsKept, strict.best.faultsKept);
     EXPECT_EQ(again.goodLost, strict.best.goodLost);
-    TuneOutcome second = Tune(traces, base, {SettingsOf(base, {})}, 4, nullptr);
+    TuneOutcome second = Tune(traces, base, {SettingsOf(base, {})}, 4, kAnyStrokes, nullptr);
     EXPECT_EQ(0, memcmp(&second.best.settings, &strict.best.settings, sizeof(FilterSettings)));
     // Allowed more loss, the search keeps at least as many faults.
-    TuneOutcome loose = Tune(traces, base, {SettingsOf(base, {})}, 15, nullptr);
+    TuneOutcome loose = Tune(traces, base, {SettingsOf(base, {})}, 15, kAnyStrokes, nullptr);
     EXPECT_GE(loose.best.faultsKept, strict.best.faultsKept);
+}
+
+TEST(TuneTest, a_lost_tap_weighs_more_than_a_spike_or_two) {
+    SynthOptions options;
+    options.samples = 2000;
+    options.spikes = 0.03;
+    options.taps = kSynthTapShare;
+    options.jitter = 3;  // a tap's steps are some units long
+    std::vector<TraceEvent> events;
+    for (const TraceSample& sample : Synthesize(options)) {
+        events.push_back(Sample(sample.flags, sample.x, sample.y, sample.truth));
+    }
+    RegFile base = ParseRegFile(kRecommendedSettings, "recommended");
+    std::vector<TuneTrace> traces = {MakeTuneTrace("taps", events)};
+    // LowSpeed 0 loses every tap of two pen-down samples; its score counts
+    // them, and the single ones, which no settings deliver.
+    FilterSettings zero = SettingsOf(base, {});
+    zero.LowSpeed = 0;
+    TuneScore lossy = ScoreSettings(traces, base, zero);
+    EXPECT_GT(lossy.strokesLost, lossy.strokesLostAlways);
+    EXPECT_GT(lossy.strokesLostAlways, 0);
+    EXPECT_EQ(lossy.tapsLost, lossy.strokesLost);  // only taps are short enough to lose
+    // Unbounded in strokes, the search still delivers every tap it can:
+    // each lost one costs more than the faults a lower LowSpeed would keep.
+    TuneOutcome outcome = Tune(traces, base, {zero}, 15, kAnyStrokes, nullptr);
+    ASSERT_TRUE(outcome.found);
+    EXPECT_EQ(outcome.best.strokesLost, lossy.strokesLostAlways);
 }
 
 TEST(LabelTest, a_spike_and_a_jump_that_returns_are_faults_and_nothing_else_is) {
@@ -95,8 +125,8 @@ TEST(LabelTest, a_spike_and_a_jump_that_returns_are_faults_and_nothing_else_is) 
         events.push_back(Sample(i == 0 ? 0x07 : 0x0F, 100 + 10 * i, y, Truth::Unknown));
     }
     events.push_back(Sample(0x0D, 390, 500, Truth::Unknown));
-    // A stroke too short to judge, spike and all.
-    for (int32_t x : {100, 110, 600}) {
+    // A tap, too short to judge, spike and all: six pen-down samples.
+    for (int32_t x : {100, 101, 100, 600, 101, 100}) {
         events.push_back(Sample(x == 100 ? 0x07 : 0x0F, x, 900, Truth::Unknown));
     }
     events.push_back(Sample(0x0D, 600, 900, Truth::Unknown));
@@ -189,6 +219,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Legal but useless: warnings, and the settings they name.
         CheckCase{"negative_length", kDriver + Setting("LowSpeed", "dword:fffffff4"), kPenwickDriver,
                   FindingLengthNegative, false, 12},
+        // A still pen jitters by a unit: LowSpeed 1 passes only a step of 0.
+        CheckCase{"low_speed_bars_taps", kDriver + Setting("LowSpeed", "dword:1"), kPenwickDriver,
+                  FindingLowSpeedBarsTaps, false, 1},
+        CheckCase{"low_speed_zero_bars_taps", kDriver + Setting("LowSpeed", "dword:0"), kPenwickDriver,
+                  FindingLowSpeedBarsTaps, false, 0},
         CheckCase{"direction_over_180", kDriver + Setting("MaxDirDiff", "dword:c8"), kPenwickDriver,
                   FindingDirDiffAbove180, false, 200},
         CheckCase{"speed_diff2_not_above", kDriver + Setting("MaxSpeedDiff2", "dword:a"), kPenwickDriver,

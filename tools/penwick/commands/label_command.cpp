@@ -62,10 +62,11 @@ void AddLabelCommand(CLI::App& app) {
     command->footer(R"(
 The rule, which knows nothing of the filter: a stroke is a pen-down sample
 after one that was not down, the down samples after it and the pen-up that
-ends it. In a stroke of at least five samples, a sample is a fault when it
+ends it. In a stroke of more than 6 pen-down samples (longer than a tap), a
+sample is a fault when it
 lies farther from the median of its neighbours in the stroke (x and y each)
 than --distance and than --step-factor times their typical step (the median
-of the steps between them). Shorter strokes, and samples that are not
+of the steps between them). Taps, and samples that are not
 calibrated, valid and not ignored, are ok.)");
     command->callback([a] { RunLabel(*a); });
 }

@@ -148,6 +148,7 @@ void RunReplay(const ReplayArguments& a) {
     TraceReader reader(a.trace == "-" ? std::cin : file, a.trace);
 
     std::unique_ptr<OutputFile> tableFile;
+    ReplayTable tableRows;
     std::string rows;
     if (!table.empty()) {
         tableFile = std::make_unique<OutputFile>(table);
@@ -171,6 +172,9 @@ void RunReplay(const ReplayArguments& a) {
             if (event.kind != TraceEvent::Sample) {
                 run.replayer.Apply(event);
                 run.summary.Add(event);
+                if (i == 0 && tableFile && event.kind == TraceEvent::Boot) {
+                    tableRows.Interrupt(rows);
+                }
                 if (drawn) {
                     run.panel.summary.Add(event);
                 }
@@ -179,7 +183,7 @@ void RunReplay(const ReplayArguments& a) {
             ReplayRecord record = run.replayer.Feed(event.sample);
             run.summary.Add(record);
             if (i == 0 && tableFile) {
-                AppendReplayRow(rows, record);
+                tableRows.Add(record, rows);
                 if (rows.size() >= kTableBlock) {
                     tableFile->Write(rows);
                     rows.clear();
@@ -195,12 +199,17 @@ void RunReplay(const ReplayArguments& a) {
             }
         }
     }
+    for (auto& run : runs) {
+        run->summary.Finish();
+        run->panel.summary.Finish();
+    }
     if (runs[0]->summary.samples == 0) {
         throw InputError(a.trace, 0, "no samples: a trace has lines of flags,x,y[,truth]");
     }
 
     std::vector<std::unique_ptr<OutputFile>> files;
     if (tableFile) {
+        tableRows.Interrupt(rows);
         tableFile->Write(rows);
         files.push_back(std::move(tableFile));
     }
@@ -244,7 +253,7 @@ replay follows.
 
 The table (--out, or standard output when no output is named) has a row per
 sample: line, flags_in, x_in, y_in, truth, rule, squared_step, speed_change,
-direction_change, error_delay, verdict, flags_out, x_out, y_out.
+direction_change, error_delay, verdict, flags_out, x_out, y_out, stroke.
   rule: pass (not judged: filtering off or uncalibrated), unusable (invalid or
     ignore), start (a stroke's first sample: nothing to measure against),
     a short step: accept            b no previous step: reject
@@ -260,6 +269,14 @@ direction_change, error_delay, verdict, flags_out, x_out, y_out.
     dropped-extra-up (a pen-up with no stroke to close), moved-up (a rejected
     pen-up, delivered at the last delivered place), delivered.
   flags_out, x_out, y_out: what the host received; empty when nothing.
+  stroke: lost on every sample of a stroke that never reached the host,
+    lost-always when no settings could have delivered it (a single pen-down
+    sample: a stroke's first sample is always rejected).
+
+A stroke is a pen-down sample after one that was not down, the pen-down
+samples after it and the pen-up that ends it; a tap is a stroke of at most 6
+pen-down samples. The summary counts both, how many reached the host and how
+many were lost entirely.
 )";
 
 }  // namespace

@@ -14,7 +14,7 @@ void RunSynth(const SynthOptions& options, const std::string& out) {
     std::vector<TraceSample> trace = Synthesize(options);
     std::ostringstream comment;
     comment << "penwick synth --shape " << options.shape << " --samples " << options.samples
-            << " --jitter " << options.jitter << " --spikes " << options.spikes << " --seed "
+            << " --jitter " << options.jitter << " --spikes " << options.spikes << " --taps " << options.taps << " --seed "
             << options.seed << "\ncalibrated units, 4 to a pixel, 240 x 320 screen";
     WriteOutputFiles({{out.empty() ? "-" : out, FormatTrace(trace, comment.str())}});
 }
@@ -38,6 +38,11 @@ void AddSynthCommand(CLI::App& app) {
                         "jitter, standard deviation in calibrated units")
         ->check(kFinite & CLI::Range(0.0, 1000.0));
     command->add_option("--spikes", a->options.spikes, "faults per sample, 0 to 1")
+        ->check(kFinite & CLI::Range(0.0, 1.0));
+    a->options.taps = kSynthTapShare;
+    command->add_option("--taps", a->options.taps,
+                        "the share of strokes that are taps (1 to 5 pen-down samples, jitter, no "
+                        "faults), 0 to 1")
         ->check(kFinite & CLI::Range(0.0, 1.0));
     command->add_option("--seed", a->options.seed, "random seed");
     command->add_option("--out", a->out, "output file (default: standard output)")->check(kNotEmpty);

@@ -28,8 +28,33 @@ struct TuneArguments {
     std::vector<std::string> heldOut;
     std::string settingsFile;
     double maxLoss = 5;
+    long long maxLostStrokes = -1;  // the least the rules allow, and the tolerance
+    bool allowFewerFaultsKept = false;
     std::string out;
 };
+
+// By default the search may lose, beyond the strokes no settings deliver,
+// one in this many of the strokes the rules could deliver (rounded down):
+// a tap in two hundred, about what a user notices only by looking for it.
+const long long kLostStrokeTolerance = 200;
+
+std::string Share(long long part, long long whole) {
+    return Format("%lld of %lld (%.1f%%)", part, whole, whole == 0 ? 0.0 : 100.0 * part / whole);
+}
+
+// The base and the tuned settings' figures side by side.
+std::string BeforeAndAfter(const TuneScore& base, const TuneScore& tuned) {
+    std::string out = Format("%-20s %-34s %s\n", "", "base settings", "tuned settings");
+    auto line = [&out](const char* what, const std::string& before, const std::string& after) {
+        out += Format("%-20s %-34s %s\n", what, before.c_str(), after.c_str());
+    };
+    line("faults kept", Share(base.faultsKept, base.faults), Share(tuned.faultsKept, tuned.faults));
+    line("good samples lost", Share(base.goodLost, base.good), Share(tuned.goodLost, tuned.good));
+    line("strokes lost", Share(base.strokesLost, base.strokes), Share(tuned.strokesLost, tuned.strokes));
+    line("taps lost", Share(base.tapsLost, base.taps), Share(tuned.tapsLost, tuned.taps));
+    return out + Format("(%lld of the strokes lost have a single pen-down sample, which no settings "
+                        "deliver)\n", base.strokesLostAlways);
+}
 
 // The day the file is made, or the one SOURCE_DATE_EPOCH names (seconds
 // since 1970, as reproducible builds give it), so that a file can be made
@@ -52,13 +77,13 @@ std::string Today() {
 }
 
 std::string TradeOffTable(const TuneOutcome& outcome) {
-    std::string table = "loss at most  faults kept  good lost  settings\n";
+    std::string table = "loss at most  faults kept  good lost  strokes lost  settings\n";
     for (size_t i = 0; i < outcome.losses.size(); i++) {
         const TuneScore& score = outcome.tradeOff[i];
         table += Format("%11.1f%%  ", outcome.losses[i]);
         table += outcome.tradeOffFound[i]
-                     ? Format("%10.1f%%  %8.1f%%  %s\n", score.KeptPercent(), score.LossPercent(),
-                              FormatFilterSettings(score.settings).c_str())
+                     ? Format("%10.1f%%  %8.1f%%  %12lld  %s\n", score.KeptPercent(), score.LossPercent(),
+                              score.strokesLost, FormatFilterSettings(score.settings).c_str())
                      : "        none: nothing loses so little\n";
     }
     return table;
@@ -161,6 +186,21 @@ void RunTune(const TuneArguments& a) {
         return;
     }
 
+    // The strokes no settings deliver are lost by the base too: they are the
+    // least the rules allow.
+    TuneScore before = ScoreSettings(traces, base, baseSettings);
+    long long least = before.strokesLostAlways;
+    long long maxLostStrokes = a.maxLostStrokes;
+    if (maxLostStrokes < 0) {
+        maxLostStrokes = least + (before.strokes - least) / kLostStrokeTolerance;
+    } else if (maxLostStrokes < least) {
+        throw InputError("--max-lost-strokes", 0,
+                         Format("%lld is fewer than the filter's rules allow: %lld strokes of the "
+                                "traces have a single pen-down sample, which no settings deliver; "
+                                "the least possible value is %lld",
+                                maxLostStrokes, least, least));
+    }
+
     bool terminal = isatty(STDERR_FILENO);
     TuneProgress progress = [&](long long replays, const TuneScore& best) {
         if (terminal && replays % 10 == 0) {
@@ -170,39 +210,61 @@ void RunTune(const TuneArguments& a) {
         }
     };
     TuneOutcome outcome =
-        Tune(traces, base, {baseSettings, recommended}, a.maxLoss, progress);
+        Tune(traces, base, {baseSettings, recommended}, a.maxLoss, maxLostStrokes, progress);
     if (terminal) {
         std::cerr << "\r" << std::string(100, ' ') << "\r";
     }
-    std::cout << Format("%lld labelled samples, %lld faults, %zu traces; %lld settings replayed\n",
-                        samples, faults, traces.size(), outcome.replays)
+    std::cout << Format("%lld labelled samples, %lld faults, %lld strokes, %lld of them taps, %zu "
+                        "traces; %lld settings replayed\n",
+                        samples, faults, before.strokes, before.taps, traces.size(), outcome.replays)
+              << Format("at most %lld strokes lost (%lld have a single pen-down sample, which no "
+                        "settings deliver)\n", maxLostStrokes, least)
               << TradeOffTable(outcome);
     if (!outcome.found) {
-        throw InputError("--max-loss", 0,
-                         Format("no settings lose at most %.1f%% of the good samples; the fewest "
-                                "lose %.1f%%", a.maxLoss, outcome.best.LossPercent()));
+        throw InputError(outcome.best.strokesLost > maxLostStrokes ? "--max-lost-strokes" : "--max-loss", 0,
+                         Format("no settings lose at most %.1f%% of the good samples and at most "
+                                "%lld strokes; the best lose %.1f%% and %lld strokes",
+                                a.maxLoss, maxLostStrokes, outcome.best.LossPercent(),
+                                outcome.best.strokesLost));
     }
     const TuneScore& best = outcome.best;
-    std::cout << Format("chosen, within %.1f%% loss: %s\n", a.maxLoss, FormatFilterSettings(best.settings).c_str());
+    std::cout << Format("chosen, within %.1f%% loss: %s\n", a.maxLoss, FormatFilterSettings(best.settings).c_str())
+              << BeforeAndAfter(before, best);
+    bool fewerKept = best.faultsKept < before.faultsKept;
     std::string heldOutFigures;
     if (!heldOut.empty()) {
         // Traces the search never saw: how the choice and the base do there.
         TuneScore chosen = ScoreSettings(heldOut, base, best.settings);
-        TuneScore before = ScoreSettings(heldOut, base, baseSettings);
+        TuneScore baseHeldOut = ScoreSettings(heldOut, base, baseSettings);
         heldOutFigures = Format("On held-out traces, not tuned on, these settings keep %.1f%% of the "
-                                "faults and lose\n%.1f%% of the good samples; the settings of %s "
-                                "keep %.1f%% and lose %.1f%%.\n",
-                                chosen.KeptPercent(), chosen.LossPercent(), baseName.c_str(),
-                                before.KeptPercent(), before.LossPercent());
+                                "faults, lose\n%.1f%% of the good samples and %lld of %lld taps (%lld "
+                                "of them no settings deliver);\nthe settings of %s keep %.1f%%, lose "
+                                "%.1f%% and %lld taps.\n",
+                                chosen.KeptPercent(), chosen.LossPercent(), chosen.tapsLost,
+                                chosen.taps, chosen.strokesLostAlways, baseName.c_str(),
+                                baseHeldOut.KeptPercent(), baseHeldOut.LossPercent(),
+                                baseHeldOut.tapsLost);
         std::cout << heldOutFigures;
+    }
+    if (fewerKept) {
+        std::cerr << Format("penwick: the tuned settings keep %lld faults from the host, fewer than "
+                            "the base settings' %lld", best.faultsKept, before.faultsKept)
+                  << (a.allowFewerFaultsKept ? "; written as --allow-fewer-faults-kept asks\n"
+                                             : a.out.empty() ? "\n"
+                                             : ": not written (--allow-fewer-faults-kept writes them)\n");
+        if (!a.allowFewerFaultsKept && !a.out.empty()) {
+            throw CommandStatus{1};
+        }
     }
     if (a.out.empty()) {
         return;
     }
     std::string comment = Format(
         "Made by penwick tune on %s from these labelled traces:\n%s"
-        "Allowed to lose at most %.1f%% of the good samples, these settings keep\n"
-        "%lld of %lld faults from the host (%.1f%%) and lose %lld of %lld good samples (%.1f%%).\n"
+        "Allowed to lose at most %.1f%% of the good samples and %lld strokes, these settings\n"
+        "keep %lld of %lld faults from the host (%.1f%%), lose %lld of %lld good samples\n"
+        "(%.1f%%) and %lld of %lld taps (%lld of them a single pen-down sample, which no\n"
+        "settings deliver).\n"
         "%s"
         "The other values are those of %s. OrigDriverName must name the\n"
         "device's own touch driver, the DriverName it had before Penwick. Check the\n"
@@ -213,8 +275,9 @@ void RunTune(const TuneArguments& a) {
         "MinDirSpeed and HighSpeed are step lengths per sample (squared by the\n"
         "driver), MaxSpeedDiff and MaxSpeedDiff2 changes of step length, MaxDirDiff\n"
         "degrees, ErrorDelay and MaxErrorDelay samples.",
-        Today().c_str(), sources.c_str(), a.maxLoss, best.faultsKept, best.faults, best.KeptPercent(),
-        best.goodLost, best.good, best.LossPercent(), heldOutFigures.c_str(), baseName.c_str());
+        Today().c_str(), sources.c_str(), a.maxLoss, maxLostStrokes, best.faultsKept, best.faults,
+        best.KeptPercent(), best.goodLost, best.good, best.LossPercent(), best.tapsLost, best.taps,
+        best.strokesLostAlways, heldOutFigures.c_str(), baseName.c_str());
     WriteOutputFiles({{a.out, FormatRegFile(WithSettings(base, best.settings), comment)}});
 }
 
@@ -233,6 +296,13 @@ void AddTuneCommand(CLI::App& app) {
         ->check(kNotEmpty);
     command->add_option("--max-loss", a->maxLoss, "the most good samples to lose, in percent")
         ->check(kFinite & CLI::Range(0.0, 100.0));
+    command->add_option("--max-lost-strokes", a->maxLostStrokes,
+                        "the most strokes to lose entirely, in all the traces (default: those no "
+                        "settings deliver, and one in 200 of the others)")
+        ->check(CLI::NonNegativeNumber);
+    command->add_flag("--allow-fewer-faults-kept", a->allowFewerFaultsKept,
+                      "write the tuned settings even when they keep fewer faults from the host "
+                      "than the base settings");
     command->add_option("--out", a->out, "the tuned .reg file, ready to install")->check(kNotEmpty);
     command->add_option("--held-out", a->heldOut,
                         "labelled traces not to tune on, to compare the choice with the base on");

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/replay_strokes.h"
 #include "proxy/sample_interception.h"
 
 namespace {
 
-const size_t kShortestStroke = 5;
 const int kPasses = 4;
 
 bool Judged(const TraceSample& s) {
@@ -63,7 +63,12 @@ bool IsFault(const std::vector<TraceSample*>& stroke, const std::vector<bool>& f
 }
 
 void LabelStroke(const std::vector<TraceSample*>& stroke, const LabelRule& rule) {
-    if (stroke.size() < kShortestStroke) {
+    // A tap has too few samples to judge one by the others: it is ok.
+    int down = 0;
+    for (const TraceSample* sample : stroke) {
+        down += (sample->flags & TouchSampleDownFlag) != 0;
+    }
+    if (down <= kTapDownSamples) {
         return;
     }
     // A sample beside a run of faults is measured against those faults too:

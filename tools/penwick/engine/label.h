@@ -4,11 +4,12 @@
 //
 // The rule: a stroke is a pen-down sample after one that was not down, the
 // down samples after it and the pen-up that ends it (only calibrated, valid,
-// not-ignored samples count; the rest are ok). In a stroke of at least five
-// samples, each sample is compared with its neighbours in the stroke, up to
-// four on either side: a sample farther from their median (x and y each)
+// not-ignored samples count; the rest are ok). In a stroke of more than six
+// pen-down samples (longer than a tap: see engine/replay_strokes.h), each
+// sample is compared with its neighbours in the stroke, up to four on either
+// side: a sample farther from their median (x and y each)
 // than `minDistance` and than `stepFactor` times their typical step (the
-// median of the steps between them) is a fault. Shorter strokes are all ok.
+// median of the steps between them) is a fault. Taps are all ok.
 #ifndef PENWICK_TOOLS_ENGINE_LABEL_H
 #define PENWICK_TOOLS_ENGINE_LABEL_H
 

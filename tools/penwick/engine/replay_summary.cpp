@@ -29,14 +29,8 @@ const char* CauseName(ReplayCause cause) {
 
 void ReplaySummary::Add(const ReplayRecord& r) {
     samples++;
-    bool down = (r.in.flags & TouchSampleDownFlag) != 0;
-    strokesIn += down && !inputDown_;
-    inputDown_ = down;
-    if (r.Delivered()) {
-        bool deliveredDown = (r.flagsOut & TouchSampleDownFlag) != 0;
-        strokesDelivered += deliveredDown && !deliveredDown_;
-        deliveredDown_ = deliveredDown;
-    }
+    strokesIn += (r.in.flags & TouchSampleDownFlag) != 0 && !strokes_.UnderWay();
+    Add(strokes_.Add(r));
 
     bool moved = r.verdict == InterceptMovedUp;
     if (r.AtOwnPlace()) {
@@ -63,9 +57,30 @@ void ReplaySummary::Add(const ReplayRecord& r) {
 void ReplaySummary::Add(const TraceEvent& event) {
     if (event.kind == TraceEvent::Boot) {
         boots++;
-        inputDown_ = false;
-        deliveredDown_ = false;
+        Add(strokes_.Interrupt());
     } else if (event.kind == TraceEvent::Dropped) {
         deviceDropped += event.dropped;
+    }
+}
+
+void ReplaySummary::Finish() { Add(strokes_.Interrupt()); }
+
+void ReplaySummary::Add(const StrokeEnd& end) {
+    if (end.fate == StrokeFate::None) {
+        return;
+    }
+    if (end.fate == StrokeFate::Open) {
+        strokesOpen++;
+        return;
+    }
+    bool always = end.fate == StrokeFate::LostAlways;
+    strokesReached += end.fate == StrokeFate::Reached;
+    strokesLost += end.Lost();
+    strokesLostAlways += always;
+    if (end.Tap()) {
+        taps++;
+        tapsReached += end.fate == StrokeFate::Reached;
+        tapsLost += end.Lost();
+        tapsLostAlways += always;
     }
 }

@@ -14,6 +14,7 @@
 #include <stdint.h>
 
 #include "engine/replay.h"
+#include "engine/replay_strokes.h"
 
 // Why a sample did not reach the host at its own place.
 enum class ReplayCause {
@@ -43,8 +44,13 @@ struct ReplaySummary {
     long long moved = 0;
     long long withheld = 0;
     long long byCause[kReplayCauseCount] = {};  // moved and withheld samples
-    long long strokesIn = 0;         // down samples after a sample that was not down
-    long long strokesDelivered = 0;  // the same, of what the host received
+    // Strokes and taps (see engine/replay_strokes.h): in the trace, and
+    // of those that ended, how many reached the host and how many were lost,
+    // and of those how many no settings could have delivered.
+    long long strokesIn = 0;
+    long long strokesReached = 0, strokesLost = 0, strokesLostAlways = 0;
+    long long strokesOpen = 0;  // no pen-up before the trace ended or the device booted
+    long long taps = 0, tapsReached = 0, tapsLost = 0, tapsLostAlways = 0;
     // Labelled samples only.
     long long faults = 0, faultsWithheld = 0, faultsMoved = 0;
     long long good = 0, goodWithheld = 0, goodMoved = 0;
@@ -54,14 +60,15 @@ struct ReplaySummary {
 
     void Add(const ReplayRecord& record);
     void Add(const TraceEvent& event);  // a capture's boot or dropped samples
+    void Finish();                      // the trace has ended
 
     bool Labelled() const { return faults + good > 0; }
     long long FaultsKept() const { return faultsWithheld + faultsMoved; }
     long long GoodLost() const { return goodWithheld + goodMoved; }
 
 private:
-    bool inputDown_ = false;
-    bool deliveredDown_ = false;
+    void Add(const StrokeEnd& end);
+    StrokeTracker strokes_;
 };
 
 #endif

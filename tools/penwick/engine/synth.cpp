@@ -74,6 +74,23 @@ int32_t OnPanel(double value, double limit) {
     return static_cast<int32_t>(lround(std::clamp(value, 0.0, limit - 1)));
 }
 
+// A tap of one to five pen-down samples and its pen-up at one place, with
+// jitter, within the `remaining` samples (the last stroke takes what is left).
+void AddTap(std::vector<TraceSample>& trace, int remaining, double jitter, SynthRandom& rnd) {
+    int count = std::min(remaining - 1, 1 + static_cast<int>(rnd.Between(0, 5)));
+    if (remaining - 1 - count < 3) {
+        count = remaining - 1;
+    }
+    Point at = {rnd.Between(40, kWidth - 40), rnd.Between(40, kHeight - 40)};
+    Point seen = at;
+    for (int i = 0; i < count; i++) {
+        seen = {at.x + rnd.Normal() * jitter, at.y + rnd.Normal() * jitter};
+        trace.push_back({i == 0 ? 0x07u : 0x0Fu, OnPanel(seen.x, kWidth), OnPanel(seen.y, kHeight),
+                         Truth::Ok, 0});
+    }
+    trace.push_back({0x0D, OnPanel(seen.x, kWidth), OnPanel(seen.y, kHeight), Truth::Ok, 0});
+}
+
 }  // namespace
 
 std::vector<TraceSample> Synthesize(const SynthOptions& options) {
@@ -83,6 +100,12 @@ std::vector<TraceSample> Synthesize(const SynthOptions& options) {
     double edgeChance = std::min(0.5, options.spikes * 20);
     while (static_cast<int>(trace.size()) < options.samples) {
         int remaining = options.samples - static_cast<int>(trace.size());
+        // No draw for taps unless asked, so that a seed gives the traces it
+        // always gave.
+        if (options.taps > 0 && rnd.Chance(options.taps)) {
+            AddTap(trace, remaining, options.jitter, rnd);
+            continue;
+        }
         // Samples of the stroke's down part; the last stroke takes what is left.
         int count = std::min(remaining - 1, static_cast<int>(rnd.Between(30, 90)));
         if (remaining - 1 - count < 3) {

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "engine/replay.h"
+#include "engine/replay_strokes.h"
 #include "proxy/configuration.h"
 #include "registry/configuration_check.h"
 
@@ -57,27 +58,40 @@ SettingsKey KeyOf(const FilterSettings& settings) {
     return key;
 }
 
-bool Feasible(const TuneScore& score, double maxLossPercent) {
-    return score.goodLost * 100.0 <= maxLossPercent * score.good + 1e-9;
+// The bounds of a search: the share of good samples and the strokes it may lose.
+struct TuneBounds {
+    double maxLossPercent;
+    long long maxLostStrokes;
+};
+
+bool Feasible(const TuneScore& score, const TuneBounds& bounds) {
+    return score.goodLost * 100.0 <= bounds.maxLossPercent * score.good + 1e-9 &&
+           score.strokesLost <= bounds.maxLostStrokes;
+}
+
+// What the strokes lost that other settings would deliver weigh, in faults.
+long long StrokeCost(const TuneScore& score) {
+    return kLostStrokeCost * (score.strokesLost - score.strokesLostAlways);
 }
 
 // How good a score is at this loss, for the search to climb: the faults
-// kept, less one for every good sample lost beyond the loss allowed. A
-// search that can only keep faults by losing too much still finds the way
+// kept, less one for every good sample lost beyond the loss allowed, less
+// kLostStrokeCost for every stroke lost that other settings would deliver.
+// A search that can only keep faults by losing too much still finds the way
 // to settings that keep them and lose less.
-long long Merit(const TuneScore& score, double maxLossPercent) {
-    long long allowed = static_cast<long long>(maxLossPercent * score.good / 100.0);
-    return score.faultsKept - std::max(0LL, score.goodLost - allowed);
+long long Merit(const TuneScore& score, const TuneBounds& bounds) {
+    long long allowed = static_cast<long long>(bounds.maxLossPercent * score.good / 100.0);
+    return score.faultsKept - std::max(0LL, score.goodLost - allowed) - StrokeCost(score);
 }
 
 // Whether a scores better than b at this loss: settings the check does not
 // warn about first, then the greater merit, then the fewer good samples
 // lost, then the more faults kept.
-bool ScoresBetter(const TuneScore& a, const TuneScore& b, double maxLossPercent) {
+bool ScoresBetter(const TuneScore& a, const TuneScore& b, const TuneBounds& bounds) {
     if (a.sensible != b.sensible) {
         return a.sensible;
     }
-    long long meritA = Merit(a, maxLossPercent), meritB = Merit(b, maxLossPercent);
+    long long meritA = Merit(a, bounds), meritB = Merit(b, bounds);
     if (meritA != meritB) {
         return meritA > meritB;
     }
@@ -87,19 +101,25 @@ bool ScoresBetter(const TuneScore& a, const TuneScore& b, double maxLossPercent)
     return a.faultsKept > b.faultsKept;
 }
 
-// Whether a is the better choice at this loss: settings the check does not
-// warn about, then within the loss, then the most faults kept, then the
-// fewest good samples lost; out of it, the fewest lost.
-bool ChoiceBetter(const TuneScore& a, const TuneScore& b, double maxLossPercent) {
+// Whether a is the better choice within these bounds: settings the check
+// does not warn about, then within the bounds, then the most faults kept
+// less the strokes lost that could be delivered (kLostStrokeCost each),
+// then the fewest strokes and good samples lost; out of them, the fewest
+// strokes lost, then the fewest good samples.
+bool ChoiceBetter(const TuneScore& a, const TuneScore& b, const TuneBounds& bounds) {
     if (a.sensible != b.sensible) {
         return a.sensible;
     }
-    bool feasibleA = Feasible(a, maxLossPercent), feasibleB = Feasible(b, maxLossPercent);
+    bool feasibleA = Feasible(a, bounds), feasibleB = Feasible(b, bounds);
     if (feasibleA != feasibleB) {
         return feasibleA;
     }
-    if (feasibleA && a.faultsKept != b.faultsKept) {
-        return a.faultsKept > b.faultsKept;
+    long long keptA = a.faultsKept - StrokeCost(a), keptB = b.faultsKept - StrokeCost(b);
+    if (feasibleA && keptA != keptB) {
+        return keptA > keptB;
+    }
+    if (a.strokesLost != b.strokesLost) {
+        return a.strokesLost < b.strokesLost;
     }
     if (a.goodLost != b.goodLost) {
         return a.goodLost < b.goodLost;
@@ -109,9 +129,9 @@ bool ChoiceBetter(const TuneScore& a, const TuneScore& b, double maxLossPercent)
 
 // The better choice, and of equal scores the one with the smaller settings,
 // so that the choice never depends on the order of the search.
-bool Better(const TuneScore& a, const TuneScore& b, double maxLossPercent) {
-    if (ChoiceBetter(a, b, maxLossPercent) || ChoiceBetter(b, a, maxLossPercent)) {
-        return ChoiceBetter(a, b, maxLossPercent);
+bool Better(const TuneScore& a, const TuneScore& b, const TuneBounds& bounds) {
+    if (ChoiceBetter(a, b, bounds) || ChoiceBetter(b, a, bounds)) {
+        return ChoiceBetter(a, b, bounds);
     }
     return KeyOf(a.settings) < KeyOf(b.settings);
 }
@@ -147,7 +167,7 @@ bool Step(const TuneGrid& grid, int step, FilterSettings& settings) {
 
 class Search {
 public:
-    Search(const std::vector<TuneTrace>& traces, const RegFile& base, double maxLoss,
+    Search(const std::vector<TuneTrace>& traces, const RegFile& base, const TuneBounds& maxLoss,
            const TuneProgress& progress)
         : traces_(traces), base_(base), maxLoss_(maxLoss), progress_(progress) {}
 
@@ -220,7 +240,7 @@ public:
     // From the start, takes the best of all the moves of one setting along
     // its grid, again and again, until no move scores better or the steps
     // run out.
-    TuneScore Descend(const FilterSettings& start, double maxLoss, int steps) {
+    TuneScore Descend(const FilterSettings& start, const TuneBounds& maxLoss, int steps) {
         TuneScore current = Score(start);
         for (int step = 0; step < steps; step++) {
             std::vector<FilterSettings> candidates;
@@ -252,7 +272,7 @@ public:
     // Moves two settings at once, each a step along its grid, from the best
     // settings so far: what one setting at a time cannot reach. True when
     // that found better settings.
-    bool MovePairs(double maxLoss) {
+    bool MovePairs(const TuneBounds& maxLoss) {
         TuneScore current = Best(maxLoss);
         const std::vector<TuneGrid>& grids = Grids();
         std::vector<FilterSettings> candidates;
@@ -274,7 +294,7 @@ public:
     }
 
     // The best of every settings replayed so far, at this loss.
-    TuneScore Best(double maxLoss) const {
+    TuneScore Best(const TuneBounds& maxLoss) const {
         const TuneScore* best = nullptr;
         for (const auto& [key, score] : scores_) {
             if (best == nullptr || Better(score, *best, maxLoss)) {
@@ -289,7 +309,7 @@ public:
 private:
     const std::vector<TuneTrace>& traces_;
     const RegFile& base_;
-    double maxLoss_;
+    TuneBounds maxLoss_;
     const TuneProgress& progress_;
     std::map<SettingsKey, TuneScore> scores_;
 };
@@ -328,6 +348,23 @@ RegFile WithSettings(const RegFile& base, const FilterSettings& settings) {
     return file;
 }
 
+namespace {
+
+void AddStroke(TuneScore& score, const StrokeEnd& end) {
+    if (end.fate == StrokeFate::None || end.fate == StrokeFate::Open) {
+        return;
+    }
+    score.strokes++;
+    score.strokesLost += end.Lost();
+    score.strokesLostAlways += end.fate == StrokeFate::LostAlways;
+    if (end.Tap()) {
+        score.taps++;
+        score.tapsLost += end.Lost();
+    }
+}
+
+}  // namespace
+
 TuneScore ScoreSettings(const std::vector<TuneTrace>& traces, const RegFile& base,
                         const FilterSettings& settings) {
     TuneScore score;
@@ -336,17 +373,22 @@ TuneScore ScoreSettings(const std::vector<TuneTrace>& traces, const RegFile& bas
     RegFile file = WithSettings(base, settings);
     for (const TuneTrace& trace : traces) {
         Replayer replayer(file, ReplayScreens());
+        StrokeTracker strokes;
         for (const TraceEvent& event : trace.events) {
             if (event.kind != TraceEvent::Sample) {
                 replayer.Apply(event);
+                if (event.kind == TraceEvent::Boot) {
+                    strokes.Interrupt();
+                }
                 continue;
             }
             Truth truth = event.sample.truth;
             if (truth == Truth::Unknown) {
-                replayer.Feed(event.sample);
+                AddStroke(score, strokes.Add(replayer.Feed(event.sample)));
                 continue;
             }
-            bool kept = !replayer.Feed(event.sample).AtOwnPlace();
+            ReplayRecord record = replayer.Feed(event.sample);
+            bool kept = !record.AtOwnPlace();
             if (truth == Truth::Fault) {
                 score.faults++;
                 score.faultsKept += kept;
@@ -354,6 +396,7 @@ TuneScore ScoreSettings(const std::vector<TuneTrace>& traces, const RegFile& bas
                 score.good++;
                 score.goodLost += kept;
             }
+            AddStroke(score, strokes.Add(record));
         }
     }
     return score;
@@ -361,15 +404,17 @@ TuneScore ScoreSettings(const std::vector<TuneTrace>& traces, const RegFile& bas
 
 TuneOutcome Tune(const std::vector<TuneTrace>& traces, const RegFile& base,
                  const std::vector<FilterSettings>& starts, double maxLossPercent,
-                 const TuneProgress& progress) {
-    Search search(traces, base, maxLossPercent, progress);
+                 long long maxLostStrokes, const TuneProgress& progress) {
+    TuneBounds bounds = {maxLossPercent, maxLostStrokes};
+    auto at = [maxLostStrokes](double loss) { return TuneBounds{loss, maxLostStrokes}; };
+    Search search(traces, base, bounds, progress);
     std::vector<FilterSettings> all = starts;
     all.insert(all.end(), std::begin(kStarts), std::end(kStarts));
     for (const FilterSettings& start : all) {
-        search.Descend(start, maxLossPercent, 40);
+        search.Descend(start, bounds, 40);
     }
-    for (int pass = 0; pass < 3 && search.MovePairs(maxLossPercent); pass++) {
-        search.Descend(search.Best(maxLossPercent).settings, maxLossPercent, 40);
+    for (int pass = 0; pass < 3 && search.MovePairs(bounds); pass++) {
+        search.Descend(search.Best(bounds).settings, bounds, 40);
     }
     TuneOutcome outcome;
     outcome.losses.assign(std::begin(kTradeOffLosses), std::end(kTradeOffLosses));
@@ -379,16 +424,16 @@ TuneOutcome Tune(const std::vector<TuneTrace>& traces, const RegFile& base,
     // The other losses: a shorter search from the best found so far for each.
     for (double loss : outcome.losses) {
         if (loss != maxLossPercent) {
-            search.Descend(search.Best(loss).settings, loss, 10);
+            search.Descend(search.Best(at(loss)).settings, at(loss), 10);
         }
     }
     for (double loss : outcome.losses) {
-        TuneScore best = search.Best(loss);
+        TuneScore best = search.Best(at(loss));
         outcome.tradeOff.push_back(best);
-        outcome.tradeOffFound.push_back(Feasible(best, loss));
+        outcome.tradeOffFound.push_back(Feasible(best, at(loss)));
     }
-    outcome.best = search.Best(maxLossPercent);
-    outcome.found = Feasible(outcome.best, maxLossPercent);
+    outcome.best = search.Best(bounds);
+    outcome.found = Feasible(outcome.best, bounds);
     outcome.replays = search.Replays();
     return outcome;
 }

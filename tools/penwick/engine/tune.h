@@ -1,15 +1,18 @@
 // The search for settings: replays labelled traces through the driver's own
 // code with candidate settings and keeps those that keep the most faults
-// from the host while losing at most a given share of the good samples.
+// from the host while losing at most a given share of the good samples and
+// at most a given number of strokes.
 //
 // Each setting takes values from a grid of its own. From a few starting
 // points (the caller's, such as the base and the recommended settings, and
 // a few of its own), the search takes the best move of any one setting
 // along its grid, again and again, until none improves; then it tries
 // moving two settings at once from the best so far. Moves are weighed by
-// the faults kept less the good samples lost beyond the loss allowed, so
-// that the search can pass through settings that lose too much on its way
-// to settings that keep the faults and lose little. It runs for the loss
+// the faults kept less the good samples lost beyond the loss allowed, less
+// kLostStrokeCost for every stroke lost that other settings would deliver,
+// so that the search can pass through settings that lose too much on its
+// way to settings that keep the faults and lose little, and never trades a
+// tap for a spike or two. It runs for the loss
 // asked for, then more briefly for the other losses of the trade-off table.
 // Every replay is kept, so no settings are replayed twice, and the best
 // settings within each loss are picked from all of them; settings the
@@ -44,10 +47,17 @@ struct TuneScore {
     long long faults = 0;
     long long goodLost = 0;    // good samples that did not
     long long good = 0;
+    // Strokes that ended (see engine/replay_strokes.h), those lost entirely,
+    // and of those the ones no settings deliver; the same for taps.
+    long long strokes = 0, strokesLost = 0, strokesLostAlways = 0;
+    long long taps = 0, tapsLost = 0;
 
     double KeptPercent() const { return faults == 0 ? 0 : 100.0 * faultsKept / faults; }
     double LossPercent() const { return good == 0 ? 0 : 100.0 * goodLost / good; }
 };
+
+// What a stroke lost weighs in the search, in faults kept from the host.
+const long long kLostStrokeCost = 100;
 
 struct TuneOutcome {
     TuneScore best;                   // at the loss asked for
@@ -75,8 +85,10 @@ RegFile WithSettings(const RegFile& base, const FilterSettings& settings);
 TuneScore ScoreSettings(const std::vector<TuneTrace>& traces, const RegFile& base,
                         const FilterSettings& settings);
 
+// The best settings that lose at most maxLossPercent of the good samples
+// and at most maxLostStrokes strokes.
 TuneOutcome Tune(const std::vector<TuneTrace>& traces, const RegFile& base,
                  const std::vector<FilterSettings>& starts, double maxLossPercent,
-                 const TuneProgress& progress);
+                 long long maxLostStrokes, const TuneProgress& progress);
 
 #endif

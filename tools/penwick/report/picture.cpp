@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/replay_strokes.h"
 #include "report/format.h"
 #include "report/summary.h"
 
@@ -19,6 +20,7 @@ const double kLegendWidth = 300;
 // Strokes take these in turn; none is the red, orange or green of a mark.
 const char* const kStrokeColours[] = {"#1f77b4", "#6a3d9a", "#8c564b", "#17becf", "#393b79"};
 const int kStrokeColourCount = 5;
+const char kLostColour[] = "#e31a1c";  // the band under a lost stroke
 
 // What a mark says about its sample.
 enum class Mark {
@@ -233,9 +235,13 @@ void DrawPlot(std::string& svg, int number, const PicturePanel& panel, const Are
 
     // Each stroke as the original driver delivered it (dashed) and as the
     // host received it (solid), in the stroke's colour; numbered at its start.
+    // A stroke the host never received is lost: a tap that opened nothing.
+    // It is drawn under a wide red band and named at its number.
     std::vector<std::string> raw, delivered;
+    std::vector<StrokeFate> lost;
     std::string labels;
     bool inputDown = false, hostDown = false, hostOpen = false;
+    StrokeTracker strokes;
     for (const ReplayRecord& r : panel.records) {
         bool down = (r.in.flags & TouchSampleDownFlag) != 0;
         if (raw.empty() || (down && !inputDown)) {
@@ -244,7 +250,15 @@ void DrawPlot(std::string& svg, int number, const PicturePanel& panel, const Are
                              view.X(r.in.x) + 6, view.Y(r.in.y) - 6, colour, raw.size() + 1);
             raw.push_back("");
             delivered.push_back("");
+            lost.push_back(StrokeFate::None);
             hostOpen = false;
+        }
+        StrokeEnd end = strokes.Add(r);
+        if (end.Lost()) {
+            lost.back() = end.fate;
+            labels += Format("<text x='%.1f' y='%.1f' fill='%s' font-weight='bold'>lost%s</text>\n",
+                             view.X(r.in.x) + 6, view.Y(r.in.y) + 14, kLostColour,
+                             end.fate == StrokeFate::LostAlways ? " (no settings deliver it)" : "");
         }
         raw.back() += Format("%s%.1f %.1f", raw.back().empty() ? "M" : "L", view.X(r.in.x), view.Y(r.in.y));
         inputDown = down;
@@ -258,6 +272,10 @@ void DrawPlot(std::string& svg, int number, const PicturePanel& panel, const Are
     }
     for (size_t i = 0; i < raw.size(); i++) {
         const char* colour = kStrokeColours[i % kStrokeColourCount];
+        if (lost[i] != StrokeFate::None) {
+            svg += Format("<path d='%s' fill='none' stroke='%s' stroke-opacity='0.35' stroke-width='14' "
+                          "stroke-linecap='round' stroke-linejoin='round'/>\n", raw[i].c_str(), kLostColour);
+        }
         svg += Format("<path d='%s' fill='none' stroke='%s' stroke-opacity='0.55' stroke-width='1' "
                       "stroke-dasharray='3 2'/>\n", raw[i].c_str(), colour);
         if (!delivered[i].empty()) {
@@ -395,6 +413,16 @@ std::string FormatReplaySvg(const std::string& title, const std::vector<PictureP
     body += Format("<path d='M%.0f %.0fh26' stroke='#1f77b4' stroke-width='1.8'/>\n", legendX, legendY - 4);
     text.Line(legendX + 34, legendY, "as the host received it");
     text.Line(legendX, legendY, "one colour a stroke, numbered at its start");
+    bool anyLost = false;
+    for (const PicturePanel& panel : panels) {
+        anyLost = anyLost || panel.summary.strokesLost > 0;
+    }
+    if (anyLost) {
+        body += Format("<path d='M%.0f %.0fh26' stroke='%s' stroke-opacity='0.35' stroke-width='14' "
+                       "stroke-linecap='round'/>\n", legendX, legendY - 4, kLostColour);
+        text.Wrapped(legendX + 34, legendY, kLegendWidth - 40,
+                     "a stroke lost: nothing of it reached the host (a tap that did nothing)");
+    }
     legendY += 6;
     int counts[kMarkCount] = {};
     for (const PicturePanel& panel : panels) {

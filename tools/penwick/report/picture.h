@@ -3,7 +3,8 @@
 // solid, in a colour of its own and numbered at its start; and a mark on
 // every sample that did not reach the host at its own place. In a labelled
 // trace the marks tell faults kept from the host, faults delivered and good
-// samples lost apart; otherwise they tell the cause. Every mark names its
+// samples lost apart; otherwise they tell the cause. A stroke that never
+// reached the host lies under a wide red band, named "lost" at its start. Every mark names its
 // line, rule and verdict as a tooltip. Two panels side by side, on the same
 // scale, compare two settings.
 #ifndef PENWICK_TOOLS_REPORT_PICTURE_H

@@ -57,6 +57,31 @@ std::string FormatSettings(const ReplayStart& start) {
     return out;
 }
 
+std::string FormatStrokes(const ReplaySummary& s) {
+    if (s.strokesIn == 0) {
+        return "strokes: none, the trace has no pen-down sample\n";
+    }
+    auto fates = [](long long reached, long long lost, long long always) {
+        std::string out = Format("%lld reached the host, %lld lost entirely", reached, lost);
+        if (always > 0) {
+            out += Format(" (%lld of them with a single pen-down sample, which no settings "
+                          "deliver)", always);
+        }
+        return out;
+    };
+    std::string out = Format("strokes: %lld in the trace, ", s.strokesIn) +
+                      fates(s.strokesReached, s.strokesLost, s.strokesLostAlways);
+    if (s.strokesOpen > 0) {
+        out += Format(", %lld open (no pen-up before the trace ended or the device booted)",
+                      s.strokesOpen);
+    }
+    out += Format("\ntaps (strokes of at most %d pen-down samples): %lld", kTapDownSamples, s.taps);
+    if (s.taps > 0) {
+        out += ", " + fates(s.tapsReached, s.tapsLost, s.tapsLostAlways);
+    }
+    return out + "\n";
+}
+
 std::string FormatReplaySummary(const ReplaySummary& s, const ReplayStart& start) {
     std::string out = Format("samples %lld: reached the host at their own place %lld", s.samples,
                              s.atOwnPlace);
@@ -70,8 +95,7 @@ std::string FormatReplaySummary(const ReplaySummary& s, const ReplayStart& start
         out += Format("%s %s %lld", c == 0 ? "" : ",", CauseName(static_cast<ReplayCause>(c)),
                       s.byCause[c]);
     }
-    out += Format("\nstrokes: %lld in the trace, %lld reached the host\n", s.strokesIn,
-                  s.strokesDelivered);
+    out += "\n" + FormatStrokes(s);
     if (s.Labelled()) {
         out += Format("labelled: faults %lld, good samples %lld\n", s.faults, s.good);
         out += Format("faults kept from the host: %lld of %lld (%s; withheld %lld, moved %lld); "
@@ -117,8 +141,13 @@ std::string FormatSummaryJson(const ReplaySummary& s, const ReplayStart& start) 
         out += Format("%s%s: %lld", c == 0 ? "" : ", ",
                       JsonString(CauseName(static_cast<ReplayCause>(c))).c_str(), s.byCause[c]);
     }
-    out += Format("},\n  \"strokes_in\": %lld,\n  \"strokes_delivered\": %lld,\n", s.strokesIn,
-                  s.strokesDelivered);
+    out += Format("},\n  \"strokes\": %lld,\n  \"strokes_reached\": %lld,\n"
+                  "  \"strokes_lost\": %lld,\n  \"strokes_lost_whatever_the_settings\": %lld,\n"
+                  "  \"strokes_open\": %lld,\n  \"tap_down_samples_at_most\": %d,\n"
+                  "  \"taps\": %lld,\n  \"taps_reached\": %lld,\n  \"taps_lost\": %lld,\n"
+                  "  \"taps_lost_whatever_the_settings\": %lld,\n",
+                  s.strokesIn, s.strokesReached, s.strokesLost, s.strokesLostAlways, s.strokesOpen,
+                  kTapDownSamples, s.taps, s.tapsReached, s.tapsLost, s.tapsLostAlways);
     out += Format("  \"faults\": %lld,\n  \"faults_withheld\": %lld,\n  \"faults_moved\": %lld,\n"
                   "  \"good\": %lld,\n  \"good_withheld\": %lld,\n  \"good_moved\": %lld,\n",
                   s.faults, s.faultsWithheld, s.faultsMoved,

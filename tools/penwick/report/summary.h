@@ -17,6 +17,11 @@ std::string FormatFilterSettings(const FilterSettings& settings);
 // The summary, a few lines of text; every figure says what it counts.
 std::string FormatReplaySummary(const ReplaySummary& summary, const ReplayStart& start);
 
+// The strokes and taps lines of the summary: how many the trace held, how
+// many reached the host, how many were lost entirely and how many of those
+// no settings could have delivered.
+std::string FormatStrokes(const ReplaySummary& summary);
+
 // The same as a JSON object.
 std::string FormatSummaryJson(const ReplaySummary& summary, const ReplayStart& start);
 

@@ -4,7 +4,7 @@
 
 const char kReplayTableHeader[] =
     "line,flags_in,x_in,y_in,truth,rule,squared_step,speed_change,direction_change,error_delay,"
-    "verdict,flags_out,x_out,y_out\n";
+    "verdict,flags_out,x_out,y_out,stroke\n";
 
 namespace {
 
@@ -38,14 +38,14 @@ public:
     }
 
 private:
-    // Fourteen fields of at most 16 characters each.
+    // Fifteen fields of at most 16 characters each.
     char buffer_[256];
     char* end_ = buffer_;
 };
 
 }  // namespace
 
-void AppendReplayRow(std::string& out, const ReplayRecord& r) {
+void AppendReplayRow(std::string& out, const ReplayRecord& r, const char* stroke) {
     Row row;
     row.Number(r.in.line);
     row.Comma();
@@ -85,5 +85,33 @@ void AppendReplayRow(std::string& out, const ReplayRecord& r) {
         row.Comma();
         row.Comma();
     }
+    row.Comma();
+    row.Text(stroke);
     row.AppendTo(out);
+}
+
+void ReplayTable::Flush(std::string& out, const char* stroke) {
+    for (const ReplayRecord& record : waiting_) {
+        AppendReplayRow(out, record, stroke);
+    }
+    waiting_.clear();
+}
+
+void ReplayTable::Add(const ReplayRecord& record, std::string& out) {
+    bool inStroke = false;
+    StrokeEnd end = strokes_.Add(record, &inStroke);
+    if (!inStroke || strokes_.Reached() || end.fate == StrokeFate::Reached) {
+        Flush(out, "");
+        AppendReplayRow(out, record);
+        return;
+    }
+    waiting_.push_back(record);
+    if (end.Lost()) {
+        Flush(out, end.fate == StrokeFate::LostAlways ? "lost-always" : "lost");
+    }
+}
+
+void ReplayTable::Interrupt(std::string& out) {
+    strokes_.Interrupt();
+    Flush(out, "");
 }

@@ -10,6 +10,9 @@
 //   error_delay       the error delay after the sample
 //   verdict           what the interception did (see VerdictName)
 //   flags_out,x_out,y_out  what the host received; empty when it received nothing
+//   stroke            lost when the sample's stroke never reached the host,
+//                     lost-always when no settings could have delivered it
+//                     (see engine/replay_strokes.h); else empty
 //
 // A quantity the filter did not compute for the sample is left empty.
 #ifndef PENWICK_TOOLS_REPORT_TABLE_H
@@ -17,11 +20,30 @@
 
 #include <string>
 
+#include <vector>
+
 #include "engine/replay.h"
+#include "engine/replay_strokes.h"
 
 extern const char kReplayTableHeader[];
 
-// Appends one row, with its newline.
-void AppendReplayRow(std::string& out, const ReplayRecord& record);
+// Appends one row, with its newline; `stroke` is the last column's text.
+void AppendReplayRow(std::string& out, const ReplayRecord& record, const char* stroke = "");
+
+// The table of a whole replay. A stroke's rows wait until it has reached
+// the host or ended, since only then is it known whether it was lost; the
+// rows of one that reached the host do not wait.
+class ReplayTable {
+public:
+    // Appends the rows that are ready to `out`.
+    void Add(const ReplayRecord& record, std::string& out);
+    // The device booted, or the trace ended: a stroke under way is open.
+    void Interrupt(std::string& out);
+
+private:
+    void Flush(std::string& out, const char* stroke);
+    StrokeTracker strokes_;
+    std::vector<ReplayRecord> waiting_;
+};
 
 #endif
