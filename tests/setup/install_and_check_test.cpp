@@ -102,7 +102,7 @@ TEST_P(InstallAndCheckTest, check_and_the_installer_agree) {
     fs::path file = kFolder / "settings.reg";
     std::ofstream(file, std::ios::binary) << bytes;
     std::string checked;
-    int checkStatus = Penwick("check " + file.string(), &checked);
+    int checkStatus = Penwick("check --installer " + file.string(), &checked);
     fs::remove_all(kFolder);
 
     g_hostSystem.files[kBeside + u"install.reg"] = bytes;
@@ -148,6 +148,16 @@ INSTANTIATE_TEST_SUITE_P(
         Agreement{"a_setting_as_a_string", kInstall + "\"MaxDirDiff\"=\"90\"\n",
                   "MaxDirDiff has 6 bytes, more than the 4 that are read"},
         Agreement{"a_setting_missing", Without("\"ErrorDelay\""), "ErrorDelay is missing"},
+        // DriverName and OrigDriverName are the device's, whatever the file
+        // says of them.
+        Agreement{"only_the_eight_settings", ReadFile(PENWICK_SAMPLES "/worked-stroke.reg"),
+                  nullptr},
+        Agreement{"an_orig_driver_name_that_names_penwick",
+                  [] {
+                      std::string file = kInstall;
+                      return file.replace(file.find("\"touch.dll\""), 11, "\"Penwick.dll\"");
+                  }(),
+                  nullptr},
         Agreement{"a_character_outside_the_plane", Inserted("[HKEY", "; \xF0\x9F\x98\x80\n"),
                   "character outside the Basic Multilingual Plane", LineOf("[HKEY")},
         Agreement{"seventeen_values",

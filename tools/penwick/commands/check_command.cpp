@@ -18,8 +18,20 @@
 
 namespace {
 
-void RunCheck(const std::string& path) {
+void RunCheck(const std::string& path, bool installer) {
     RegFile file = ParseRegFile(ReadInputFile(path), path);
+    if (installer) {
+        // PenwickSetup switches DriverName itself and takes OrigDriverName
+        // from the device's DriverName, whatever the file says of either;
+        // touch.dll stands for the device's own driver, which it checks on
+        // the device.
+        std::cout << path << ": as PenwickSetup installs it: DriverName and OrigDriverName "
+                     "come from the device, not from the file\n";
+        RegKeySet(file.touch, RegString(kTouchDriverValue, u"Penwick.dll"));
+        if (file.penwick.present) {
+            RegKeySet(file.penwick, RegString(kOriginalDriverValue, u"touch.dll"));
+        }
+    }
     ReplayStart start;
     std::vector<ConfigurationFinding> findings = CheckRegFile(file, &start);
     int errors = 0, warnings = 0;
@@ -56,10 +68,14 @@ void RunCheck(const std::string& path) {
 
 void AddCheckCommand(CLI::App& app) {
     auto path = std::make_shared<std::string>();
+    auto installer = std::make_shared<bool>(false);
     CLI::App* command = app.add_subcommand(
         "check", "say what the driver will do with a .reg file on a device; exit 1 if it would "
                  "leave the device without touch input or without filtering");
     command->add_option("FILE", *path, "the .reg file to import on the device")->required();
+    command->add_flag("--installer", *installer,
+                      "judge the file as PenwickSetup installs it, with DriverName and "
+                      "OrigDriverName from the device");
     command->footer(R"(
 The file is judged as the whole of the two keys it writes: the touch key's
 DriverName, which must name Penwick.dll, and Penwick's own key with
@@ -67,6 +83,11 @@ OrigDriverName and the eight settings, each a REG_DWORD. Errors are what
 would leave the device without touch input or without filtering; warnings
 are settings that are legal but cannot do what they seem to. The file is
 read as the installer reads it, and a file that deletes a value or a key,
-which the installer refuses, is an error too.)");
-    command->callback([path] { RunCheck(*path); });
+which the installer refuses, is an error too.
+
+With --installer the file is judged as PenwickSetup installs it: PenwickSetup
+switches DriverName itself and takes OrigDriverName from the device, so the
+file's are not judged (nor needed), and what check --installer accepts,
+PenwickSetup installs, and the reverse.)");
+    command->callback([path, installer] { RunCheck(*path, *installer); });
 }
