@@ -4,6 +4,7 @@
 #include "driver_fixture.h"
 #include "proxy/forwarders.h"
 #include "proxy/sample_capture.h"
+#include "worked_stroke.h"
 
 namespace {
 
@@ -27,9 +28,8 @@ const HostSample kStroke[] = {{0x07, 100, 100}, {0x0F, 101, 101}, {0x0B, 900, 90
 class CaptureTest : public DriverTest {
 protected:
     void Load(const std::u16string& file, uint32_t limit = 0) {
-        const uint32_t settings[] = {3, 5, 20, 4, 10, 60, 2, 3};
         for (int i = 0; i < kConfigurationSettingCount; i++) {
-            HostSetRegistryDword(kKey, kConfigurationSettings[i].name, settings[i]);
+            HostSetRegistryDword(kKey, kConfigurationSettings[i].name, kWorkedStroke[i].value);
         }
         if (!file.empty()) {
             HostSetRegistryString(kKey, u"CaptureFile", file);

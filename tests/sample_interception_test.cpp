@@ -1,6 +1,7 @@
 #include <vector>
 
 #include "driver_fixture.h"
+#include "worked_stroke.h"
 
 namespace {
 
@@ -14,7 +15,9 @@ int32_t FakeOriginalEnable(SampleCallback callback) {
     return 7;
 }
 
-const FilterSettingsRow kWorkedStrokeSettings = {3, 5, 20, 4, 10, 60, 2, 3};
+const FilterSettingsRow kWorkedStrokeSettings = {
+    kWorkedStroke[0].value, kWorkedStroke[1].value, kWorkedStroke[2].value, kWorkedStroke[3].value,
+    kWorkedStroke[4].value, kWorkedStroke[5].value, kWorkedStroke[6].value, kWorkedStroke[7].value};
 const FilterSettingsRow kAcceptSmallSteps = {10, 0, 0, 0, 0, 0, 0, 0};
 
 class InterceptionTest : public DriverTest {

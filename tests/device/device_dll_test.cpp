@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "device_loader.h"
+#include "../worked_stroke.h"
 
 namespace {
 
@@ -316,11 +317,8 @@ int main(int argc, char** argv) {
     typedef uint32_t (*TwoWords)(uint32_t, uint32_t);
 
     // The settings of the worked stroke, and no OrigDriverName: touch.dll.
-    const char* names[] = {"LowSpeed",      "MinDirSpeed", "HighSpeed",  "MaxSpeedDiff",
-                           "MaxSpeedDiff2", "MaxDirDiff",  "ErrorDelay", "MaxErrorDelay"};
-    const uint32_t values[] = {3, 5, 20, 4, 10, 60, 2, 3};
-    for (int i = 0; i < 8; i++) {
-        g_registry[names[i]] = {4, Dword(values[i])};
+    for (const WorkedStrokeSetting& setting : kWorkedStroke) {
+        g_registry[setting.name] = {4, Dword(setting.value)};
     }
     // And a capture of every sample, into \capture.csv.
     std::vector<uint8_t> path;

@@ -56,18 +56,16 @@ struct SettingsSource {
 
 void PrintTo(const SettingsSource& s, std::ostream* out) { *out << s.name; }
 
-const char kWorkedStroke[] =
+const std::string kWorkedStrokeFile =
     "REGEDIT4\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n"
-    "\"OrigDriverName\"=\"ignored.dll\"\n"
-    "\"LowSpeed\"=dword:3\n\"MinDirSpeed\"=dword:5\n\"HighSpeed\"=dword:14\n"
-    "\"MaxSpeedDiff\"=dword:4\n\"MaxSpeedDiff2\"=dword:a\n\"MaxDirDiff\"=dword:3c\n"
-    "\"ErrorDelay\"=dword:2\n\"MaxErrorDelay\"=dword:3\n";
+    "\"OrigDriverName\"=\"ignored.dll\"\n" +
+    WorkedStrokeRegLines();
 
 class SettingsSourceTest : public SetupTest,
                            public ::testing::WithParamInterface<SettingsSource> {};
 
 TEST_P(SettingsSourceTest, the_settings_come_from_the_file_and_the_driver_name_from_the_device) {
-    g_hostSystem.files[GetParam().file] = kWorkedStroke;
+    g_hostSystem.files[GetParam().file] = kWorkedStrokeFile;
     ASSERT_EQ(Run(u"install " + GetParam().argument + u" /quiet"), InstallationDone) << Outcome();
     EXPECT_EQ(Outcome().substr(Outcome().find('\n') + 1), GetParam().outcomeSecond);
     // OrigDriverName is the device's DriverName, never the file's.
@@ -115,7 +113,7 @@ TEST_F(SetupTest, a_different_penwick_dll_that_is_not_in_use_is_replaced) {
 }
 
 TEST_F(SetupTest, a_warning_of_the_check_is_said_and_does_not_stop_the_install) {
-    std::string settings = kWorkedStroke;
+    std::string settings = kWorkedStrokeFile;
     settings.replace(settings.find("dword:3c"), 8, "dword:b5");  // MaxDirDiff 181
     g_hostSystem.files[kBeside + u"install.reg"] = settings;
     ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
@@ -147,7 +145,7 @@ void PrintTo(const Refusal& r, std::ostream* out) { *out << r.name; }
 void SetSettings(const std::string& text) { g_hostSystem.files[kBeside + u"install.reg"] = text; }
 
 std::string WorkedStrokeWithout(const char* line) {
-    std::string text = kWorkedStroke;
+    std::string text = kWorkedStrokeFile;
     size_t at = text.find(line);
     return text.erase(at, text.find('\n', at) + 1 - at);
 }
@@ -239,7 +237,7 @@ const Refusal kInstallRefusals[] = {
      },
      u"install", "\\Storage Card\\Penwick\\install.reg, line 3: dword: wants 1 to 8 hex digits."},
     {"settings_file_deletes",
-     [] { SetSettings(std::string(kWorkedStroke) + "\"CaptureFile\"=-\n"); }, u"install",
+     [] { SetSettings(std::string(kWorkedStrokeFile) + "\"CaptureFile\"=-\n"); }, u"install",
      "\\Storage Card\\Penwick\\install.reg, line 12: deletes a value or a key; a settings file "
      "for installing only writes values."},
     {"settings_file_without_penwicks_key",
@@ -357,14 +355,13 @@ TEST_F(SetupTest, a_complete_file_over_other_values_leaves_exactly_its_eight_set
     }
     HostSetRegistryString(kPenwick, u"CaptureFile", u"\\My Documents\\c.csv");
     HostSetRegistryDword(kPenwick, u"LowSpeeed", 7);  // mistyped by hand
-    SetSettings(kWorkedStroke);
+    SetSettings(kWorkedStrokeFile);
     ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
-    const uint32_t file[] = {3, 5, 20, 4, 10, 60, 2, 3};
     for (int i = 0; i < kConfigurationSettingCount; i++) {
         SCOPED_TRACE(Narrow(kConfigurationSettings[i].name));
         const std::vector<uint8_t>* value = HostFindRegistryValue(kPenwick, kConfigurationSettings[i].name);
         ASSERT_NE(value, nullptr);
-        EXPECT_EQ(*value, (std::vector<uint8_t>{uint8_t(file[i]), 0, 0, 0}));
+        EXPECT_EQ(*value, (std::vector<uint8_t>{uint8_t(kWorkedStroke[i].value), 0, 0, 0}));
     }
     // What the installer does not own stays, and status says what nothing reads.
     EXPECT_EQ(StoredString(kPenwick, u"CaptureFile"), "\\My Documents\\c.csv");

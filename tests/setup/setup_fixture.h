@@ -14,6 +14,7 @@
 #include "registry/configuration_check.h"
 #include "setup/installation.h"
 #include "setup/setup_command.h"
+#include "../worked_stroke.h"
 
 inline const std::u16string kTouch = kTouchKey;
 inline const std::u16string kPenwick = kConfigurationKey;
@@ -102,9 +103,8 @@ inline std::string Describe(const DeviceState& state) {
 inline void PreviouslyInstalled(const std::u16string& original) {
     HostSetRegistryString(kTouch, u"DriverName", u"Penwick.dll");
     HostSetRegistryString(kPenwick, u"OrigDriverName", original);
-    const uint32_t settings[] = {3, 5, 20, 4, 10, 60, 2, 3};
     for (int i = 0; i < kConfigurationSettingCount; i++) {
-        HostSetRegistryDword(kPenwick, kConfigurationSettings[i].name, settings[i]);
+        HostSetRegistryDword(kPenwick, kConfigurationSettings[i].name, kWorkedStroke[i].value);
     }
     g_hostSystem.files[u"\\Windows\\Penwick.dll"] = kPenwickBytes;
 }

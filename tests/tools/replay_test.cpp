@@ -9,6 +9,7 @@
 #include "report/picture.h"
 #include "report/summary.h"
 #include "report/table.h"
+#include "../worked_stroke.h"
 
 namespace {
 
@@ -17,10 +18,7 @@ RegFile Settings(const std::string& values) {
                         "test");
 }
 
-const std::string kWorkedSettings =
-    "\"LowSpeed\"=dword:3\n\"MinDirSpeed\"=dword:5\n\"HighSpeed\"=dword:14\n"
-    "\"MaxSpeedDiff\"=dword:4\n\"MaxSpeedDiff2\"=dword:a\n\"MaxDirDiff\"=dword:3c\n"
-    "\"ErrorDelay\"=dword:2\n\"MaxErrorDelay\"=dword:3\n";
+const std::string kWorkedSettings = WorkedStrokeRegLines();
 
 const std::vector<TraceSample> kWorkedStroke = {
     {0x07, 100, 100, Truth::Ok, 1}, {0x0F, 101, 101, Truth::Ok, 2}, {0x0F, 109, 100, Truth::Ok, 3},

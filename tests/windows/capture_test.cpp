@@ -7,10 +7,18 @@
 #include "files/trace.h"
 #include "penwick_dll_fixture.h"
 #include "proxy/sample_capture.h"
+#include "../worked_stroke.h"
 
 namespace {
 
-const std::vector<DWORD> kSettings = {3, 5, 20, 4, 10, 60, 2, 3};
+std::vector<DWORD> WorkedStrokeSettings() {
+    std::vector<DWORD> settings;
+    for (const WorkedStrokeSetting& setting : kWorkedStroke) {
+        settings.push_back(setting.value);
+    }
+    return settings;
+}
+const std::vector<DWORD> kSettings = WorkedStrokeSettings();
 
 class CaptureDllTest : public PenwickDllTest {
 protected:

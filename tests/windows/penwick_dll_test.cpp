@@ -1,6 +1,7 @@
 // Penwick.dll under a real Windows loader and registry (Wine): loading,
 // binding, forwarding and filtering.
 #include "penwick_dll_fixture.h"
+#include "../worked_stroke.h"
 
 namespace {
 
@@ -140,7 +141,11 @@ INSTANTIATE_TEST_SUITE_P(StandinDrivers, ForwardingTest,
                          });
 
 TEST_F(PenwickDllTest, worked_stroke_through_the_dll_boundary) {
-    Configure(nullptr, {3, 5, 20, 4, 10, 60, 2, 3});
+    std::vector<DWORD> settings;
+    for (const WorkedStrokeSetting& setting : kWorkedStroke) {
+        settings.push_back(setting.value);
+    }
+    Configure(nullptr, settings);
     ASSERT_NE(LoadPenwick(), nullptr);
     ASSERT_EQ(Export<EnableFunction>("TouchPanelEnable")(HostCallback), 0x108);
     EmitFunction emit = EmitOf(L"touch.dll");

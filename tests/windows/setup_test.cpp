@@ -11,6 +11,7 @@
 #include "registry/configuration_check.h"
 #include "setup/device_trust.h"
 #include "setup/setup_command.h"
+#include "../worked_stroke.h"
 
 namespace {
 
@@ -29,11 +30,9 @@ std::wstring Beside(const wchar_t* name) {
     return self.substr(0, self.rfind(L'\\') + 1) + name;
 }
 
-const std::string kWorkedStroke =
-    "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n"
-    "\"LowSpeed\"=dword:3\r\n\"MinDirSpeed\"=dword:5\r\n\"HighSpeed\"=dword:14\r\n"
-    "\"MaxSpeedDiff\"=dword:4\r\n\"MaxSpeedDiff2\"=dword:a\r\n\"MaxDirDiff\"=dword:3c\r\n"
-    "\"ErrorDelay\"=dword:2\r\n\"MaxErrorDelay\"=dword:3\r\n";
+const std::string kWorkedStrokeFile =
+    "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\r\n" +
+    WorkedStrokeRegLines("\r\n");
 
 // Penwick.dll as built for these tests, in each kind: unsigned, sha1 (signed
 // as a device wants by the test developer, whose issuer is the test root),
@@ -94,7 +93,7 @@ protected:
         wchar_t folder[MAX_PATH];
         GetTempPathW(MAX_PATH, folder);
         settings_ = std::wstring(folder) + L"worked stroke.reg";
-        WriteSettings(kWorkedStroke);
+        WriteSettings(kWorkedStrokeFile);
     }
 
     void WriteSettings(const std::string& text) {
@@ -235,7 +234,7 @@ TEST_F(SetupWineTest, an_unsigned_sha256_signed_or_tampered_penwick_dll_is_refus
 // an earlier install left in the key: refused, the key as it was.
 TEST_F(SetupWineTest, a_file_lacking_a_setting_is_refused_over_the_one_left_from_before) {
     ASSERT_EQ(Run(L"install \"" + settings_ + L"\" /quiet"), 0) << Outcome();
-    std::string lacking = kWorkedStroke.substr(0, kWorkedStroke.find("\"MaxErrorDelay\""));
+    std::string lacking = kWorkedStrokeFile.substr(0, kWorkedStrokeFile.find("\"MaxErrorDelay\""));
     WriteSettings(lacking);
     for (const wchar_t* before : {L"", L"uninstall /quiet"}) {
         if (*before != 0) {
@@ -258,7 +257,7 @@ TEST_F(SetupWineTest, a_file_lacking_a_setting_is_refused_over_the_one_left_from
         RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&other), 4);
     }
     RegCloseKey(key);
-    WriteSettings(kWorkedStroke);
+    WriteSettings(kWorkedStrokeFile);
     ASSERT_EQ(Run(L"install \"" + settings_ + L"\" /quiet"), 0) << Outcome();
     std::string now = PenwickKeyNow();
     EXPECT_NE(now.find(std::string("LowSpeed 4:\x03\0\0\0", 15)), std::string::npos) << now;
