@@ -105,8 +105,8 @@ char g_chosenTouchKey;
 char g_chosenPenwickKey;
 
 int32_t ChosenOpenKey(const char16_t* subKey, SystemKey* key) {
-    *key = SettingsSameName(subKey, kTouchKey)           ? &g_chosenTouchKey
-           : SettingsSameName(subKey, kConfigurationKey) ? &g_chosenPenwickKey
+    *key = AsciiSameText(subKey, kTouchKey)           ? &g_chosenTouchKey
+           : AsciiSameText(subKey, kConfigurationKey) ? &g_chosenPenwickKey
                                                          : nullptr;
     return *key != nullptr ? 0 : kSetupErrorNotFound;
 }
@@ -127,18 +127,18 @@ int32_t ChosenQueryValue(SystemKey key, const char16_t* name, uint32_t* type, vo
                          uint32_t* size) {
     Installation& s = g_installation;
     if (key == &g_chosenTouchKey) {
-        return SettingsSameName(name, kTouchDriverValue)
+        return AsciiSameText(name, kTouchDriverValue)
                    ? ChosenValue(kSystemRegistryString, kPenwickFile, sizeof kPenwickFile, type,
                                  data, size)
                    : kSetupErrorNotFound;
     }
-    if (SettingsSameName(name, kOriginalValue)) {
+    if (AsciiSameText(name, kOriginalValue)) {
         return ChosenValue(kSystemRegistryString, s.forwardsTo,
                            InstallationStringBytes(s.forwardsTo), type, data, size);
     }
     for (int i = 0; i < s.settings.count; i++) {
         const SettingsValue& value = s.settings.values[i];
-        if (SettingsSameName(name, value.name)) {
+        if (AsciiSameText(name, value.name)) {
             return ChosenValue(value.type, value.data, value.size, type, data, size);
         }
     }
@@ -233,7 +233,7 @@ bool InstallWritePenwickKey(bool keepOriginal) {
     }
     for (int i = 0; i < s.settings.count; i++) {
         const SettingsValue& value = s.settings.values[i];
-        if (SettingsSameName(value.name, kOriginalValue)) {
+        if (AsciiSameText(value.name, kOriginalValue)) {
             SetupLog("the settings' OrigDriverName is not used");
             continue;
         }

@@ -138,7 +138,7 @@ InstallationResult JournalUndoAfterFailure(void) {
     ConfigurationDriverName now;
     CheckDriverName(kInstallationRegistry, s.touchKey, kTouchDriverValue, &now, nullptr, nullptr);
     InstallationCloseKeys();
-    if (now.name != nullptr && SettingsSameName(now.name, s.touchDriver.name)) {
+    if (now.name != nullptr && AsciiSameText(now.name, s.touchDriver.name)) {
         SetupOutcome("DriverName still names %s.", now.name);
     } else {
         SetupOutcome("DriverName must name %s again before the device is soft-reset.",

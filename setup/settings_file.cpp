@@ -73,7 +73,6 @@ char16_t NextCharacter(const Line& line, uint32_t* i) {
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r'; }
 
-char16_t Upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
 
 int HexValue(char16_t c) {
     if (c >= u'0' && c <= u'9') return c - u'0';
@@ -92,7 +91,7 @@ bool Refuse(SettingsFile* file, int32_t line, const char* why) {
 // compared without regard to case.
 bool StartsWith(const Line& line, uint32_t at, const char* text) {
     for (uint32_t i = 0; text[i] != 0; i++) {
-        if (at + i >= line.length || Upper(At(line, at + i)) != Upper(text[i])) {
+        if (at + i >= line.length || AsciiUpper(At(line, at + i)) != AsciiUpper(text[i])) {
             return false;
         }
     }
@@ -113,7 +112,7 @@ bool NamesKey(const Line& line, uint32_t at, uint32_t length, const char16_t* pa
         }
         uint32_t i = 0;
         for (; at + rootLength + i < at + length && path[i] != 0; i++) {
-            if (Upper(At(line, at + rootLength + i)) != Upper(path[i])) {
+            if (AsciiUpper(At(line, at + rootLength + i)) != AsciiUpper(path[i])) {
                 break;
             }
         }
@@ -158,7 +157,7 @@ bool ReadQuoted(SettingsFile* file, const Line& line, uint32_t* at, char16_t* te
 void RemoveValue(SettingsFile* file, const char16_t* name) {
     int kept = 0;
     for (int i = 0; i < file->count; i++) {
-        if (!SettingsSameName(file->values[i].name, name)) {
+        if (!AsciiSameText(file->values[i].name, name)) {
             if (kept != i) {
                 file->values[kept] = file->values[i];
             }
@@ -316,7 +315,7 @@ bool ReadValueLine(Reader& r, const Line& line) {
     }
     // The touch key's other values are the device's; the installer neither
     // writes nor reads them, so they are only read for their form.
-    bool passedOver = r.section == SectionTouch && !SettingsSameName(value.name, kTouchDriverValue);
+    bool passedOver = r.section == SectionTouch && !AsciiSameText(value.name, kTouchDriverValue);
     if (StartsWith(line, at, "hex")) {
         return passedOver ? ReadHexData(r, line, at)
                           : Refuse(file, line.number,
@@ -483,8 +482,3 @@ bool SettingsFileRead(const uint8_t* bytes, uint32_t size, SettingsFile* file) {
     return reader.seenHeader || Refuse(file, 0, "empty: not a registry file");
 }
 
-bool SettingsSameName(const char16_t* a, const char16_t* b) {
-    for (; *a != 0 && Upper(*a) == Upper(*b); a++, b++) {
-    }
-    return Upper(*a) == Upper(*b);
-}

@@ -29,6 +29,8 @@
 
 #include <stdint.h>
 
+#include "platform/ascii.h"
+
 // The largest file read, the most values Penwick's key may get from it, and
 // the longest value name and string, each with its terminator.
 const uint32_t kSettingsFileBytes = 16384;
@@ -63,9 +65,5 @@ struct SettingsFile {
 // Reads a file's bytes; false with errorLine and error set when it is
 // refused.
 bool SettingsFileRead(const uint8_t* bytes, uint32_t size, SettingsFile* file);
-
-// Whether two value names are the same, as the registry compares them: the
-// letters a to z the same as A to Z.
-bool SettingsSameName(const char16_t* a, const char16_t* b);
 
 #endif

@@ -30,7 +30,7 @@ void StatusSayUnreadValues(void) {
                         kSettingsNameUnits - 1);
         } else if (error != 0) {
             break;
-        } else if (ConfigurationReadsValue(name) || SettingsSameName(name, kUntrustedValue)) {
+        } else if (ConfigurationReadsValue(name) || AsciiSameText(name, kUntrustedValue)) {
             continue;
         }
         SetupFormat(names, kSetupOutcomeUnits, &length, count++ == 0 ? "%s" : ", %s", name);

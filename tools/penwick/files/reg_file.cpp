@@ -15,7 +15,7 @@
 namespace {
 
 bool SameName(const std::u16string& a, const std::u16string& b) {
-    return SettingsSameName(a.c_str(), b.c_str());
+    return AsciiSameText(a.c_str(), b.c_str());
 }
 
 // Text as a .reg file quotes it: in UTF-8, with " and \\ escaped.
