@@ -29,19 +29,9 @@ void AppendSigned(CaptureBlock* block, int32_t value) {
     }
 }
 
-// 0x and upper-case hex, at least two digits, as the trace format writes flags.
 void AppendFlags(CaptureBlock* block, uint32_t flags) {
-    const char hex[] = "0123456789ABCDEF";
-    char text[11] = {'0', 'x'};
-    int shift = 28;
-    while (shift > 4 && (flags >> shift) == 0) {
-        shift -= 4;
-    }
-    int at = 2;
-    for (; shift >= 0; shift -= 4) {
-        text[at++] = hex[(flags >> shift) & 0xF];
-    }
-    text[at] = 0;
+    char text[11];
+    FlagsHexDigits(flags, text);
     AppendText(block, text);
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "files/input.h"
+#include "platform/decimal_digits.h"
 #include "proxy/capture_lines.h"
 
 namespace {
@@ -238,8 +239,10 @@ std::string CommentLines(const std::string& comment) {
 }
 
 void AppendSampleLine(std::string& out, const TraceSample& s) {
+    char flags[11];
+    FlagsHexDigits(s.flags, flags);
     char buffer[64];
-    snprintf(buffer, sizeof buffer, "0x%02X,%d,%d%s\n", s.flags, s.x, s.y,
+    snprintf(buffer, sizeof buffer, "%s,%d,%d%s\n", flags, s.x, s.y,
              s.truth == Truth::Ok ? ",ok" : s.truth == Truth::Fault ? ",fault" : "");
     out += buffer;
 }

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/decimal_digits.h"
+
 const char kReplayTableHeader[] =
     "line,flags_in,x_in,y_in,truth,rule,squared_step,speed_change,direction_change,error_delay,"
     "verdict,flags_out,x_out,y_out,stroke\n";
@@ -17,14 +19,10 @@ public:
     void Number(T value) {
         end_ = std::to_chars(end_, buffer_ + sizeof buffer_, value).ptr;
     }
-    // 0x and upper-case hex, at least two digits.
     void Flags(uint32_t flags) {
-        Text(flags < 0x10 ? "0x0" : "0x");
-        char* digits = end_;
-        end_ = std::to_chars(end_, buffer_ + sizeof buffer_, flags, 16).ptr;
-        for (char* c = digits; c < end_; c++) {
-            *c = (*c >= 'a' && *c <= 'f') ? static_cast<char>(*c - 'a' + 'A') : *c;
-        }
+        char text[11];
+        FlagsHexDigits(flags, text);
+        Text(text);
     }
     void Text(const char* text) {
         while (*text != 0) {
