@@ -42,8 +42,9 @@ bool CaptureWriterIsDone(void) {
 
 // Capture ends for the rest of the boot; the host notices nothing.
 void CaptureTurnOff(void) {
-    g_capture.active = false;
+    // The state first: an enable that comes between does not arm it again.
     g_capture.writerState = CaptureWriterTurningOff;
+    g_capture.active = false;
 }
 
 // The writer touches nothing more: the file is closed, off or not.
@@ -224,8 +225,12 @@ void CaptureStop(void) {
             c.file = nullptr;
         }
         CaptureWriterEnd();
+    } else {
+        // A writer that does not finish in time (its store stalled) is left
+        // to end on its own. Capture is over for the boot, so that no enable
+        // starts a second writer beside it.
+        CaptureTurnOff();
     }
-    // A writer that does not finish in time is left to end on its own.
     SystemCloseThread(c.thread);
     c.thread = nullptr;
     if (c.writerState == CaptureWriterFinished) {

@@ -61,6 +61,11 @@ const char16_t kOriginalDriverValue[] = u"OrigDriverName";
 const char16_t kCaptureFileValue[] = u"CaptureFile";
 const char16_t kCaptureLimitValue[] = u"CaptureLimit";
 
+// The installer's own value in Penwick's key, which the driver does not
+// read: 1 when Penwick.dll was installed with /untrusted though the device's
+// store does not trust it.
+const char16_t kUntrustedValue[] = u"InstalledUntrusted";
+
 // The eight settings: the registry value each is read from, in the order
 // they are read, and the field of the filter settings it fills.
 struct ConfigurationSetting {

@@ -20,10 +20,12 @@ bool NamesThumbprint(const char16_t* name, const uint8_t thumbprint[kSha1Bytes])
     return AsciiSameText(name, hex);
 }
 
-// The subject of the certificate in the store's key `name`; false when it
-// has none that can be read.
-bool StoredSubject(const char16_t* name, const uint8_t** subject, uint32_t* subjectSize) {
+// Whether the store's key `name` holds a certificate (a Blob value), and its
+// subject when it can be read (else a null subject).
+bool StoredCertificate(const char16_t* name, const uint8_t** subject, uint32_t* subjectSize) {
     DeviceTrust& t = g_deviceTrust;
+    *subject = nullptr;
+    *subjectSize = 0;
     char16_t path[kSetupPathUnits];
     SystemKey key;
     if (!SetupMakePath(path, "%s\\%s", kTrustPrivilegedStore, name) ||
@@ -36,13 +38,47 @@ bool StoredSubject(const char16_t* name, const uint8_t** subject, uint32_t* subj
     SetupCloseKey(key);
     const uint8_t* der = nullptr;
     uint32_t derSize = 0;
-    return error == 0 && size <= sizeof t.blob &&
-           SignatureStoreBlobCertificate(t.blob, size, &der, &derSize) &&
-           SignatureCertificateSubject(der, derSize, subject, subjectSize);
+    if (error == 0 && size <= sizeof t.blob &&
+        SignatureStoreBlobCertificate(t.blob, size, &der, &derSize) &&
+        !SignatureCertificateSubject(der, derSize, subject, subjectSize)) {
+        *subject = nullptr;
+    }
+    return error == 0 || error == kSetupErrorMoreData;
 }
 
-// Looks through the privileged store for a certificate the signature
-// carries, or the issuer of one.
+// Whether the open store holds `carried` itself (under a key named by its
+// thumbprint, in any case, that holds a certificate) or a certificate whose
+// subject is the issuer of `carried`.
+bool StoreHolds(SystemKey store, const SignatureCertificate& carried, bool* byIssuer) {
+    for (uint32_t i = 0; i < kStoreEntries; i++) {
+        char16_t name[kThumbprintUnits + 24];
+        int32_t error = SetupSubkeyName(store, i, name, sizeof name / sizeof name[0]);
+        if (error == kSetupErrorNoMoreItems) {
+            break;
+        }
+        const uint8_t* subject = nullptr;
+        uint32_t subjectSize = 0;
+        // A name too long to be a thumbprint, or a key left without its
+        // certificate, is no certificate of the store's.
+        if (error != 0 || !StoredCertificate(name, &subject, &subjectSize)) {
+            continue;
+        }
+        if (NamesThumbprint(name, carried.thumbprint)) {
+            *byIssuer = false;
+            return true;
+        }
+        if (subject != nullptr &&
+            SignatureSameName(subject, subjectSize, carried.issuer, carried.issuerSize)) {
+            *byIssuer = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Walks the signer's chain through the certificates the signature carries,
+// from the signer's own up, until the store holds one of them or its issuer:
+// a certificate off that chain (a timestamp's, say) earns no trust.
 void AskStore(void) {
     DeviceTrust& t = g_deviceTrust;
     const ModuleSignature& signature = t.signature;
@@ -52,30 +88,24 @@ void AskStore(void) {
         SetupLog("trust: HKEY_LOCAL_MACHINE\\%s is not there", kTrustPrivilegedStore);
         return;
     }
-    for (uint32_t i = 0; i < kStoreEntries && !t.trusted; i++) {
-        char16_t name[kThumbprintUnits + 24];
-        int32_t error = SetupSubkeyName(store, i, name, sizeof name / sizeof name[0]);
-        if (error == kSetupErrorNoMoreItems) {
+    int current = signature.signer;
+    for (int step = 0; step < signature.certificateCount && current >= 0 && !t.trusted; step++) {
+        const SignatureCertificate& link = signature.certificates[current];
+        if (StoreHolds(store, link, &t.byIssuer)) {
+            t.trusted = true;
+            t.trustedBy = current;
             break;
         }
-        if (error != 0) {
-            continue;  // a name too long to be a thumbprint
+        // Up the chain: the carried certificate that issued this one.
+        int issuer = -1;
+        for (int c = 0; c < signature.certificateCount && issuer < 0; c++) {
+            const SignatureCertificate& other = signature.certificates[c];
+            if (c != current &&
+                SignatureSameName(other.subject, other.subjectSize, link.issuer, link.issuerSize)) {
+                issuer = c;
+            }
         }
-        for (int c = 0; c < signature.certificateCount && !t.trusted; c++) {
-            t.trusted = NamesThumbprint(name, signature.certificates[c].thumbprint);
-            t.trustedBy = t.trusted ? c : -1;
-        }
-        const uint8_t* subject = nullptr;
-        uint32_t subjectSize = 0;
-        if (t.trusted || !StoredSubject(name, &subject, &subjectSize)) {
-            continue;
-        }
-        for (int c = 0; c < signature.certificateCount && !t.trusted; c++) {
-            const SignatureCertificate& carried = signature.certificates[c];
-            t.trusted = SignatureSameName(subject, subjectSize, carried.issuer, carried.issuerSize);
-            t.byIssuer = t.trusted;
-            t.trustedBy = t.trusted ? c : -1;
-        }
+        current = issuer;
     }
     SetupCloseKey(store);
 }

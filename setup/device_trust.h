@@ -12,11 +12,13 @@
 //      SHA-1 signature whose digest is the image's own, so that a module
 //      changed after signing is caught.
 //   2. The privileged store, in the registry under
-//      HKLM\Comm\Security\SystemCertificates, is asked for one of the
-//      certificates the signature carries, by its thumbprint (the name of
-//      its key, in any case), or for a certificate whose subject is the
-//      issuer of one of them (the root the signer's certificate chains to,
-//      which a signature seldom carries).
+//      HKLM\Comm\Security\SystemCertificates, is asked along the signer's
+//      chain, from the signer's own certificate up through those the
+//      signature carries, for one of them by its thumbprint (the name of its
+//      key, in any case, which must hold the certificate), or for a
+//      certificate whose subject is the issuer of one of them (the root the
+//      chain ends in, which a signature seldom carries). A certificate off
+//      that chain earns no trust.
 //
 // The RSA signature itself is left to the device's loader: what is refused
 // here is what the loader surely refuses. On a plain Windows CE device,

@@ -233,8 +233,9 @@ bool InstallWritePenwickKey(bool keepOriginal) {
     }
     for (int i = 0; i < s.settings.count; i++) {
         const SettingsValue& value = s.settings.values[i];
-        if (AsciiSameText(value.name, kOriginalValue)) {
-            SetupLog("the settings' OrigDriverName is not used");
+        // The installer's own values are its to write, whatever the file says.
+        if (AsciiSameText(value.name, kOriginalValue) || AsciiSameText(value.name, kUntrustedValue)) {
+            SetupLog("the settings' %s is not used", value.name);
             continue;
         }
         if (!JournalWriteValue(s.penwickKey, kConfigurationKey, value.name, value.type, value.data,
@@ -275,7 +276,7 @@ InstallationResult InstallationInstall(const char16_t* settingsPath, bool untrus
         }
     }
     s.forwardsTo = again ? s.originalDriver.name : s.touchDriver.name;
-    InstallationVerdict chosen = {false, true, 0, 0, {}};
+    InstallationVerdict chosen = {false, true, 0, 0, {}, false};
     if (!InstallationFindDriverFile(s.forwardsTo) || !InstallationFindPenwickSource() ||
         !InstallRequireTrustedPenwick(untrusted) || !InstallReadSettingsFile(settingsPath) ||
         !InstallCheckChosenSettings(&chosen)) {
@@ -284,8 +285,8 @@ InstallationResult InstallationInstall(const char16_t* settingsPath, bool untrus
 
     // What was written, judged as the driver will read it. Installing again,
     // DriverName names Penwick already: one check judges everything.
-    InstallationVerdict written = {!again, false, 0, 0, {}};
-    InstallationVerdict switched = {false, false, 0, 0, {}};
+    InstallationVerdict written = {!again, false, 0, 0, {}, false};
+    InstallationVerdict switched = {false, false, 0, 0, {}, false};
     if (!InstallCopyPenwickFile() || !InstallWritePenwickKey(again) ||
         !InstallationCheckWritten(&written) ||
         (!again &&

@@ -44,6 +44,9 @@ void InstallationCountFinding(const ConfigurationFinding& finding, void* context
     uint32_t length = 0;
     InstallationFormatFinding(text, 256, &length, finding);
     if (finding.error) {
+        verdict->noOriginalDriver = verdict->noOriginalDriver ||
+                                    finding.kind == FindingDriverNameEmpty ||
+                                    finding.kind == FindingDriverNameIsPenwick;
         if (verdict->errors++ == 0) {
             verdict->firstError = finding;
         }

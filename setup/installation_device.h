@@ -16,9 +16,6 @@
 
 const char16_t kPenwickFile[] = u"Penwick.dll";
 const char16_t* const kOriginalValue = kOriginalDriverValue;
-// Penwick's key's one value of the installer's own: 1 when Penwick.dll was
-// installed with /untrusted though the device's store does not trust it.
-const char16_t kUntrustedValue[] = u"InstalledUntrusted";
 
 // The registry as the installer reads and writes it, for the check.
 extern const ConfigurationRegistry kInstallationRegistry;
@@ -66,6 +63,9 @@ struct InstallationVerdict {
     int32_t errors;
     int32_t warnings;
     ConfigurationFinding firstError;
+    // An error that leaves Penwick loaded but with no driver to forward
+    // to (OrigDriverName empty, or naming Penwick): no touch input.
+    bool noOriginalDriver;
 };
 
 // The check on `registry`, each finding counted into `verdict`.

@@ -8,6 +8,10 @@
 bool JournalWriteValue(SystemKey key, const char16_t* keyPath, const char16_t* name, uint32_t type,
                        const void* data, uint32_t size) {
     Installation& s = g_installation;
+    if (s.savedCount == static_cast<int>(sizeof s.saved / sizeof s.saved[0])) {
+        InstallationRecordFailure("%s cannot be written: too many values to put back", name);
+        return false;
+    }
     InstallationSaved& saved = s.saved[s.savedCount];
     saved.key = key;
     saved.name = name;

@@ -103,10 +103,12 @@ InstallationResult InstallationStatus(void) {
                 "It was installed with /untrusted: the device has touch input at the next boot "
                 "only if it loads unsigned boot drivers.");
         }
-        untrusted = installed && !loaded && !allowed;
+        // A module that cannot be read cannot be judged: the verdict says
+        // what the check finds, and the line above why it was not judged.
+        untrusted = installed && !loaded && !allowed && g_deviceTrust.readError == 0;
     }
 
-    InstallationVerdict verdict = {false, false, 0, 0, {}};
+    InstallationVerdict verdict = {false, false, 0, 0, {}, false};
     InstallationCountFindings(kInstallationRegistry, &verdict);
     bool noTouchInput = missing != nullptr || untrusted;
     if (missing != nullptr) {
@@ -132,8 +134,7 @@ InstallationResult InstallationStatus(void) {
         SetupOutcome("At the next boot Penwick does not filter: %s%a.", text,
                      verdict.errors > 1 ? " (and more: see the log)" : "");
         // Penwick loaded, but with no driver to forward to.
-        noTouchInput = installed && (verdict.firstError.kind == FindingDriverNameEmpty ||
-                                     verdict.firstError.kind == FindingDriverNameIsPenwick);
+        noTouchInput = installed && verdict.noOriginalDriver;
     }
 
     // The capture, by the driver's own rules for its two values, when the

@@ -218,6 +218,20 @@ INSTANTIATE_TEST_SUITE_P(
                                      }}),
     [](const ::testing::TestParamInfo<CaptureFailure>& info) { return info.param.name; });
 
+// A writer stuck on a store that does not answer is left to end on its own;
+// the next enable (a resume) starts no second writer beside it.
+TEST_F(CaptureTest, a_writer_that_does_not_stop_in_time_is_never_joined_by_another) {
+    Load(kFile);
+    Emit(0x07, 100, 100);
+    g_hostSystem.threadsHang = true;
+    ASSERT_EQ(g_hostSystem.threads.size(), 1u);
+    TouchPanelDisable(0, 0, 0);
+    ASSERT_EQ(TouchPanelEnable(RecordingHostCallback), 1);
+    Emit(0x0F, 101, 101);
+    EXPECT_EQ(g_hostSystem.threads.size(), 1u);
+    EXPECT_FALSE(g_capture.active);
+}
+
 TEST_F(CaptureTest, detach_in_the_middle_of_a_stroke_writes_out_what_is_left) {
     Load(kFile);
     Emit(0x07, 100, 100);

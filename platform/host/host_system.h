@@ -60,6 +60,9 @@ struct HostSystem {
     int flushes = 0;
     // Threads, the clock and sleeping.
     bool threadStartFails = false;
+    // Threads never run, and waiting for one times out: a thread stuck on a
+    // store that does not answer.
+    bool threadsHang = false;
     std::deque<HostThread> threads;
     uint32_t tickCount = 0;      // moved on by every sleep
     std::function<void()> onSleep;  // called by every sleep, when set

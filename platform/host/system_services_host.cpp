@@ -231,6 +231,9 @@ void HostRunThread(SystemThread thread) {
 void SystemRaiseThreadPriority(SystemThread) { HostRecordCall("SystemRaiseThreadPriority"); }
 
 int32_t SystemWaitForThread(SystemThread thread, uint32_t) {
+    if (g_hostSystem.threadsHang) {
+        return 0;
+    }
     HostRunThread(thread);
     return 1;
 }

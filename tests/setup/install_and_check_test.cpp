@@ -152,6 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
         // says of them.
         Agreement{"only_the_eight_settings", ReadFile(PENWICK_SAMPLES "/worked-stroke.reg"),
                   nullptr},
+        Agreement{"the_installers_own_value_from_an_export",
+                  Inserted("\"LowSpeed\"", "\"InstalledUntrusted\"=dword:1\n"), nullptr},
         Agreement{"an_orig_driver_name_that_names_penwick",
                   [] {
                       std::string file = kInstall;

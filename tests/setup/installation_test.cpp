@@ -502,6 +502,18 @@ TEST_F(SetupTest, status_says_there_is_no_touch_input_when_a_driver_file_is_miss
     }
 }
 
+// OrigDriverName stored as REG_EXPAND_SZ and empty: the check says first
+// that it is not a string, but what matters is that it is empty.
+TEST_F(SetupTest, status_says_no_touch_input_when_an_empty_orig_driver_name_comes_second) {
+    PreviouslyInstalled(u"touch.dll");
+    HostSetRegistryValue(kPenwick, u"OrigDriverName", 2, {0, 0});
+    EXPECT_EQ(Run(u"status /quiet"), InstallationNoTouchInput) << Outcome();
+    EXPECT_NE(Outcome().find("OrigDriverName is stored as type 2, not as a string (REG_SZ) (and "
+                             "more: see the log)"),
+              std::string::npos)
+        << Outcome();
+}
+
 TEST_F(SetupTest, status_after_uninstall_says_capture_is_off_though_its_settings_stay) {
     PreviouslyInstalled(u"touch.dll");
     HostSetRegistryString(kPenwick, u"CaptureFile", u"\\My Documents\\penwick-capture.csv");

@@ -45,6 +45,10 @@ std::vector<uint8_t> Blob(const std::vector<uint8_t>& der) {
 // SHA-256, and changed after signing.
 struct Modules {
     std::string unsignedBytes, sha1, sha256, tampered;
+    // Signed by the test developer, carrying also a stranger's certificate,
+    // which is on no chain of the signer's.
+    std::string withStranger;
+    std::vector<uint8_t> stranger;  // its DER
 };
 
 const Modules& TheModules() {
@@ -61,6 +65,18 @@ const Modules& TheModules() {
         made.sha256 = Text(SignedImage(image, "sha256", pkcs12, "penwick-test", folder));
         made.tampered = made.sha1;
         made.tampered[0x300] ^= 1;  // in the first section
+        std::string output;
+        if (RunCommand("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Penwick "
+                       "test stranger' -keyout " + folder + "/stranger.key -out " + folder +
+                           "/stranger.pem",
+                       &output) &&
+            RunCommand("openssl x509 -in " + folder + "/stranger.pem -outform DER -out " +
+                           folder + "/stranger.der",
+                       &output)) {
+            made.stranger = ReadFile(folder + "/stranger.der");
+            made.withStranger = Text(SignedImage(image, "sha1", pkcs12, "penwick-test", folder,
+                                                 "-ac " + folder + "/stranger.pem"));
+        }
         std::filesystem::remove_all(folder);
         return made;
     }();
@@ -191,6 +207,23 @@ INSTANTIATE_TEST_SUITE_P(
                       HostSetRegistryDword(kStore + u"\\a number", u"Blob", 7);
                   },
                   kUntrustedSigner},
+        Untrusted{"a_thumbprint_key_left_without_its_certificate",
+                  [] {
+                      TrustTest::ForgetStore();
+                      TrustTest::MakeStore();
+                      std::string name = Thumbprint(ReadFile(kCertificates + "/developer.der"));
+                      HostSetRegistryDword(kStore + u"\\" + Wide(name), u"Other", 1);
+                  },
+                  kUntrustedSigner},
+        // The stranger's certificate is carried and in the store, but the
+        // loader chains the signer's, whose root the store does not hold.
+        Untrusted{"a_carried_certificate_off_the_signers_chain",
+                  [] {
+                      TrustTest::ForgetStore();
+                      Beside(TheModules().withStranger);
+                      TrustTest::StoreCertificate(u"", TheModules().stranger);
+                  },
+                  kUntrustedSigner},
         Untrusted{"a_platform_that_does_not_say",
                   [] {
                       g_hostSetup.platformType = u"";
@@ -219,9 +252,7 @@ TEST_F(TrustTest, installs_what_is_signed_by_a_certificate_the_store_holds_or_it
              for (char& c : name) {
                  c = static_cast<char>(tolower(c));
              }
-             // Only the key's name counts: no Blob in it.
-             MakeStore();
-             HostSetRegistryDword(kStore + u"\\" + Wide(name), u"Other", 1);
+             StoreCertificate(Wide(name), ReadFile(kCertificates + "/developer.der"));
          },
          ", which the device's privileged store holds"},
     };

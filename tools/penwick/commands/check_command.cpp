@@ -21,8 +21,9 @@ namespace {
 void RunCheck(const std::string& path, bool installer) {
     RegFile file = ParseRegFile(ReadInputFile(path), path);
     if (installer) {
-        // PenwickSetup switches DriverName itself and takes OrigDriverName
-        // from the device's DriverName, whatever the file says of either;
+        // PenwickSetup switches DriverName itself, takes OrigDriverName
+        // from the device's DriverName and writes InstalledUntrusted as the
+        // install was, whatever the file says of them;
         // touch.dll stands for the device's own driver, which it checks on
         // the device.
         std::cout << path << ": as PenwickSetup installs it: DriverName and OrigDriverName "
@@ -30,6 +31,7 @@ void RunCheck(const std::string& path, bool installer) {
         RegKeySet(file.touch, RegString(kTouchDriverValue, u"Penwick.dll"));
         if (file.penwick.present) {
             RegKeySet(file.penwick, RegString(kOriginalDriverValue, u"touch.dll"));
+            RegKeyRemove(file.penwick, kUntrustedValue);
         }
     }
     ReplayStart start;
