@@ -141,6 +141,7 @@ bool DerIsOid(const DerElement& element, const uint8_t* oid, uint32_t size) {
 const uint8_t kOidSignedData[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x07, 0x02};
 const uint8_t kOidSpcIndirectData[] = {0x2B, 0x06, 0x01, 0x04, 0x01, 0x82, 0x37, 0x02, 0x01, 0x04};
 const uint8_t kOidNestedSignature[] = {0x2B, 0x06, 0x01, 0x04, 0x01, 0x82, 0x37, 0x02, 0x04, 0x01};
+const uint8_t kOidMessageDigest[] = {0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x04};
 
 struct DigestOid {
     SignatureDigestAlgorithm algorithm;
@@ -428,7 +429,7 @@ ModuleSignatureKind SignedDataRead(const uint8_t* pkcs7, uint32_t size, ModuleSi
         !DerNextIs(&cursor, kTagSequence, &signerDigest) || !DigestAlgorithmRead(signerDigest, &signerWith)) {
         return SignatureMalformed;
     }
-    DerNextIs(&cursor, kTagContext0, &authenticated);
+    bool signedAttributes = DerNextIs(&cursor, kTagContext0, &authenticated);
     if (!DerNextIs(&cursor, kTagSequence, &encryption) || !DerNextIs(&cursor, kTagOctetString, &encrypted)) {
         return SignatureMalformed;
     }
@@ -470,6 +471,34 @@ ModuleSignatureKind SignedDataRead(const uint8_t* pkcs7, uint32_t size, ModuleSi
     }
     if (digest.size != kSha1Bytes) {
         return SignatureMalformed;
+    }
+    // What the signer signed is its authenticated attributes, among them
+    // the digest of the SpcIndirectDataContent's contents: the image's
+    // digest above must be the one in what was signed, not one put in after.
+    const uint8_t* messageDigest = nullptr;
+    DerCursor attributes = signedAttributes ? DerInside(authenticated) : DerCursor{nullptr, 0};
+    DerElement authenticatedAttribute;
+    while (signedAttributes && DerNextIs(&attributes, kTagSequence, &authenticatedAttribute)) {
+        DerCursor inside = DerInside(authenticatedAttribute);
+        DerElement attributeType, values, value;
+        if (DerNextIs(&inside, kTagOid, &attributeType) &&
+            DerIsOid(attributeType, kOidMessageDigest, sizeof kOidMessageDigest) &&
+            DerNextIs(&inside, kTagSet, &values)) {
+            DerCursor valueCursor = DerInside(values);
+            if (!DerNextIs(&valueCursor, kTagOctetString, &value) || value.size != kSha1Bytes ||
+                messageDigest != nullptr) {
+                return SignatureMalformed;
+            }
+            messageDigest = value.content;
+        }
+    }
+    if (messageDigest == nullptr) {
+        return SignatureMalformed;
+    }
+    uint8_t contentDigest[kSha1Bytes];
+    Sha1Of(indirect.content, indirect.size, contentDigest);
+    if (memcmp(contentDigest, messageDigest, kSha1Bytes) != 0) {
+        return SignatureDigestMismatch;
     }
     return SignatureTrustable;
 }

@@ -385,18 +385,28 @@ struct HandSignature {
     Bytes unauthenticated;  // the [1] attributes' content, none when empty
     int signers = 1;
     Bytes after;  // bytes after the ContentInfo in the entry
+    // The signed attributes' messageDigest: of the SpcIndirectDataContent's
+    // contents as made, of other contents, or none at all.
+    enum { Right, Wrong, Missing } messageDigest = Right;
 };
 
 Bytes HandPkcs7(const HandSignature& hand, const Bytes& digest) {
-    Bytes signerInfo = Seq({Der(0x02, {1}), Seq({Seq({}), Der(0x02, {1})}), hand.signerAlgorithm, kRsa,
-                            Der(0x04, Bytes(16, 0xAA)),
+    Bytes indirect = Cat({hand.attribute, Seq({hand.digestAlgorithm, Der(0x04, digest)})});
+    Bytes signedDigest(kSha1Bytes);
+    Sha1Of(indirect.data(), static_cast<uint32_t>(indirect.size()), signedDigest.data());
+    signedDigest[0] ^= hand.messageDigest == HandSignature::Wrong ? 1 : 0;
+    const Bytes kMessageDigest = Oid({0x2A, 0x86, 0x48, 0x86, 0xF7, 0x0D, 0x01, 0x09, 0x04});
+    Bytes authenticated = hand.messageDigest == HandSignature::Missing
+                              ? Bytes()
+                              : Der(0xA0, Seq({kMessageDigest, Der(0x31, Der(0x04, signedDigest))}));
+    Bytes signerInfo = Seq({Der(0x02, {1}), Seq({Seq({}), Der(0x02, {1})}), hand.signerAlgorithm,
+                            authenticated, kRsa, Der(0x04, Bytes(16, 0xAA)),
                             hand.unauthenticated.empty() ? Bytes() : Der(0xA1, hand.unauthenticated)});
     Bytes signers;
     for (int i = 0; i < hand.signers; i++) {
         signers = Cat({signers, signerInfo});
     }
-    Bytes content = Seq({hand.contentType,
-                         Der(0xA0, Seq({hand.attribute, Seq({hand.digestAlgorithm, Der(0x04, digest)})}))});
+    Bytes content = Seq({hand.contentType, Der(0xA0, Der(0x30, indirect))});
     Bytes signedData = Seq({Der(0x02, {1}), Der(0x31, hand.listed), content, Der(0x31, signers)});
     return Cat({Seq({kSignedData, Der(0xA0, signedData)}), hand.after});
 }
@@ -444,6 +454,14 @@ TEST(ModuleSignatureHandTest, each_part_of_the_signed_data_is_checked) {
         {"nested too deep", [](HandSignature& h, const Bytes&, const Bytes&) { h.attribute = Nested(19); },
          SignatureMalformed},
         {"a byte after it", [](HandSignature& h, const Bytes&, const Bytes&) { h.after = {0, 1}; },
+         SignatureMalformed},
+        // The digest of the image put in after signing, or nothing signed
+        // that says what the contents were.
+        {"a message digest of other contents",
+         [](HandSignature& h, const Bytes&, const Bytes&) { h.messageDigest = HandSignature::Wrong; },
+         SignatureDigestMismatch},
+        {"no message digest",
+         [](HandSignature& h, const Bytes&, const Bytes&) { h.messageDigest = HandSignature::Missing; },
          SignatureMalformed},
         // Lengths DER does not allow, deep inside, where nothing else is read.
         {"an indefinite length",
