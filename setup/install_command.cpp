@@ -6,6 +6,7 @@
 #include "setup/device_trust.h"
 #include "setup/installation_device.h"
 #include "setup/installation_journal.h"
+#include "setup/installed_settings.h"
 #include "setup/setup_build.h"
 #include "setup/setup_files.h"
 
@@ -96,63 +97,12 @@ bool InstallReadSettingsFile(const char16_t* named) {
 
 // --- What the user chose, judged before anything is written -----------------
 
-// The two keys as the install leaves them, whatever the registry holds now:
-// DriverName names Penwick, OrigDriverName the driver Penwick forwards to,
-// and every other value of Penwick's key is the settings file's, so that a
-// file lacking a setting is refused even where an earlier install left that
-// setting behind.
-char g_chosenTouchKey;
-char g_chosenPenwickKey;
-
-int32_t ChosenOpenKey(const char16_t* subKey, SystemKey* key) {
-    *key = AsciiSameText(subKey, kTouchKey)           ? &g_chosenTouchKey
-           : AsciiSameText(subKey, kConfigurationKey) ? &g_chosenPenwickKey
-                                                         : nullptr;
-    return *key != nullptr ? 0 : kSetupErrorNotFound;
-}
-
-int32_t ChosenValue(uint32_t storedType, const void* stored, uint32_t storedSize, uint32_t* type,
-                    void* data, uint32_t* size) {
-    uint32_t room = *size;
-    *type = storedType;
-    *size = storedSize;
-    if (storedSize > room) {
-        return kSetupErrorMoreData;
-    }
-    memcpy(data, stored, storedSize);
-    return 0;
-}
-
-int32_t ChosenQueryValue(SystemKey key, const char16_t* name, uint32_t* type, void* data,
-                         uint32_t* size) {
-    Installation& s = g_installation;
-    if (key == &g_chosenTouchKey) {
-        return AsciiSameText(name, kTouchDriverValue)
-                   ? ChosenValue(kSystemRegistryString, kPenwickFile, sizeof kPenwickFile, type,
-                                 data, size)
-                   : kSetupErrorNotFound;
-    }
-    if (AsciiSameText(name, kOriginalValue)) {
-        return ChosenValue(kSystemRegistryString, s.forwardsTo,
-                           InstallationStringBytes(s.forwardsTo), type, data, size);
-    }
-    for (int i = 0; i < s.settings.count; i++) {
-        const SettingsValue& value = s.settings.values[i];
-        if (AsciiSameText(name, value.name)) {
-            return ChosenValue(value.type, value.data, value.size, type, data, size);
-        }
-    }
-    return kSetupErrorNotFound;
-}
-
-void ChosenCloseKey(SystemKey) {}
-
-const ConfigurationRegistry kChosenRegistry = {ChosenOpenKey, ChosenQueryValue, ChosenCloseKey};
-
 // The settings as chosen, before anything is written: complete, and without
 // an error of the check on their own.
 bool InstallCheckChosenSettings(InstallationVerdict* verdict) {
-    if (!InstallationCheck(kChosenRegistry, verdict)) {
+    Installation& s = g_installation;
+    InstalledSettingsUse(&s.settings, s.forwardsTo);
+    if (!InstallationCheck(kInstalledSettingsRegistry, verdict)) {
         return false;
     }
     SetupLog("the settings chosen: no error, %d warnings", verdict->warnings);

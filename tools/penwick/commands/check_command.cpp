@@ -19,23 +19,21 @@
 namespace {
 
 void RunCheck(const std::string& path, bool installer) {
-    RegFile file = ParseRegFile(ReadInputFile(path), path);
-    if (installer) {
-        // PenwickSetup switches DriverName itself, takes OrigDriverName
-        // from the device's DriverName and writes InstalledUntrusted as the
-        // install was, whatever the file says of them;
-        // touch.dll stands for the device's own driver, which it checks on
-        // the device.
-        std::cout << path << ": as PenwickSetup installs it: DriverName and OrigDriverName "
-                     "come from the device, not from the file\n";
-        RegKeySet(file.touch, RegString(kTouchDriverValue, u"Penwick.dll"));
-        if (file.penwick.present) {
-            RegKeySet(file.penwick, RegString(kOriginalDriverValue, u"touch.dll"));
-            RegKeyRemove(file.penwick, kUntrustedValue);
-        }
-    }
+    std::string bytes = ReadInputFile(path);
+    RegFile file = ParseRegFile(bytes, path);
     ReplayStart start;
     std::vector<ConfigurationFinding> findings = CheckRegFile(file, &start);
+    if (installer) {
+        // PenwickSetup switches DriverName itself and takes OrigDriverName
+        // from the device, whatever the file says of them: judged as it
+        // judges the file, with touch.dll for the device's own driver, and
+        // shown so.
+        std::cout << path << ": as PenwickSetup installs it: DriverName and OrigDriverName "
+                     "come from the device, not from the file\n";
+        findings = CheckAsInstalled(bytes);
+        RegKeyRemove(file.penwick, kOriginalDriverValue);
+        CheckRegFile(file, &start);
+    }
     int errors = 0, warnings = 0;
     if (file.deletionLine != 0) {
         // The installer refuses the file: check says so, and goes on to say

@@ -13,4 +13,9 @@
 // Every finding, in order; `start` gets what the configuration read.
 std::vector<ConfigurationFinding> CheckRegFile(const RegFile& file, ReplayStart* start);
 
+// Every finding on a .reg file's bytes (already read by ParseRegFile) as
+// PenwickSetup judges them before it installs them (setup/installed_settings.h),
+// touch.dll standing for the device's own driver.
+std::vector<ConfigurationFinding> CheckAsInstalled(const std::string& bytes);
+
 #endif
