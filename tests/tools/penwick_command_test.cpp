@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "../trust/signing_support.h"
 #include "../trust/tiny_image.h"
 
 namespace fs = std::filesystem;
@@ -228,13 +229,13 @@ TEST_F(PenwickCommandTest, synth_then_replay_a_labelled_trace) {
 TEST_F(PenwickCommandTest, verify_names_the_signer_and_refuses_what_a_device_would_not_load) {
     const std::string certificates = PENWICK_TEST_CERTIFICATES;
     Bytes image = PlainImage();
-    std::ofstream(Path("unsigned.dll"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    WriteFile(Path("unsigned.dll"), image);
     for (const char* hash : {"sha1", "sha256"}) {
-        std::string sign = "osslsigncode sign -pkcs12 " + certificates + "/chain.p12 -pass penwick-test -h " +
-                           hash + " -in " + Path("unsigned.dll") + " -out " + Path(std::string(hash) + ".dll") +
-                           " >/dev/null";
-        ASSERT_EQ(system(sign.c_str()), 0) << sign;
+        std::string output;
+        Bytes signedImage = SignedImage(image, hash, certificates + "/chain.p12", "penwick-test",
+                                        dir_.string(), "", &output);
+        ASSERT_FALSE(signedImage.empty()) << output;
+        WriteFile(Path(std::string(hash) + ".dll"), signedImage);
     }
     ASSERT_EQ(Run("verify " + Path("sha1.dll")), 0) << err_;
     EXPECT_NE(out_.find("digest algorithm:  SHA-1\n"), std::string::npos) << out_;
