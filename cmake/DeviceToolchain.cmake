@@ -102,7 +102,7 @@ set(PENWICK_DEVICE_CXX_FLAGS
     -Wexit-time-destructors
     -internal-isystem ${PENWICK_DEVICE_CXX_HEADERS}
     -internal-isystem ${PENWICK_DEVICE_CXX_HEADERS}/i686-w64-mingw32
-    ${PENWICK_DEVICE_C_INCLUDES} -I ${PROJECT_SOURCE_DIR})
+    ${PENWICK_DEVICE_C_INCLUDES} -I ${PROJECT_SOURCE_DIR} -I ${PROJECT_BINARY_DIR})
 
 # Compiles each source with the given flags into the current binary folder;
 # the objects' paths go to `objects`.

@@ -10,7 +10,7 @@ endfunction()
 # The driver itself: plain procedural code without exceptions or RTTI.
 function(penwick_driver_code target)
     penwick_project_code(${target})
-    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
     target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
 endfunction()
 

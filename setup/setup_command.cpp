@@ -3,7 +3,7 @@
 #include "platform/ascii.h"
 #include "platform/setup_services.h"
 #include "setup/installation.h"
-#include "setup/setup_build.h"
+#include "penwick_version.h"
 #include "setup/setup_files.h"
 
 SetupCommand g_setupCommand;
@@ -126,7 +126,7 @@ void WriteLog(const char16_t* line) {
     char16_t header[512];
     uint32_t length = 0;
     SetupFormat(header, 512, &length, "PenwickSetup %a, %u-%2u-%2u %2u:%2u:%2u: \"%s\"\n",
-                kSetupVersion, now.year, now.month, now.day, now.hour, now.minute, now.second,
+                kPenwickVersion, now.year, now.month, now.day, now.hour, now.minute, now.second,
                 line);
     uint32_t size = SetupUtf8(header, length, c.logBytes, sizeof c.logBytes);
     size += SetupUtf8(g_setupReport.log, g_setupReport.logLength, c.logBytes + size,

@@ -6,12 +6,13 @@
 
 #include "commands/commands.h"
 #include "files/input.h"
+#include "penwick_version.h"
 
 int main(int argc, char** argv) {
-    CLI::App app{"penwick " PENWICK_VERSION
-                 ": see what Penwick's filter does to pen input, before any reboot",
+    const std::string name = std::string("penwick ") + kPenwickVersion;
+    CLI::App app{name + ": see what Penwick's filter does to pen input, before any reboot",
                  "penwick"};
-    app.set_version_flag("--version", "penwick " PENWICK_VERSION);
+    app.set_version_flag("--version", name);
     app.require_subcommand(1);
     AddReplayCommand(app);
     AddSynthCommand(app);
