@@ -82,6 +82,13 @@ int32_t SetupMoveFile(const char16_t* from, const char16_t* to);
 
 int32_t SetupDeleteFile(const char16_t* path);
 
+// The name (without the folder) of file number `index`, counting from 0, of
+// those in `folder` whose names begin with `prefix` (in any case):
+// kSetupErrorNoMoreItems past the last one, kSetupErrorMoreData when the
+// name does not fit `units` UTF-16 units.
+int32_t SetupFileInFolder(const char16_t* folder, const char16_t* prefix, uint32_t index,
+                          char16_t* name, uint32_t units);
+
 // Opens a file for reading from its start, or (`append`) for writing at its
 // end, creating it when it is not there.
 int32_t SetupOpenFile(const char16_t* path, bool append, SystemFile* file);
@@ -114,6 +121,12 @@ void SetupLocalTime(SystemDateTime* time);
 // not say is taken to. Desktop Windows plays a Windows Mobile device here,
 // so that what the installer refuses there is what it refuses on one.
 bool SetupPlatformChecksTrust(char16_t* platform, uint32_t units);
+
+// Claims the one run of PenwickSetup (or of its setup DLL) the device may
+// have at a time: false while another holds it. Held until the process
+// ends or SetupReleaseSingleRun.
+bool SetupClaimSingleRun(void);
+void SetupReleaseSingleRun(void);
 
 enum SetupAnswer { SetupAnswerYes, SetupAnswerNo, SetupAnswerCancel };
 

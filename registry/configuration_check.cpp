@@ -221,12 +221,25 @@ bool NamesPenwick(const char16_t* name) {
             file = c + 1;
         }
     }
-    const char16_t penwick[] = u"PENWICK.DLL";
-    int i = 0;
-    while (file[i] != 0 && penwick[i] != 0 && AsciiUpper(file[i]) == penwick[i]) {
-        i++;
+    uint32_t length = 0;
+    while (file[length] != 0) {
+        length++;
     }
-    return file[i] == 0 && (penwick[i] == 0 || i == 7);
+    auto startsWith = [file, length](const char16_t* text) {
+        uint32_t i = 0;
+        for (; text[i] != 0; i++) {
+            if (i == length || AsciiUpper(file[i]) != AsciiUpper(text[i])) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const uint32_t stem = sizeof kPenwickModuleStem / sizeof kPenwickModuleStem[0] - 1;
+    const uint32_t versioned =
+        sizeof kPenwickModuleVersioned / sizeof kPenwickModuleVersioned[0] - 1;
+    bool dll = length >= 4 && AsciiSameText(file + length - 4, ".dll");
+    return (startsWith(kPenwickModuleStem) && (length == stem || (length == stem + 4 && dll))) ||
+           (startsWith(kPenwickModuleVersioned) && length > versioned + 4 && dll);
 }
 
 bool ConfigurationReadsValue(const char16_t* name) {

@@ -120,8 +120,9 @@ int32_t CheckOriginalDriverName(const ConfigurationRegistry& registry, SystemKey
                                 ConfigurationDriverName* driver,
                                 ConfigurationFindingReport report, void* context);
 
-// Whether a terminated driver name is Penwick's own module, with or without
-// a folder and the ".dll" the loader adds.
+// Whether a terminated driver name is Penwick's own module under any of its
+// names (Penwick.dll, Penwick-VERSION.dll), with or without a folder, and
+// Penwick.dll also without the ".dll" the loader adds.
 bool NamesPenwick(const char16_t* name);
 
 // Whether the driver reads a value of this name from its key: OrigDriverName,

@@ -56,6 +56,13 @@ inline uint32_t ConfigurationCaptureLimit(bool read, uint32_t limit) {
     return limit > kCaptureLargestLimit ? kCaptureLargestLimit : limit;
 }
 
+// Penwick's module in the system's folder: Penwick.dll as it comes, and
+// installed under a name of each version's own, "Penwick-0.2.0.dll" (or
+// "Penwick-0.2.0-2.dll" beside a different file of that version), so that
+// an install never touches the module the host has loaded.
+const char16_t kPenwickModuleStem[] = u"Penwick";
+const char16_t kPenwickModuleVersioned[] = u"Penwick-";
+
 // The other values the driver reads from its key.
 const char16_t kOriginalDriverValue[] = u"OrigDriverName";
 const char16_t kCaptureFileValue[] = u"CaptureFile";

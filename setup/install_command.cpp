@@ -7,6 +7,7 @@
 #include "setup/installation_device.h"
 #include "setup/installation_journal.h"
 #include "setup/installed_settings.h"
+#include "penwick_version.h"
 #include "setup/setup_build.h"
 #include "setup/setup_files.h"
 
@@ -111,17 +112,38 @@ bool InstallCheckChosenSettings(InstallationVerdict* verdict) {
 
 // --- Writing -------------------------------------------------------------------
 
-// \Windows\Penwick.dll: the same bytes stay; a different file is moved aside,
-// so that it can be put back.
-bool InstallCopyPenwickFile(void) {
+// One of the names of this version's module in the system's folder: number
+// 1 is Penwick-VERSION.dll, the others Penwick-VERSION-N.dll.
+const int kPenwickNames = 9;
+
+bool InstallPenwickName(int n) {
     Installation& s = g_installation;
-    if (!SetupMakePath(s.penwickTarget, "%s\\%s", s.systemFolder, kPenwickFile) ||
-        !SetupMakePath(s.penwickAside, "%s\\Penwick.dll.old", s.systemFolder)) {
+    uint32_t length = 0;
+    SetupFormat(s.penwickName, kSetupPathUnits, &length, n == 1 ? "%s%a.dll" : "%s%a-%d.dll",
+                kPenwickModuleVersioned, kPenwickVersion, n);
+    if (!SetupMakePath(s.penwickTarget, "%s\\%s", s.systemFolder, s.penwickName)) {
         InstallationRecordFailure("the system's folder %s has too long a path", s.systemFolder);
         return false;
     }
-    uint32_t size = 0;
-    if (SetupFileSize(s.penwickTarget, &size) == 0) {
+    return true;
+}
+
+// \Windows\Penwick-VERSION.dll: a file of one of the version's names that
+// holds the same bytes stays; a different one (a rebuild of the version,
+// perhaps the module the host has loaded) is never touched: Penwick.dll
+// goes to the first name that is free.
+bool InstallCopyPenwickFile(void) {
+    Installation& s = g_installation;
+    int free = 0;
+    for (int n = 1; n <= kPenwickNames; n++) {
+        uint32_t size = 0;
+        if (!InstallPenwickName(n)) {
+            return false;
+        }
+        if (SetupFileSize(s.penwickTarget, &size) != 0) {
+            free = free == 0 ? n : free;
+            continue;
+        }
         int32_t same = 0;
         int32_t error = SetupCompareFiles(s.penwickSource, s.penwickTarget, &same);
         if (error != 0) {
@@ -133,20 +155,17 @@ bool InstallCopyPenwickFile(void) {
             SetupLog("%s holds the same bytes already", s.penwickTarget);
             return true;
         }
-        if (SetupFileSize(s.penwickAside, &size) == 0) {
-            InstallationRecordFailure("%s is in the way: delete it and try again", s.penwickAside);
-            return false;
-        }
-        error = SetupMoveFile(s.penwickTarget, s.penwickAside);
-        if (error != 0) {
-            InstallationRecordFailure(
-                "%s differs from the Penwick.dll beside the installer and cannot be replaced "
-                "(%a): uninstall, soft-reset and install again",
-                s.penwickTarget, SetupErrorWords(error));
-            return false;
-        }
-        s.penwickMovedAside = true;
-        SetupLog("moved %s aside to %s", s.penwickTarget, s.penwickAside);
+        SetupLog("%s differs from the Penwick.dll beside the installer: it stays", s.penwickTarget);
+    }
+    if (free == 0) {
+        InstallationRecordFailure(
+            "%s holds %d files of this version that differ from the Penwick.dll beside the "
+            "installer: soft-reset the device and install again, which deletes those not used",
+            s.systemFolder, kPenwickNames);
+        return false;
+    }
+    if (!InstallPenwickName(free)) {
+        return false;
     }
     s.penwickCopied = true;
     int32_t error = SetupCopyFile(s.penwickSource, s.penwickTarget);
@@ -234,18 +253,19 @@ InstallationResult InstallationInstall(const char16_t* settingsPath, bool untrus
     }
 
     // What was written, judged as the driver will read it. Installing again,
-    // DriverName names Penwick already: one check judges everything.
+    // DriverName names Penwick already: one check judges everything, and
+    // DriverName is switched only when it names another of Penwick's files.
     InstallationVerdict written = {!again, false, 0, 0, {}, false};
     InstallationVerdict switched = {false, false, 0, 0, {}, false};
     if (!InstallCopyPenwickFile() || !InstallWritePenwickKey(again) ||
-        !InstallationCheckWritten(&written) ||
-        (!again &&
-         (!JournalSwitchDriverName(kPenwickFile) || !InstallationCheckWritten(&switched)))) {
+        !InstallationCheckWritten(&written)) {
         return JournalUndoAfterFailure();
     }
-    if (s.penwickMovedAside && SetupDeleteFile(s.penwickAside) != 0) {
-        SetupLog("%s cannot be deleted; it is not used", s.penwickAside);
+    if (!AsciiSameText(s.touchDriver.name, s.penwickName) &&
+        (!JournalSwitchDriverName(s.penwickName) || !InstallationCheckWritten(&switched))) {
+        return JournalUndoAfterFailure();
     }
+    InstallationRemoveRetiredFiles(s.penwickName);
     InstallationCloseKeys();
     SetupOutcome("Penwick is installed: soft-reset the device to start it.");
     SetupOutcome("It forwards to %s, with %s.", s.forwardsTo,

@@ -20,9 +20,11 @@
 //                 Penwick, OrigDriverName the driver it forwards to, the
 //                 file's values and nothing left from before. A file lacking
 //                 a setting is refused. Nothing is written yet.
-//              3. Penwick.dll beside the installer goes to \Windows, unless
-//                 the same bytes are there already; a different file there
-//                 is moved aside first, never overwritten.
+//              3. Penwick.dll beside the installer goes to \Windows under a
+//                 name of this version's own (registry/registry_contract.h),
+//                 unless the same bytes are there already; a different
+//                 file there is never overwritten: the next name is taken.
+//                 The module the host loaded at boot is never touched.
 //              4. OrigDriverName (the old DriverName) and the settings are
 //                 written, each value's former state kept, and read back.
 //              5. The configuration check runs: the only error it may find
@@ -34,7 +36,8 @@
 //              Penwick.dll is deleted and the one moved aside put back.
 //   uninstall  DriverName goes back to OrigDriverName, only when that
 //              driver's file is there; Penwick's settings stay, unless
-//              purging, which deletes its key.
+//              purging, which deletes its key. Penwick's files that are not
+//              in use are deleted.
 //   status     what DriverName and OrigDriverName name, the check's verdict,
 //              the capture.
 //
@@ -59,7 +62,11 @@ enum InstallationResult {
     InstallationNothingChanged = 1,  // refused, or failed and undone
     InstallationUsage = 2,           // the command line was not understood
     InstallationNotUndone = 3,       // failed, and undoing it failed too
-    InstallationNoTouchInput = 4,    // status: the next boot leaves the device without touch input
+    // What status finds the next boot does, when Penwick does not filter
+    // as installed:
+    InstallationNoTouchInput = 4,    // the device is left without touch input
+    InstallationNotInstalled = 5,    // the touch driver is not Penwick
+    InstallationNotFiltering = 6,    // Penwick forwards every sample unfiltered (a check error)
 };
 
 // One write's undo: the value as it was before.
@@ -81,8 +88,8 @@ struct Installation {
     char16_t systemFolder[kSetupPathUnits];
     char16_t originalFile[kSetupPathUnits];   // the original driver's file
     char16_t penwickSource[kSetupPathUnits];  // Penwick.dll beside the installer
-    char16_t penwickTarget[kSetupPathUnits];  // \Windows\Penwick.dll
-    char16_t penwickAside[kSetupPathUnits];   // where a different one there is moved
+    char16_t penwickTarget[kSetupPathUnits];  // \Windows\Penwick-VERSION.dll
+    char16_t penwickName[kSetupPathUnits];    // its name, for DriverName
     char16_t settingsPath[kSetupPathUnits];   // empty: the built-in recommended settings
 
     ConfigurationDriverName touchDriver;     // DriverName
@@ -97,7 +104,6 @@ struct Installation {
     SystemKey penwickKey;
     bool penwickKeyCreated;
     bool penwickCopied;
-    bool penwickMovedAside;
     bool originalInRom;  // the original driver runs in place from ROM
     bool installedUntrusted;  // with /untrusted, though the device does not trust Penwick.dll
     int savedCount;

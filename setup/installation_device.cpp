@@ -247,6 +247,58 @@ bool InstallationFindPenwickSource(void) {
     return true;
 }
 
+void InstallationRemoveRetiredFiles(const char16_t* keep) {
+    Installation& s = g_installation;
+    char16_t kept[kSetupPathUnits];
+    if (!InstallationDriverFilePath(keep, kept)) {
+        return;
+    }
+    // The names first, then the deletions, which would renumber the files.
+    const uint32_t kMost = 16;
+    const uint32_t kNameUnits = 64;
+    char16_t names[kMost][kNameUnits];
+    uint32_t count = 0;
+    for (uint32_t i = 0; count < kMost; i++) {
+        int32_t error = SetupFileInFolder(s.systemFolder, kPenwickModuleStem, i, names[count],
+                                          kNameUnits);
+        if (error == kSetupErrorMoreData) {
+            continue;
+        }
+        if (error != 0) {
+            break;
+        }
+        // Penwick.dll.old: what an earlier installer moved aside.
+        char16_t* name = names[count];
+        uint32_t length = 0;
+        while (name[length] != 0) {
+            length++;
+        }
+        bool aside = length > 4 && AsciiSameText(name + length - 4, ".old");
+        if (aside) {
+            name[length - 4] = 0;
+        }
+        bool penwick = NamesPenwick(name);
+        if (aside) {
+            name[length - 4] = u'.';
+        }
+        count += penwick ? 1 : 0;
+    }
+    for (uint32_t i = 0; i < count; i++) {
+        char16_t path[kSetupPathUnits];
+        if (!SetupMakePath(path, "%s\\%s", s.systemFolder, names[i]) ||
+            AsciiSameText(path, kept)) {
+            continue;
+        }
+        int32_t error = SetupDeleteFile(path);
+        if (error == 0) {
+            SetupLog("deleted %s: an earlier install's, not used", path);
+        } else {
+            SetupLog("%s stays (%a): a later run after the next boot deletes it", path,
+                     SetupErrorWords(error));
+        }
+    }
+}
+
 // --- The check's verdict -----------------------------------------------------
 
 void InstallationCountFindings(const ConfigurationRegistry& registry,

@@ -56,6 +56,12 @@ bool InstallationFindDriverFile(const char16_t* name);
 // of it.
 bool InstallationFindPenwickSource(void);
 
+// Deletes Penwick's files in the system's folder that are not `keep` (a
+// driver name): earlier versions' modules, and Penwick.dll.old left by an
+// earlier installer. One in use (the module the host loaded) stays, for a
+// later run after the next boot; each is logged.
+void InstallationRemoveRetiredFiles(const char16_t* keep);
+
 // What the check found, counted; its findings go to the log.
 struct InstallationVerdict {
     bool beforeSwitch;  // DriverName is not switched yet: its finding is expected

@@ -123,11 +123,6 @@ bool JournalUndo(void) {
             all = false;
         }
     }
-    if (s.penwickMovedAside) {
-        int32_t error = SetupMoveFile(s.penwickAside, s.penwickTarget);
-        SetupLog(error == 0 ? "undo: %s put back" : "undo: %s cannot be put back", s.penwickTarget);
-        all = all && error == 0;
-    }
     return all;
 }
 

@@ -1,5 +1,7 @@
 #include "setup/setup_command.h"
 
+#include <string.h>
+
 #include "platform/ascii.h"
 #include "platform/setup_services.h"
 #include "setup/installation.h"
@@ -19,6 +21,7 @@ bool SplitWords(const char16_t* line) {
     c.count = 0;
     c.quiet = false;
     c.untrusted = false;
+    c.logFolder[0] = 0;
     while (*line != 0) {
         if (*line == u' ' || *line == u'\t') {
             line++;
@@ -45,6 +48,24 @@ bool SplitWords(const char16_t* line) {
             c.count--;
         }
     }
+    // "/log FOLDER", anywhere.
+    for (int i = 0; i < c.count; i++) {
+        if (Is(c.words[i], "/log")) {
+            if (i + 1 == c.count || c.words[i + 1][0] == 0) {
+                return false;
+            }
+            uint32_t length = 0;
+            SetupFormat(c.logFolder, kSetupPathUnits, &length, "%s", c.words[i + 1]);
+            while (length > 1 && c.logFolder[length - 1] == u'\\') {
+                c.logFolder[--length] = 0;
+            }
+            for (int k = i; k + 2 < c.count; k++) {
+                memcpy(c.words[k], c.words[k + 2], sizeof c.words[k]);
+            }
+            c.count -= 2;
+            i--;
+        }
+    }
     return true;
 }
 
@@ -52,7 +73,7 @@ InstallationResult Usage(const char16_t* line) {
     SetupOutcome("PenwickSetup does not understand \"%s\".", line);
     SetupOutcome(
         "Use: PenwickSetup install [SETTINGS.reg] [/untrusted] | uninstall [--purge] | status, "
-        "each with /quiet for no message box.");
+        "each with /quiet for no message box and /log FOLDER for the log's folder.");
     return InstallationUsage;
 }
 
@@ -91,9 +112,6 @@ InstallationResult Ask(void) {
 
 InstallationResult RunWords(const char16_t* line) {
     SetupCommand& c = g_setupCommand;
-    if (!SplitWords(line)) {
-        return Usage(line);
-    }
     if (c.count == 0) {
         return c.quiet ? Usage(line) : Ask();
     }
@@ -132,18 +150,57 @@ void WriteLog(const char16_t* line) {
     size += SetupUtf8(g_setupReport.log, g_setupReport.logLength, c.logBytes + size,
                       sizeof c.logBytes - size);
     char16_t path[kSetupPathUnits];
-    InstallationLogPath(path);
+    SetupLogPath(path);
     SetupAppendToFile(path, c.logBytes, size);
+}
+
+// The log of a run whose /log folder cannot be written goes to the
+// system's folder.
+bool LogFolderWritable(void) {
+    SetupCommand& c = g_setupCommand;
+    if (c.logFolder[0] == 0) {
+        return true;
+    }
+    char16_t path[kSetupPathUnits];
+    SetupLogPath(path);
+    int32_t error = SetupAppendToFile(path, "", 0);
+    if (error == 0) {
+        return true;
+    }
+    SetupOutcome("Nothing was changed: the log's folder %s cannot be written (%a).", c.logFolder,
+                 SetupErrorWords(error));
+    c.logFolder[0] = 0;
+    return false;
 }
 
 }  // namespace
 
+void SetupLogPath(char16_t path[kSetupPathUnits]) {
+    const SetupCommand& c = g_setupCommand;
+    if (c.logFolder[0] == 0 || !SetupMakePath(path, "%s\\PenwickSetup.log", c.logFolder)) {
+        InstallationLogPath(path);
+    }
+}
+
 int32_t SetupRun(const char16_t* commandLine) {
     SetupReportReset();
-    InstallationResult result = RunWords(commandLine);
+    InstallationResult result = InstallationNothingChanged;
+    if (!SetupClaimSingleRun()) {
+        g_setupCommand.logFolder[0] = 0;
+        SetupOutcome(
+            "Nothing was changed: another PenwickSetup (or a Penwick CAB's installation) is "
+            "running. Try again when it has finished.");
+    } else {
+        bool understood = SplitWords(commandLine);
+        result = !understood                   ? Usage(commandLine)
+                 : !LogFolderWritable() ? InstallationNothingChanged
+                                                   : RunWords(commandLine);
+        SetupReleaseSingleRun();
+    }
     WriteLog(commandLine);
     if (!g_setupCommand.quiet && g_setupReport.outcomeLength != 0) {
-        SetupShow(g_setupReport.outcome, result != InstallationDone);
+        SetupShow(g_setupReport.outcome,
+                  result != InstallationDone && result != InstallationNotInstalled);
     }
     return result;
 }

@@ -71,14 +71,14 @@ InstallationResult InstallationStatus(void) {
     if (s.penwickKey == nullptr && SetupOpenKey(kConfigurationKey, &s.penwickKey) != 0) {
         s.penwickKey = nullptr;
     }
-    // Penwick's file: the one DriverName names when it names Penwick.
+    // Penwick's file: the one DriverName names.
     char16_t penwick[kSetupPathUnits];
-    if (!installed || !InstallationDriverFilePath(s.touchDriver.name, penwick)) {
-        SetupMakePath(penwick, "%s\\%s", s.systemFolder, kPenwickFile);
-    }
-    bool there = StatusFileIsThere(penwick, &size);
-    SetupOutcome(there ? "%s: %u bytes." : "%s is not there.", penwick, size);
-    if (installed && !there) {
+    bool there = installed && InstallationDriverFilePath(s.touchDriver.name, penwick) &&
+                 StatusFileIsThere(penwick, &size);
+    if (there) {
+        SetupOutcome("%s: %u bytes.", penwick, size);
+    } else if (installed) {
+        SetupOutcome("%s is not there.", penwick);
         missing = penwick;
     }
     // Whether the host loads it at boot: unless it was installed with
@@ -110,7 +110,7 @@ InstallationResult InstallationStatus(void) {
 
     InstallationVerdict verdict = {false, false, 0, 0, {}, false};
     InstallationCountFindings(kInstallationRegistry, &verdict);
-    bool noTouchInput = missing != nullptr || untrusted;
+    bool noTouchInput = missing != nullptr || untrusted || s.touchDriver.name == nullptr;
     if (missing != nullptr) {
         SetupOutcome(
             "At the next boot Penwick does not filter and there is no touch input: %s is not "
@@ -162,5 +162,8 @@ InstallationResult InstallationStatus(void) {
         StatusSayUnreadValues();
     }
     InstallationCloseKeys();
-    return noTouchInput ? InstallationNoTouchInput : InstallationDone;
+    return noTouchInput          ? InstallationNoTouchInput
+           : !installed          ? InstallationNotInstalled
+           : verdict.errors != 0 ? InstallationNotFiltering
+                                 : InstallationDone;
 }

@@ -33,6 +33,7 @@ InstallationResult InstallationUninstall(bool purge) {
         if (purge && SetupOpenKey(kConfigurationKey, &s.penwickKey) == 0) {
             UninstallDeletePenwickKey();
         }
+        InstallationRemoveRetiredFiles(s.touchDriver.name);
         InstallationCloseKeys();
         return InstallationDone;
     }
@@ -54,7 +55,7 @@ InstallationResult InstallationUninstall(bool purge) {
             "deletes them).",
             kConfigurationKey);
     }
-    SetupOutcome("After the soft reset, \\Windows\\Penwick.dll is not used and may be deleted.");
+    InstallationRemoveRetiredFiles(s.originalDriver.name);
     InstallationCloseKeys();
     return InstallationDone;
 }

@@ -22,6 +22,19 @@ const unsigned kMbOk = 0x0, kMbYesNoCancel = 0x3, kMbYesNo = 0x4;
 const unsigned kMbIconError = 0x10, kMbIconQuestion = 0x20, kMbIconInformation = 0x40;
 const unsigned kMbSetForeground = 0x10000;
 const int kIdYes = 6, kIdNo = 7;
+const DWORD kErrorAlreadyExists = 183;
+
+// WIN32_FIND_DATA as Windows CE lays it out: an object id, and no short name.
+struct FindData {
+    DWORD attributes;
+    DWORD times[6];
+    DWORD sizeHigh;
+    DWORD sizeLow;
+    DWORD objectId;
+    char16_t name[260];
+};
+
+HANDLE g_singleRun;
 
 }  // namespace
 
@@ -54,6 +67,12 @@ extern BOOL (*const coredllDeleteFileW)(LPCWSTR name) __asm__("__imp_DeleteFileW
 extern DWORD (*const coredllGetLastError)(void) __asm__("__imp_GetLastError");
 extern DWORD (*const coredllGetModuleFileNameW)(HANDLE module, char16_t* name,
                                                 DWORD units) __asm__("__imp_GetModuleFileNameW");
+extern HANDLE (*const coredllFindFirstFileW)(LPCWSTR pattern,
+                                             FindData* found) __asm__("__imp_FindFirstFileW");
+extern BOOL (*const coredllFindNextFileW)(HANDLE find, FindData* found) __asm__("__imp_FindNextFileW");
+extern BOOL (*const coredllFindClose)(HANDLE find) __asm__("__imp_FindClose");
+extern HANDLE (*const coredllCreateMutexW)(void* security, BOOL owned,
+                                           LPCWSTR name) __asm__("__imp_CreateMutexW");
 extern BOOL (*const coredllSystemParametersInfoW)(unsigned action, unsigned parameter, void* data,
                                                   unsigned update) __asm__("__imp_SystemParametersInfoW");
 extern int (*const coredllMessageBoxW)(HANDLE window, LPCWSTR text, LPCWSTR caption,
@@ -176,6 +195,41 @@ int32_t SetupMoveFile(const char16_t* from, const char16_t* to) {
 
 int32_t SetupDeleteFile(const char16_t* path) { return coredllDeleteFileW(path) ? 0 : LastError(); }
 
+int32_t SetupFileInFolder(const char16_t* folder, const char16_t* prefix, uint32_t index,
+                          char16_t* name, uint32_t units) {
+    char16_t pattern[260];
+    uint32_t length = 0;
+    const char16_t* const parts[] = {folder, u"\\", prefix, u"*"};
+    for (const char16_t* part : parts) {
+        for (; *part != 0; part++) {
+            if (length + 1 == sizeof pattern / sizeof pattern[0]) {
+                return kSetupErrorNoMoreItems;
+            }
+            pattern[length++] = *part;
+        }
+    }
+    pattern[length] = 0;
+    FindData found;
+    HANDLE find = coredllFindFirstFileW(pattern, &found);
+    if (find == kInvalidHandleValue) {
+        return kSetupErrorNoMoreItems;
+    }
+    int32_t result = kSetupErrorNoMoreItems;
+    do {
+        if ((found.attributes & kFileAttributeDirectory) == 0 && index-- == 0) {
+            uint32_t i = 0;
+            for (; i < units && found.name[i] != 0; i++) {
+                name[i] = found.name[i];
+            }
+            result = i < units ? 0 : kSetupErrorMoreData;
+            name[i < units ? i : 0] = 0;
+            break;
+        }
+    } while (coredllFindNextFileW(find, &found));
+    coredllFindClose(find);
+    return result;
+}
+
 int32_t SetupOpenFile(const char16_t* path, bool append, SystemFile* file) {
     HANDLE opened = append ? coredllCreateFileW(path, kGenericWrite, kFileShareRead, nullptr,
                                                 kOpenAlways, kFileAttributeNormal, nullptr)
@@ -232,6 +286,23 @@ void SetupLocalTime(SystemDateTime* time) {
     SYSTEMTIME now;
     coredllGetLocalTime(&now);
     *time = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+bool SetupClaimSingleRun(void) {
+    g_singleRun = coredllCreateMutexW(nullptr, 0, u"PenwickSetup");
+    if (g_singleRun != nullptr && coredllGetLastError() == kErrorAlreadyExists) {
+        coredllCloseHandle(g_singleRun);
+        g_singleRun = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void SetupReleaseSingleRun(void) {
+    if (g_singleRun != nullptr) {
+        coredllCloseHandle(g_singleRun);
+        g_singleRun = nullptr;
+    }
 }
 
 SetupAnswer SetupAsk(const char16_t* question, bool cancel) {

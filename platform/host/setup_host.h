@@ -33,6 +33,9 @@ struct HostSetup {
     // Every write to the store (a registry value, a file) takes its bytes
     // from g_hostSystem.storeRoom; more than is left fails: the store is full.
     int openFiles = 0;  // opened and not yet closed
+    // Another PenwickSetup runs: the one run cannot be claimed.
+    bool anotherRun = false;
+    bool runClaimed = false;
     // What the system says of its platform type; empty: it says nothing.
     std::u16string platformType = u"PocketPC";
 

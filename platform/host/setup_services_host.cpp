@@ -238,6 +238,20 @@ int32_t SetupDeleteFile(const char16_t* path) {
     return 0;
 }
 
+int32_t SetupFileInFolder(const char16_t* folder, const char16_t* prefix, uint32_t index,
+                          char16_t* name, uint32_t units) {
+    const std::u16string inFolder = HostFolded(std::u16string(folder) + u"\\");
+    const std::u16string start = inFolder + HostFolded(prefix);
+    for (const auto& [path, bytes] : g_hostSystem.files) {
+        std::u16string folded = HostFolded(path);
+        if (folded.compare(0, start.size(), start) == 0 &&
+            folded.find(u'\\', inFolder.size()) == std::u16string::npos && index-- == 0) {
+            return GiveName(path.substr(inFolder.size()), name, units);
+        }
+    }
+    return kSetupErrorNoMoreItems;
+}
+
 // Files are handed out as 1-based indexes into the list of open files.
 int32_t SetupOpenFile(const char16_t* path, bool append, SystemFile* file) {
     if (append && IsInUse(path)) {
@@ -296,6 +310,13 @@ void SetupSystemFolder(char16_t* folder, uint32_t units) {
 }
 
 void SetupLocalTime(SystemDateTime* time) { *time = g_hostSetup.now; }
+
+bool SetupClaimSingleRun(void) {
+    g_hostSetup.runClaimed = !g_hostSetup.anotherRun;
+    return g_hostSetup.runClaimed;
+}
+
+void SetupReleaseSingleRun(void) { g_hostSetup.runClaimed = false; }
 
 SetupAnswer SetupAsk(const char16_t* question, bool cancel) {
     g_hostSetup.questions.push_back(question);

@@ -137,6 +137,31 @@ int32_t SetupMoveFile(const char16_t* from, const char16_t* to) {
 
 int32_t SetupDeleteFile(const char16_t* path) { return DeleteFileW(Wide(path)) ? 0 : LastError(); }
 
+int32_t SetupFileInFolder(const char16_t* folder, const char16_t* prefix, uint32_t index,
+                          char16_t* name, uint32_t units) {
+    wchar_t pattern[MAX_PATH];
+    if (wsprintfW(pattern, L"%ls\\%ls*", Wide(folder), Wide(prefix)) >= MAX_PATH - 1) {
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(pattern, &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        return kSetupErrorNoMoreItems;
+    }
+    int32_t result = kSetupErrorNoMoreItems;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && index-- == 0) {
+            result = lstrlenW(found.cFileName) < static_cast<int>(units) ? 0 : kSetupErrorMoreData;
+            if (result == 0) {
+                CopyText(found.cFileName, name, units);
+            }
+            break;
+        }
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    return result;
+}
+
 int32_t SetupOpenFile(const char16_t* path, bool append, SystemFile* file) {
     HANDLE opened = append ? CreateFileW(Wide(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)
@@ -193,6 +218,27 @@ void SetupLocalTime(SystemDateTime* time) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     *time = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
+namespace {
+HANDLE g_singleRun;
+}
+
+bool SetupClaimSingleRun(void) {
+    g_singleRun = CreateMutexW(nullptr, FALSE, L"PenwickSetup");
+    if (g_singleRun != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(g_singleRun);
+        g_singleRun = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void SetupReleaseSingleRun(void) {
+    if (g_singleRun != nullptr) {
+        CloseHandle(g_singleRun);
+        g_singleRun = nullptr;
+    }
 }
 
 SetupAnswer SetupAsk(const char16_t* question, bool cancel) {

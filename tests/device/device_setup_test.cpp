@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "device_loader.h"
+#include "penwick_version.h"
 
 namespace {
 
@@ -232,7 +233,77 @@ uint32_t GetFileSize(void* handle, uint32_t*) {
 
 int FlushFileBuffers(void* handle) { return FileOf(handle) != nullptr; }
 
+// FindFirstFileW's "FOLDER\PREFIX*", and the mutex of one run at a time.
+struct FindData {
+    uint32_t attributes;
+    uint32_t times[6];
+    uint32_t sizeHigh, sizeLow, objectId;
+    char16_t name[260];
+};
+const uintptr_t kFindHandle = 0x10000, kMutexHandle = 0x20000;
+std::vector<std::string> g_found;  // what the open find has left to give
+bool g_findOpen = false, g_mutexOpen = false;
+
+int FindNextFileW(void* handle, FindData* found) {
+    if (reinterpret_cast<uintptr_t>(handle) != kFindHandle || !g_findOpen) {
+        g_misuse.push_back("FindNextFileW of no find");
+        return 0;
+    }
+    if (g_found.empty()) {
+        return Fail(18), 0;  // ERROR_NO_MORE_FILES
+    }
+    *found = {};
+    for (size_t i = 0; i < g_found.front().size() && i < 259; i++) {
+        found->name[i] = static_cast<char16_t>(g_found.front()[i]);
+    }
+    found->attributes = 0x80;
+    g_found.erase(g_found.begin());
+    return 1;
+}
+
+void* FindFirstFileW(const char16_t* pattern, FindData* found) {
+    std::string start = Upper(Narrow(pattern));
+    if (g_findOpen || start.empty() || start.back() != '*') {
+        g_misuse.push_back("FindFirstFileW " + start);
+        return reinterpret_cast<void*>(-1);
+    }
+    start.pop_back();
+    size_t folder = start.rfind('\\') + 1;
+    g_found.clear();
+    for (const auto& [path, bytes] : g_files) {
+        if (path.compare(0, start.size(), start) == 0 &&
+            path.find('\\', folder) == std::string::npos) {
+            g_found.push_back(path.substr(folder));
+        }
+    }
+    g_findOpen = true;
+    if (!FindNextFileW(reinterpret_cast<void*>(kFindHandle), found)) {
+        g_findOpen = false;
+        return reinterpret_cast<void*>(-1);
+    }
+    return reinterpret_cast<void*>(kFindHandle);
+}
+
+int FindClose(void* handle) {
+    bool open = reinterpret_cast<uintptr_t>(handle) == kFindHandle && g_findOpen;
+    g_findOpen = false;
+    return open || (g_misuse.push_back("FindClose of no find"), 0);
+}
+
+void* CreateMutexW(void*, int owned, const char16_t* name) {
+    if (owned || Narrow(name) != "PenwickSetup" || g_mutexOpen) {
+        g_misuse.push_back("CreateMutexW");
+    }
+    g_mutexOpen = true;
+    g_lastError = 0;
+    return reinterpret_cast<void*>(kMutexHandle);
+}
+
 int CloseHandle(void* handle) {
+    if (reinterpret_cast<uintptr_t>(handle) == kMutexHandle && g_mutexOpen) {
+        g_mutexOpen = false;
+        return 1;
+    }
     OpenFile* file = FileOf(handle);
     if (file == nullptr) {
         g_misuse.push_back("CloseHandle of a file not open");
@@ -323,6 +394,10 @@ const std::map<std::string, void*> kCoredll = {
     {"GetFileSize", reinterpret_cast<void*>(GetFileSize)},
     {"FlushFileBuffers", reinterpret_cast<void*>(FlushFileBuffers)},
     {"CloseHandle", reinterpret_cast<void*>(CloseHandle)},
+    {"FindFirstFileW", reinterpret_cast<void*>(FindFirstFileW)},
+    {"FindNextFileW", reinterpret_cast<void*>(FindNextFileW)},
+    {"FindClose", reinterpret_cast<void*>(FindClose)},
+    {"CreateMutexW", reinterpret_cast<void*>(CreateMutexW)},
     {"GetFileAttributesW", reinterpret_cast<void*>(GetFileAttributesW)},
     {"CopyFileW", reinterpret_cast<void*>(CopyFileW)},
     {"MoveFileW", reinterpret_cast<void*>(MoveFileW)},
@@ -448,14 +523,15 @@ int main(int argc, char** argv) {
            "the log says why:\n" + g_files["\\WINDOWS\\PENWICKSETUP.LOG"]);
 
     // The recommended settings built into the program.
+    const std::string installed = std::string("Penwick-") + kPenwickVersion + ".dll";
     Expect(run(u"install /quiet") == 0, "install succeeds");
-    Expect(g_registry[kTouch]["DRIVERNAME"].data == Utf16("Penwick.dll"),
-           "DriverName names Penwick.dll");
+    Expect(g_registry[kTouch]["DRIVERNAME"].data == Utf16(installed),
+           "DriverName names " + installed);
     auto written = g_registry[kPenwick];
     Expect(written["ORIGDRIVERNAME"].data == Utf16("touch.dll"), "OrigDriverName names touch.dll");
     written.erase("ORIGDRIVERNAME");
     Expect(written == DwordsOf(ReadFileBytes(argv[3])), "the settings are those of install.reg");
-    Expect(g_files["\\WINDOWS\\PENWICK.DLL"] == penwick, "Penwick.dll is in \\Windows");
+    Expect(g_files["\\WINDOWS\\" + Upper(installed)] == penwick, installed + " is in \\Windows");
 
     // Status, in a message box: the program's own decimal numbers, and a
     // value nothing reads.
@@ -465,9 +541,9 @@ int main(int argc, char** argv) {
     std::string digest = digestAt == std::string::npos ? "" : installLog.substr(digestAt + 13, 40);
     Expect(run(u"status") == 0 && g_boxes.size() == 1, "status shows one message box");
     std::string status =
-        "Penwick 65600: Penwick is installed: DriverName names Penwick.dll.\n"
+        "Penwick 65600: Penwick is installed: DriverName names " + installed + ".\n"
         "It forwards to touch.dll (\\Windows\\touch.dll).\n"
-        "\\Windows\\Penwick.dll: " +
+        "\\Windows\\" + installed + ": " +
         std::to_string(penwick.size()) +
         " bytes.\n"
         "Penwick.dll is signed (SHA-1 digest " + digest + ") by CN=Penwick test developer, "
@@ -487,15 +563,15 @@ int main(int argc, char** argv) {
     // A touch driver that runs in place from ROM, as many devices have it.
     g_files.erase("\\WINDOWS\\TOUCH.DLL");
     g_romModules.insert("\\WINDOWS\\TOUCH.DLL");
-    Expect(run(u"install /quiet") == 0 &&
-               g_registry[kTouch]["DRIVERNAME"].data == Utf16("Penwick.dll"),
+    Expect(run(u"install /quiet") == 0 && g_registry[kTouch]["DRIVERNAME"].data == Utf16(installed),
            "install in front of a touch driver in ROM succeeds");
     Expect(run(u"uninstall /quiet") == 0 &&
                g_registry[kTouch]["DRIVERNAME"].data == Utf16("touch.dll"),
            "uninstall gives back the touch driver in ROM");
 
     const std::string& log = g_files["\\WINDOWS\\PENWICKSETUP.LOG"];
-    Expect(log.find("PenwickSetup 0.1.0, 2026-12-09 10:30:05: \"install /quiet\"\ninstall\n") !=
+    Expect(log.find("PenwickSetup " + std::string(kPenwickVersion) +
+                    ", 2026-12-09 10:30:05: \"install /quiet\"\ninstall\n") !=
                std::string::npos,
            "the log dates each run");
     for (const std::string& key : g_openKeys) {

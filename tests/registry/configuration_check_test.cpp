@@ -85,6 +85,10 @@ INSTANTIATE_TEST_SUITE_P(
                   FindingDriverNameUnterminated, true, 0, {{u"OrigDriverName", 1, {0x74, 0, 0x73, 0}}}},
         CheckCase{"original_driver_is_penwick", "\"OrigDriverName\"=\"\\\\Windows\\\\PENWICK.DLL\"\n" + kSettings,
                   kPenwickDriver, FindingDriverNameIsPenwick, true, 0},
+        // The name an install gives each version's module.
+        CheckCase{"original_driver_is_installed_penwick",
+                  "\"OrigDriverName\"=\"Penwick-0.2.0-2.DLL\"\n" + kSettings, kPenwickDriver,
+                  FindingDriverNameIsPenwick, true, 0},
         // Legal but useless: warnings, and the settings they name.
         CheckCase{"negative_length", kDriver + Setting("LowSpeed", "dword:fffffff4"), kPenwickDriver,
                   FindingLengthNegative, false, 12},

@@ -15,9 +15,9 @@ TEST_F(SetupTest, install_binds_the_driver_it_replaces_writes_the_settings_and_s
     EXPECT_EQ(Outcome(),
               "Penwick is installed: soft-reset the device to start it.\n"
               "It forwards to touch.dll, with the recommended settings.");
-    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "Penwick.dll");
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), Narrow(kInstalledName));
     EXPECT_EQ(StoredString(kPenwick, u"OrigDriverName"), "touch.dll");
-    EXPECT_EQ(*HostFindFile(u"\\Windows\\Penwick.dll"), kPenwickBytes);
+    EXPECT_EQ(*HostFindFile(kInstalled), kPenwickBytes);
     EXPECT_EQ(*HostFindFile(u"\\Windows\\touch.dll"), kTouchBytes);
     // The driver, at the next boot, loads touch.dll and filters with the
     // recommended settings.
@@ -43,7 +43,7 @@ TEST_F(SetupTest, install_binds_the_driver_it_replaces_writes_the_settings_and_s
     // DriverName is the last thing written, after the check.
     std::string log = Log();
     EXPECT_LT(log.find("wrote OrigDriverName = touch.dll"), log.find("check: no error but"));
-    EXPECT_LT(log.find("check: no error but"), log.find("wrote DriverName = Penwick.dll"));
+    EXPECT_LT(log.find("check: no error but"), log.find(Installed("wrote DriverName = {penwick}")));
     EXPECT_EQ(log.find("wrote", log.find("wrote DriverName")), log.find("wrote DriverName"));
 }
 
@@ -91,25 +91,47 @@ TEST_F(SetupTest, installing_again_keeps_the_original_driver_and_rewrites_the_se
     // The same bytes, over two blocks compared.
     std::string built = kPenwickBytes + std::string(512, 'p');
     g_hostSystem.files[kBeside + u"Penwick.dll"] = built;
-    g_hostSystem.files[u"\\Windows\\Penwick.dll"] = built;
+    g_hostSystem.files[kInstalled] = built;
     g_hostSystem.files[u"\\Windows\\oem_touch.dll"] = kTouchBytes;
-    g_hostSetup.filesInUse.insert(u"\\Windows\\Penwick.dll");  // the host has loaded it
+    g_hostSetup.filesInUse.insert(kInstalled);  // the host has loaded it
     ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
-    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "Penwick.dll");
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), Narrow(kInstalledName));
     EXPECT_EQ(StoredString(kPenwick, u"OrigDriverName"), "oem_touch.dll");
     EXPECT_NE(*HostFindRegistryValue(kPenwick, u"MaxDirDiff"), (std::vector<uint8_t>{60, 0, 0, 0}));
     EXPECT_NE(Log().find("holds the same bytes already"), std::string::npos);
     EXPECT_EQ(CheckErrors(), 0);
 }
 
-TEST_F(SetupTest, a_different_penwick_dll_that_is_not_in_use_is_replaced) {
-    // They differ in the last byte of the third block compared.
+// An upgrade over an earlier Penwick that the host has loaded, with files of
+// earlier installs about: one pass, and the loaded module is never touched.
+TEST_F(SetupTest, an_upgrade_takes_a_name_of_its_own_and_a_later_run_deletes_the_loaded_module) {
+    PreviouslyInstalled(u"touch.dll");
+    HostSetRegistryString(kTouch, u"DriverName", u"Penwick.dll");
+    g_hostSystem.files[u"\\Windows\\Penwick.dll"] = "an older Penwick.dll";
+    g_hostSetup.filesInUse.insert(u"\\Windows\\Penwick.dll");  // the host has loaded it
+    g_hostSystem.files[u"\\Windows\\Penwick.dll.old"] = "an even older one";
+    g_hostSystem.files[u"\\Windows\\PenwickTouch.dll"] = "not Penwick's";
+    // A rebuild of this version, differing in the last byte of the third
+    // block compared.
     std::string built = kPenwickBytes + std::string(1500 - kPenwickBytes.size(), 'p');
     g_hostSystem.files[kBeside + u"Penwick.dll"] = built;
-    g_hostSystem.files[u"\\Windows\\Penwick.dll"] = built.substr(0, 1499) + 'o';
+    g_hostSystem.files[kInstalled] = built.substr(0, 1499) + 'o';
+    const std::u16string second = kInstalled.substr(0, kInstalled.size() - 4) + u"-2.dll";
     ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
-    EXPECT_EQ(*HostFindFile(u"\\Windows\\Penwick.dll"), built);
+    EXPECT_EQ("\\Windows\\" + StoredString(kTouch, u"DriverName"), Narrow(second));
+    EXPECT_EQ(*HostFindFile(second), built);
+    EXPECT_EQ(StoredString(kPenwick, u"OrigDriverName"), "touch.dll");
+    EXPECT_EQ(*HostFindFile(u"\\Windows\\Penwick.dll"), "an older Penwick.dll");
     EXPECT_EQ(HostFindFile(u"\\Windows\\Penwick.dll.old"), nullptr);
+    EXPECT_EQ(HostFindFile(kInstalled), nullptr);
+    EXPECT_EQ(*HostFindFile(u"\\Windows\\PenwickTouch.dll"), "not Penwick's");
+    EXPECT_EQ(CheckErrors(), 0);
+    // After the next boot, the next run deletes the module loaded before.
+    g_hostSetup.filesInUse.clear();
+    ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
+    EXPECT_EQ("\\Windows\\" + StoredString(kTouch, u"DriverName"), Narrow(second));
+    EXPECT_EQ(HostFindFile(u"\\Windows\\Penwick.dll"), nullptr);
+    EXPECT_EQ(*HostFindFile(second), built);
 }
 
 TEST_F(SetupTest, a_warning_of_the_check_is_said_and_does_not_stop_the_install) {
@@ -126,7 +148,7 @@ TEST_F(SetupTest, a_touch_driver_that_runs_from_rom_is_installed_in_front_of_and
     g_hostSetup.romModules.insert(u"\\WINDOWS\\TOUCH.DLL");
     ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
     EXPECT_EQ(StoredString(kPenwick, u"OrigDriverName"), "touch.dll");
-    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "Penwick.dll");
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), Narrow(kInstalledName));
     ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone) << Outcome();
     EXPECT_EQ(StoredString(kTouch, u"DriverName"), "touch.dll");
 }
@@ -211,21 +233,19 @@ const Refusal kInstallRefusals[] = {
      u"install",
      "\\Storage Card\\Penwick\\Penwick.dll is not a whole module (511 bytes): copy it from the "
      "package again."},
-    {"a_penwick_dll_in_use_that_differs",
+    {"every_name_of_the_version_taken_by_other_files",
      [] {
          PreviouslyInstalled(u"touch.dll");
-         g_hostSystem.files[u"\\Windows\\Penwick.dll"] = "an older Penwick.dll";
-         g_hostSetup.filesInUse.insert(u"\\Windows\\Penwick.dll");
+         const std::u16string stem = kInstalled.substr(0, kInstalled.size() - 4);
+         g_hostSystem.files[kInstalled] = "a rebuild in use";
+         g_hostSetup.filesInUse.insert(kInstalled);
+         for (char16_t n = u'2'; n <= u'9'; n++) {
+             g_hostSystem.files[stem + u"-" + n + u".dll"] = "another rebuild";
+         }
      },
      u"install",
-     "\\Windows\\Penwick.dll differs from the Penwick.dll beside the installer and cannot be "
-     "replaced (it is in use): uninstall, soft-reset and install again."},
-    {"a_penwick_dll_old_in_the_way",
-     [] {
-         g_hostSystem.files[u"\\Windows\\Penwick.dll"] = "an older Penwick.dll";
-         g_hostSystem.files[u"\\Windows\\Penwick.dll.old"] = "an even older one";
-     },
-     u"install", "\\Windows\\Penwick.dll.old is in the way: delete it and try again."},
+     "\\Windows holds 9 files of this version that differ from the Penwick.dll beside the "
+     "installer: soft-reset the device and install again, which deletes those not used."},
     {"settings_file_named_is_not_there", [] {}, u"install nothing.reg",
      "the settings file \\Storage Card\\Penwick\\nothing.reg cannot be read (it is not there)."},
     {"settings_file_too_large", [] { SetSettings(std::string(16385, ';')); }, u"install",
@@ -282,13 +302,13 @@ const Refusal kInstallRefusals[] = {
      "DriverName cannot be written under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH (access is "
      "denied)."},
     {"a_full_store_for_penwick_dll", [] { g_hostSystem.storeRoom = kPenwickBytes.size() - 1; },
-     u"install", "Penwick.dll cannot be copied to \\Windows\\Penwick.dll (the store is full)."},
-    {"a_full_store_for_penwick_dll_over_an_older_one",
+     u"install", "Penwick.dll cannot be copied to \\Windows\\{penwick} (the store is full)."},
+    {"a_full_store_for_penwick_dll_beside_an_older_one",
      [] {
          g_hostSystem.files[u"\\Windows\\Penwick.dll"] = "an older Penwick.dll";
          g_hostSystem.storeRoom = kPenwickBytes.size() - 1;
      },
-     u"install", "Penwick.dll cannot be copied to \\Windows\\Penwick.dll (the store is full)."},
+     u"install", "Penwick.dll cannot be copied to \\Windows\\{penwick} (the store is full)."},
     {"a_full_store_for_the_settings",
      // Penwick.dll, OrigDriverName (20 bytes), LowSpeed and MinDirSpeed fit.
      [] { g_hostSystem.storeRoom = kPenwickBytes.size() + 28; }, u"install",
@@ -302,7 +322,7 @@ TEST_P(RefusalTest, ends_with_one_line_why_and_nothing_changed) {
     GetParam().arrange();
     DeviceState before = CurrentState();
     EXPECT_EQ(Run(GetParam().command + u" /quiet"), InstallationNothingChanged);
-    EXPECT_EQ(Outcome(), std::string("Nothing was changed: ") + GetParam().why);
+    EXPECT_EQ(Outcome(), "Nothing was changed: " + Installed(GetParam().why));
     DeviceState after = CurrentState();
     EXPECT_TRUE(after == before) << "before:\n"
                                  << Describe(before) << "after:\n"
@@ -399,8 +419,17 @@ TEST_F(SetupTest, uninstall_switches_back_and_keeps_the_settings) {
         "Penwick is uninstalled: the touch driver is touch.dll again from the next boot. "
         "Soft-reset the device.\n"
         "Penwick's settings stay under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick "
-        "(uninstall --purge deletes them).\n"
-        "After the soft reset, \\Windows\\Penwick.dll is not used and may be deleted.");
+        "(uninstall --purge deletes them).");
+    // Penwick's module is not in use, or the host has loaded it: it is
+    // deleted, or a later run deletes it.
+    EXPECT_EQ(HostFindFile(kInstalled), nullptr);
+    PreviouslyInstalled(u"touch.dll");
+    g_hostSetup.filesInUse.insert(kInstalled);
+    ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone) << Outcome();
+    EXPECT_NE(HostFindFile(kInstalled), nullptr);
+    g_hostSetup.filesInUse.clear();
+    ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone) << Outcome();
+    EXPECT_EQ(HostFindFile(kInstalled), nullptr);
 }
 
 TEST_F(SetupTest, uninstall_purge_deletes_penwicks_key) {
@@ -408,7 +437,7 @@ TEST_F(SetupTest, uninstall_purge_deletes_penwicks_key) {
     ASSERT_EQ(Run(u"uninstall --purge /quiet"), InstallationDone) << Outcome();
     EXPECT_EQ(StoredString(kTouch, u"DriverName"), "touch.dll");
     EXPECT_EQ(g_hostSystem.registry.count(u"HARDWARE\\DEVICEMAP\\TOUCH\\PENWICK"), 0u);
-    EXPECT_NE(Outcome().find("\nPenwick's settings are deleted.\n"), std::string::npos);
+    EXPECT_NE(Outcome().find("\nPenwick's settings are deleted."), std::string::npos);
 }
 
 TEST_F(SetupTest, uninstall_when_not_installed_changes_nothing_but_purges_when_asked) {
@@ -425,7 +454,7 @@ TEST_F(SetupTest, uninstall_when_not_installed_changes_nothing_but_purges_when_a
 const Refusal kUninstallRefusals[] = {
     {"original_driver_missing", [] { PreviouslyInstalled(u"oem_touch.dll"); }, u"uninstall",
      "the driver oem_touch.dll is not there as \\Windows\\oem_touch.dll (it is not there)."},
-    {"original_driver_name_names_penwick", [] { PreviouslyInstalled(u"Penwick.dll"); },
+    {"original_driver_name_names_penwick", [] { PreviouslyInstalled(kInstalledName); },
      u"uninstall",
      "DriverName names Penwick, and OrigDriverName names Penwick itself: Penwick refuses to load "
      "and there is no touch input."},
@@ -452,15 +481,18 @@ TEST_F(SetupTest, status_says_what_is_installed_what_it_forwards_to_the_verdict_
     DeviceState before = CurrentState();
     ASSERT_EQ(Run(u"status /quiet"), InstallationDone);
     EXPECT_EQ(Outcome(),
-              "Penwick is installed: DriverName names Penwick.dll.\n"
+              Installed("Penwick is installed: DriverName names {penwick}.\n"
               "It forwards to touch.dll (\\Windows\\touch.dll).\n"
-              "\\Windows\\Penwick.dll: 512 bytes.\n"
+              "\\Windows\\{penwick}: 512 bytes.\n"
               "Penwick.dll: it is not a module the device could load: its headers cannot be "
               "read.\n"
               "At the next boot Penwick filters (the check finds no error, 0 warnings).\n"
               "Capture is on, into \\My Documents\\penwick-capture.csv: 1234 bytes of at most "
-              "67108864.");
+              "67108864."));
     EXPECT_TRUE(CurrentState() == before);
+    // A setting stored as a string: Penwick forwards every sample unfiltered.
+    HostSetRegistryString(kPenwick, u"LowSpeed", u"3");
+    EXPECT_EQ(Run(u"status /quiet"), InstallationNotFiltering);
 }
 
 TEST_F(SetupTest, status_says_there_is_no_touch_input_when_a_driver_file_is_missing) {
@@ -494,6 +526,7 @@ TEST_F(SetupTest, status_says_there_is_no_touch_input_when_a_driver_file_is_miss
         PreviouslyInstalled(u"touch.dll");
         HostSetRegistryString(kTouch, u"DriverName", m.driverName);
         g_hostSystem.files[u"\\Windows\\touch.dll"] = kTouchBytes;
+        g_hostSystem.files[u"\\Windows\\Penwick.dll"] = kPenwickBytes;
         g_hostSystem.files.erase(m.deleted);
         ASSERT_EQ(Run(u"status /quiet"), InstallationNoTouchInput);
         std::string outcome = Outcome();
@@ -518,7 +551,7 @@ TEST_F(SetupTest, status_after_uninstall_says_capture_is_off_though_its_settings
     PreviouslyInstalled(u"touch.dll");
     HostSetRegistryString(kPenwick, u"CaptureFile", u"\\My Documents\\penwick-capture.csv");
     ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone);
-    ASSERT_EQ(Run(u"status /quiet"), InstallationDone);
+    ASSERT_EQ(Run(u"status /quiet"), InstallationNotInstalled);
     EXPECT_EQ(Outcome().substr(Outcome().rfind('\n') + 1), "Capture is off.");
     // Installed again, the capture is on again.
     ASSERT_EQ(Run(u"install /quiet"), InstallationDone);
@@ -530,10 +563,9 @@ TEST_F(SetupTest, status_after_uninstall_says_capture_is_off_though_its_settings
 
 TEST_F(SetupTest, status_of_a_device_without_penwick_names_its_touch_driver) {
     HostSetRegistryString(kPenwick, u"CaptureFile", u"relative.csv");
-    ASSERT_EQ(Run(u"status /quiet"), InstallationDone);
+    ASSERT_EQ(Run(u"status /quiet"), InstallationNotInstalled);
     EXPECT_EQ(Outcome(),
               "Penwick is not installed: the touch driver is touch.dll.\n"
-              "\\Windows\\Penwick.dll is not there.\n"
               "At the next boot Penwick does not filter: DriverName does not name Penwick.dll, so "
               "the host does not load Penwick (and more: see the log).\n"
               "Capture is off.");

@@ -261,7 +261,7 @@ TEST_F(TrustTest, installs_what_is_signed_by_a_certificate_the_store_holds_or_it
         SetUp();
         c.arrange();
         ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
-        EXPECT_EQ(StoredString(kTouch, u"DriverName"), "Penwick.dll");
+        EXPECT_EQ(StoredString(kTouch, u"DriverName"), Narrow(kInstalledName));
         EXPECT_NE(Log().find(std::string("by CN=Penwick test developer, OU=Testing, O=Penwick, "
                                          "C=GB") +
                              c.found),
@@ -274,7 +274,7 @@ TEST_F(TrustTest, installs_what_is_signed_by_a_certificate_the_store_holds_or_it
 TEST_F(TrustTest, untrusted_installs_all_the_same_and_status_remembers_until_a_trusted_install) {
     Beside(TheModules().unsignedBytes);
     ASSERT_EQ(Run(u"install /untrusted /quiet"), InstallationDone) << Outcome();
-    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "Penwick.dll");
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), Narrow(kInstalledName));
     EXPECT_NE(Outcome().find("\nInstalled with /untrusted: the device's privileged store does "
                              "not trust Penwick.dll, so the device has touch input at the next "
                              "boot only if it loads unsigned boot drivers."),
@@ -304,7 +304,7 @@ TEST_F(TrustTest, untrusted_installs_all_the_same_and_status_remembers_until_a_t
 TEST_F(TrustTest, status_exits_non_zero_when_the_host_would_not_load_penwick) {
     ASSERT_EQ(Run(u"install /quiet"), InstallationDone) << Outcome();
     // Changed in \Windows after the install: the device would not load it.
-    g_hostSystem.files[u"\\Windows\\Penwick.dll"] = TheModules().tampered;
+    g_hostSystem.files[kInstalled] = TheModules().tampered;
     EXPECT_EQ(Run(u"status /quiet"), InstallationNoTouchInput);
     EXPECT_NE(Outcome().find("\nPenwick.dll: it was changed after it was signed: its digest is "
                              "not the one signed.\nAt the next boot the host does not load "
@@ -313,9 +313,9 @@ TEST_F(TrustTest, status_exits_non_zero_when_the_host_would_not_load_penwick) {
               std::string::npos)
         << Outcome();
     EXPECT_NE(Outcome().find("\nCapture is off."), std::string::npos);
-    // Status of a device where Penwick is not installed does not fail.
+    // Status of a device where Penwick is not installed says so, in its own code.
     ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone) << Outcome();
-    EXPECT_EQ(Run(u"status /quiet"), InstallationDone);
+    EXPECT_EQ(Run(u"status /quiet"), InstallationNotInstalled);
 }
 
 TEST_F(TrustTest, untrusted_is_only_for_install) {

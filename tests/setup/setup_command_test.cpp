@@ -26,7 +26,7 @@ TEST_F(SetupTest, command_lines_it_does_not_understand_change_nothing_and_say_ho
 }
 
 TEST_F(SetupTest, the_outcome_is_shown_in_a_message_box_unless_quiet) {
-    EXPECT_EQ(Run(u"status"), InstallationDone);
+    EXPECT_EQ(Run(u"status"), InstallationNotInstalled);
     ASSERT_EQ(g_hostSetup.shown.size(), 1u);
     EXPECT_EQ(Narrow(g_hostSetup.shown[0].text), Outcome());
     EXPECT_FALSE(g_hostSetup.shown[0].failed);
@@ -60,7 +60,7 @@ TEST_P(QuestionTest, asks_what_to_do_and_does_it) {
     EXPECT_EQ(Run(u""), q.result);
     ASSERT_EQ(g_hostSetup.questions.size(), 1u);
     EXPECT_EQ(Narrow(g_hostSetup.questions[0]).substr(0, strlen(q.question)), q.question);
-    EXPECT_EQ(StoredString(kTouch, u"DriverName"), q.driverName);
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), Installed(q.driverName));
     EXPECT_EQ(g_hostSetup.shown.size(), q.result == InstallationNothingChanged ? 0u : 1u);
 }
 
@@ -69,16 +69,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Question{"yes_installs", false, SetupAnswerYes,
                  "Install Penwick in front of touch.dll?\n\nPenwick.dll goes into \\Windows",
-                 InstallationDone, "Penwick.dll"},
+                 InstallationDone, "{penwick}"},
         Question{"no_changes_nothing", false, SetupAnswerNo, "Install Penwick",
                  InstallationNothingChanged, "touch.dll"},
         Question{"installed_yes_installs_again", true, SetupAnswerYes,
                  "Penwick is installed, in front of touch.dll.\n\nYes: install it again",
-                 InstallationDone, "Penwick.dll"},
+                 InstallationDone, "{penwick}"},
         Question{"installed_no_uninstalls", true, SetupAnswerNo, "Penwick is installed",
                  InstallationDone, "touch.dll"},
         Question{"installed_cancel_changes_nothing", true, SetupAnswerCancel,
-                 "Penwick is installed", InstallationNothingChanged, "Penwick.dll"}),
+                 "Penwick is installed", InstallationNothingChanged, "{penwick}"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SetupTest, every_run_appends_what_it_did_to_its_log) {
@@ -98,3 +98,32 @@ TEST_F(SetupTest, every_run_appends_what_it_did_to_its_log) {
 }
 
 }  // namespace
+
+// For a fleet: the log where /log says, one run at a time, and a refusal
+// before anything is written when the log cannot be.
+TEST_F(SetupTest, the_log_goes_where_log_says_and_a_second_run_changes_nothing) {
+    const std::u16string fleetLog = u"\\Storage Card\\fleet\\PenwickSetup.log";
+    ASSERT_EQ(Run(u"status /log \"\\Storage Card\\fleet\\\\\" /quiet"), InstallationNotInstalled)
+        << Outcome();
+    ASSERT_NE(HostFindFile(fleetLog), nullptr);
+    EXPECT_NE(HostFindFile(fleetLog)->find("outcome: Penwick is not installed"), std::string::npos);
+    EXPECT_EQ(HostFindFile(kLog), nullptr);
+
+    DeviceState before = CurrentState();
+    g_hostSetup.filesInUse.insert(fleetLog);
+    EXPECT_EQ(Run(u"install /quiet /log \"\\Storage Card\\fleet\""), InstallationNothingChanged);
+    EXPECT_EQ(Outcome(),
+              "Nothing was changed: the log's folder \\Storage Card\\fleet cannot be written (it "
+              "is in use).");
+    g_hostSetup.filesInUse.clear();
+    g_hostSetup.anotherRun = true;
+    EXPECT_EQ(Run(u"install /quiet"), InstallationNothingChanged);
+    EXPECT_EQ(Outcome().substr(0, 53), "Nothing was changed: another PenwickSetup (or a Penwi");
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "touch.dll");
+    DeviceState after = CurrentState();
+    after.files.erase(fleetLog);
+    before.files.erase(fleetLog);
+    EXPECT_TRUE(after == before) << Describe(after);
+    g_hostSetup.anotherRun = false;
+    EXPECT_EQ(Run(u"install /log"), InstallationUsage);
+}

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "penwick_version.h"
 #include "platform/host/setup_host.h"
 #include "proxy/configuration.h"
 #include "registry/configuration_check.h"
@@ -20,6 +21,11 @@ inline const std::u16string kTouch = kTouchKey;
 inline const std::u16string kPenwick = kConfigurationKey;
 inline const std::u16string kBeside = u"\\Storage Card\\Penwick\\";
 inline const std::u16string kLog = u"\\Windows\\PenwickSetup.log";
+// The name an install of this version gives Penwick.dll in \Windows.
+inline const std::u16string kInstalledName =
+    u"Penwick-" + std::u16string(kPenwickVersion, kPenwickVersion + sizeof kPenwickVersion - 1) +
+    u".dll";
+inline const std::u16string kInstalled = u"\\Windows\\" + kInstalledName;
 // The smallest module the installer takes for a whole one: its headers and
 // one section, whose data ends the file.
 inline std::string SmallestModule() {
@@ -38,6 +44,14 @@ inline const std::string kTouchBytes = "the device's own touch driver";
 
 inline std::string Narrow(const std::u16string& text) {
     return std::string(text.begin(), text.end());
+}
+
+// `text` with each "{penwick}" replaced by the installed module's name.
+inline std::string Installed(std::string text) {
+    for (size_t at; (at = text.find("{penwick}")) != std::string::npos;) {
+        text.replace(at, 9, Narrow(kInstalledName));
+    }
+    return text;
 }
 
 // The bytes of a terminated UTF-16 string.
@@ -101,12 +115,12 @@ inline std::string Describe(const DeviceState& state) {
 // Penwick installed in front of `original` with the worked stroke's
 // settings, as a previous install leaves it.
 inline void PreviouslyInstalled(const std::u16string& original) {
-    HostSetRegistryString(kTouch, u"DriverName", u"Penwick.dll");
+    HostSetRegistryString(kTouch, u"DriverName", kInstalledName);
     HostSetRegistryString(kPenwick, u"OrigDriverName", original);
     for (int i = 0; i < kConfigurationSettingCount; i++) {
         HostSetRegistryDword(kPenwick, kConfigurationSettings[i].name, kWorkedStroke[i].value);
     }
-    g_hostSystem.files[u"\\Windows\\Penwick.dll"] = kPenwickBytes;
+    g_hostSystem.files[kInstalled] = kPenwickBytes;
 }
 
 class SetupTest : public ::testing::Test {

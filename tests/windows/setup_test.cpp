@@ -8,6 +8,7 @@
 #include <string>
 
 #include "penwick_dll_fixture.h"
+#include "penwick_version.h"
 #include "registry/configuration_check.h"
 #include "setup/device_trust.h"
 #include "setup/setup_command.h"
@@ -16,6 +17,10 @@
 namespace {
 
 const wchar_t* const kTouch = reinterpret_cast<const wchar_t*>(kTouchKey);
+// The name an install of this version gives Penwick.dll in the Windows folder.
+const std::wstring kInstalledName =
+    L"Penwick-" + std::wstring(kPenwickVersion, kPenwickVersion + sizeof kPenwickVersion - 1) +
+    L".dll";
 
 std::wstring InWindows(const wchar_t* name) {
     wchar_t folder[MAX_PATH];
@@ -109,7 +114,8 @@ protected:
         ForgetTheStore();
         CopyFileW(Variant("unsigned").c_str(), Beside(L"Penwick.dll").c_str(), FALSE);
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, kTouch);
-        for (const wchar_t* name : {L"touch.dll", L"Penwick.dll", L"PenwickSetup.log"}) {
+        for (const wchar_t* name :
+             {L"touch.dll", L"Penwick.dll", kInstalledName.c_str(), L"PenwickSetup.log"}) {
             DeleteFileW(InWindows(name).c_str());
         }
         DeleteFileW(settings_.c_str());
@@ -143,7 +149,7 @@ protected:
 TEST_F(SetupWineTest,
        install_makes_penwick_the_touch_driver_in_front_of_the_stand_in_and_uninstall_undoes_it) {
     ASSERT_EQ(Run(L"install \"" + settings_ + L"\" /quiet"), 0) << Outcome();
-    EXPECT_EQ(DriverName(), L"Penwick.dll");
+    EXPECT_EQ(DriverName(), kInstalledName);
 
     // The host's part: load the touch driver DriverName names and enable it.
     penwick_ = LoadLibraryW(DriverName().c_str());
@@ -162,6 +168,8 @@ TEST_F(SetupWineTest,
 
     ASSERT_EQ(Run(L"uninstall /quiet"), 0) << Outcome();
     EXPECT_EQ(DriverName(), L"touch.dll");
+    // Not loaded any more, Penwick's module is deleted.
+    EXPECT_EQ(GetFileAttributesW(InWindows(kInstalledName.c_str()).c_str()), INVALID_FILE_ATTRIBUTES);
     HMODULE driver = LoadLibraryW(DriverName().c_str());
     EXPECT_NE(EntryOf<EmitFunction>(driver, "StandinEmit"), nullptr) << "the stand-in, not Penwick";
     FreeLibrary(driver);
@@ -178,7 +186,7 @@ TEST_F(SetupWineTest, settings_the_check_rejects_leave_the_registry_and_windows_
     EXPECT_EQ(DriverName(), L"touch.dll");
     HKEY key;
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(GetFileAttributesW(InWindows(L"Penwick.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW(InWindows(kInstalledName.c_str()).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // Penwick's key as a .reg export would show it, for "nothing changed".
@@ -221,11 +229,11 @@ TEST_F(SetupWineTest, an_unsigned_sha256_signed_or_tampered_penwick_dll_is_refus
         EXPECT_EQ(Outcome().find(std::string("Nothing was changed: ") + c.why), 0u) << Outcome();
         EXPECT_EQ(DriverName(), L"touch.dll");
         EXPECT_EQ(PenwickKeyNow(), key);
-        EXPECT_EQ(GetFileAttributesW(InWindows(L"Penwick.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(GetFileAttributesW(InWindows(kInstalledName.c_str()).c_str()), INVALID_FILE_ATTRIBUTES);
     }
     // /untrusted goes on, and status says so.
     ASSERT_EQ(Run(L"install \"" + settings_ + L"\" /untrusted /quiet"), 0) << Outcome();
-    EXPECT_EQ(DriverName(), L"Penwick.dll");
+    EXPECT_EQ(DriverName(), kInstalledName);
     ASSERT_EQ(Run(L"status /quiet"), 0) << Outcome();
     EXPECT_NE(Outcome().find("It was installed with /untrusted"), std::string::npos) << Outcome();
 }
