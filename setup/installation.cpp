@@ -5,6 +5,22 @@
 
 Installation g_installation;
 
+namespace {
+char16_t g_programFolder[kSetupPathUnits];  // empty: beside the installer
+}
+
+void InstallationUseProgramFolder(const char16_t* folder) {
+    if (folder == nullptr || !SetupMakePath(g_programFolder, "%s", folder)) {
+        g_programFolder[0] = 0;
+    }
+}
+
+void InstallationProgramFolder(char16_t folder[kSetupPathUnits]) {
+    if (g_programFolder[0] == 0 || !SetupMakePath(folder, "%s", g_programFolder)) {
+        SetupProgramFolder(folder, kSetupPathUnits);
+    }
+}
+
 bool InstallationIsInstalled(char16_t driver[kSetupPathUnits]) {
     Installation& s = g_installation;
     InstallationResetRecord();

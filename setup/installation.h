@@ -129,6 +129,10 @@ InstallationResult InstallationStatus(void);
 // install in front of or go back to (empty when not known).
 bool InstallationIsInstalled(char16_t driver[kSetupPathUnits]);
 
+// Where Penwick.dll and the settings are taken from: `folder`, or (null)
+// beside the installer.
+void InstallationUseProgramFolder(const char16_t* folder);
+
 // Where the installer's log goes: PenwickSetup.log in the system's folder.
 void InstallationLogPath(char16_t path[kSetupPathUnits]);
 

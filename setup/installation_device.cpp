@@ -106,7 +106,7 @@ InstallationResult InstallationRefuse(void) {
 void InstallationResetRecord(void) {
     Installation& s = g_installation;
     memset(&s, 0, sizeof s);
-    SetupProgramFolder(s.programFolder, kSetupPathUnits);
+    InstallationProgramFolder(s.programFolder);
     SetupSystemFolder(s.systemFolder, kSetupPathUnits);
 }
 

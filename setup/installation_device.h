@@ -23,6 +23,9 @@ extern const ConfigurationRegistry kInstallationRegistry;
 // A string value's size in bytes, its terminating null included.
 uint32_t InstallationStringBytes(const char16_t* text);
 
+// Where Penwick.dll and the settings are taken from (InstallationUseProgramFolder).
+void InstallationProgramFolder(char16_t folder[kSetupPathUnits]);
+
 // Clears g_installation and finds the installer's and the system's folders.
 void InstallationResetRecord(void);
 void InstallationCloseKeys(void);

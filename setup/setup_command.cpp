@@ -135,15 +135,15 @@ InstallationResult RunWords(const char16_t* line) {
     return Usage(line);
 }
 
-// Appends the run's log to PenwickSetup.log, under a line that says when
-// and what.
-void WriteLog(const char16_t* line) {
+// Appends the run's log to PenwickSetup.log, under a line that says when,
+// which program and what.
+void WriteLog(const char* program, const char16_t* line) {
     SetupCommand& c = g_setupCommand;
     SystemDateTime now;
     SetupLocalTime(&now);
     char16_t header[512];
     uint32_t length = 0;
-    SetupFormat(header, 512, &length, "PenwickSetup %a, %u-%2u-%2u %2u:%2u:%2u: \"%s\"\n",
+    SetupFormat(header, 512, &length, "%a %a, %u-%2u-%2u %2u:%2u:%2u: \"%s\"\n", program,
                 kPenwickVersion, now.year, now.month, now.day, now.hour, now.minute, now.second,
                 line);
     uint32_t size = SetupUtf8(header, length, c.logBytes, sizeof c.logBytes);
@@ -183,24 +183,39 @@ void SetupLogPath(char16_t path[kSetupPathUnits]) {
 }
 
 int32_t SetupRun(const char16_t* commandLine) {
+    return SetupRunFrom(kSetupProgram, nullptr, commandLine, nullptr);
+}
+
+int32_t SetupRunFrom(const char* program, const char16_t* folder, const char16_t* commandLine,
+                     const char16_t* refusal) {
     SetupReportReset();
+    InstallationUseProgramFolder(folder);
     InstallationResult result = InstallationNothingChanged;
-    if (!SetupClaimSingleRun()) {
-        g_setupCommand.logFolder[0] = 0;
+    if (!SplitWords(commandLine)) {
+        result = Usage(commandLine);
+    } else if (!LogFolderWritable()) {
+        result = InstallationNothingChanged;
+    } else if (!SetupClaimSingleRun()) {
         SetupOutcome(
             "Nothing was changed: another PenwickSetup (or a Penwick CAB's installation) is "
             "running. Try again when it has finished.");
     } else {
-        bool understood = SplitWords(commandLine);
-        result = !understood                   ? Usage(commandLine)
-                 : !LogFolderWritable() ? InstallationNothingChanged
-                                                   : RunWords(commandLine);
+        if (refusal != nullptr) {
+            SetupOutcome("Nothing was changed: %s", refusal);
+        } else {
+            result = RunWords(commandLine);
+        }
         SetupReleaseSingleRun();
     }
-    WriteLog(commandLine);
+    InstallationUseProgramFolder(nullptr);
+    SetupFinish(program, commandLine, result);
+    return result;
+}
+
+void SetupFinish(const char* program, const char16_t* line, int32_t result) {
+    WriteLog(program, line);
     if (!g_setupCommand.quiet && g_setupReport.outcomeLength != 0) {
         SetupShow(g_setupReport.outcome,
                   result != InstallationDone && result != InstallationNotInstalled);
     }
-    return result;
 }

@@ -38,9 +38,22 @@ struct SetupCommand {
 
 extern SetupCommand g_setupCommand;
 
+// The program's name in the log.
+const char kSetupProgram[] = "PenwickSetup";
+
 // Runs the command line (without the program's name) and returns the exit
 // code: an InstallationResult.
 int32_t SetupRun(const char16_t* commandLine);
+
+// The same, as `program` (for the log) and with Penwick.dll and the
+// settings in `folder` rather than beside the program (when not null); or,
+// given a `refusal`, only its switches are taken and the command is
+// refused, nothing changed, for that reason.
+int32_t SetupRunFrom(const char* program, const char16_t* folder, const char16_t* commandLine,
+                     const char16_t* refusal);
+
+// Logs the run of `line` and shows its outcome, unless quiet.
+void SetupFinish(const char* program, const char16_t* line, int32_t result);
 
 // Where this run's log goes: PenwickSetup.log in /log's folder, or in the
 // system's folder.

@@ -140,9 +140,17 @@ int32_t SetupDeleteFile(const char16_t* path) { return DeleteFileW(Wide(path)) ?
 int32_t SetupFileInFolder(const char16_t* folder, const char16_t* prefix, uint32_t index,
                           char16_t* name, uint32_t units) {
     wchar_t pattern[MAX_PATH];
-    if (wsprintfW(pattern, L"%ls\\%ls*", Wide(folder), Wide(prefix)) >= MAX_PATH - 1) {
-        return ERROR_FILENAME_EXCED_RANGE;
+    uint32_t length = 0;
+    const char16_t* const parts[] = {folder, u"\\", prefix, u"*"};
+    for (const char16_t* part : parts) {
+        for (; *part != 0; part++) {
+            if (length + 1 == MAX_PATH) {
+                return kSetupErrorNoMoreItems;
+            }
+            pattern[length++] = *part;
+        }
     }
+    pattern[length] = 0;
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW(pattern, &found);
     if (find == INVALID_HANDLE_VALUE) {
@@ -151,10 +159,12 @@ int32_t SetupFileInFolder(const char16_t* folder, const char16_t* prefix, uint32
     int32_t result = kSetupErrorNoMoreItems;
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && index-- == 0) {
-            result = lstrlenW(found.cFileName) < static_cast<int>(units) ? 0 : kSetupErrorMoreData;
-            if (result == 0) {
-                CopyText(found.cFileName, name, units);
+            uint32_t i = 0;
+            for (; i < units && found.cFileName[i] != 0; i++) {
+                name[i] = static_cast<char16_t>(found.cFileName[i]);
             }
+            result = i < units ? 0 : kSetupErrorMoreData;
+            name[i < units ? i : 0] = 0;
             break;
         }
     } while (FindNextFileW(find, &found));
