@@ -38,8 +38,19 @@ bool ReadPayload(const std::string& path, CabPayload* payload) {
     return ReadFile(path, &payload->bytes);
 }
 
+// A cabinet's names are its own bytes: shown with anything unprintable as
+// ?, so that a reason stays one line.
+std::string Printable(std::string text) {
+    for (char& c : text) {
+        if (c < ' ' || c >= 0x7F) {
+            c = '?';
+        }
+    }
+    return text;
+}
+
 int Fail(const std::string& path, const std::string& problem) {
-    fprintf(stderr, "penwick_cab: %s: %s\n", path.c_str(), problem.c_str());
+    fprintf(stderr, "penwick_cab: %s: %s\n", path.c_str(), Printable(problem).c_str());
     return 1;
 }
 
@@ -104,7 +115,7 @@ int List(const std::string& path) {
         return Fail(path, problem);
     }
     for (const std::string& line : CabListing(contents)) {
-        printf("%s\n", line.c_str());
+        printf("%s\n", Printable(line).c_str());
     }
     return 0;
 }
