@@ -1,8 +1,9 @@
 # cmake -DPKCS12=cert.pfx -DPASSWORD=pw -DINPUT=in.dll -DOUTPUT=out.dll -P SignModule.cmake
-# Signs INPUT into OUTPUT through osslsigncode with one plain Authenticode
-# signature as Windows CE 5 and Windows Mobile 5 can verify it: SHA-1 (their
-# cryptographic providers have no SHA-256, osslsigncode's default), and no
-# page hashes, nested signature or timestamp, which they do not document.
+# Signs INPUT (a module, or the device's CAB) into OUTPUT through osslsigncode
+# with one plain Authenticode signature as Windows CE 5 and Windows Mobile 5
+# can verify it: SHA-1 (their cryptographic providers have no SHA-256,
+# osslsigncode's default), and no page hashes, nested signature or timestamp,
+# which they do not document.
 # Nothing may change the image after it is signed. OUTPUT is written whole or
 # not at all.
 foreach(name PKCS12 INPUT OUTPUT)

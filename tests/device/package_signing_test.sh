@@ -5,7 +5,9 @@
 # time. Signed, the zip is NAME.zip with both modules signed as a device can
 # verify, against the certificate's authority, and its README names the
 # signer; unsigned, it is NAME-unsigned.zip with a README that warns first.
-# Each build removes the other's zip. FILES and MODULES are as
+# The CAB beside it is NAME.cab, signed so that it verifies against the
+# authority, or NAME-unsigned.cab, with no signature. Each build removes the
+# other's zip and CAB. FILES and MODULES are as
 # check_package.cmake takes them; BUILTINS is the compiler-rt source the
 # device build already fetched.
 set -euo pipefail
@@ -29,14 +31,19 @@ check() {  # check FOLDER ZIP SIGNED [CAFILE]
         -P "$source/tests/device/check_package.cmake")
 }
 
-touch "$build/$name-unsigned.zip"
+touch "$build/$name-unsigned.zip" "$build/$name-unsigned.cab"
 package "$work/certificate/signer.pfx"
 test ! -e "$build/$name-unsigned.zip" || { echo "the unsigned zip was left beside the signed one" >&2; exit 1; }
 check "$work/signed" "$build/$name.zip" ON "$work/certificate/ca.pem"
 head -1 "$work/signed/check_package/$name/README.txt" | grep -q "signed with CN=Penwick throwaway signer" ||
     { echo "the signed package's README does not name the signer" >&2; exit 1; }
+test ! -e "$build/$name-unsigned.cab" || { echo "the unsigned CAB was left beside the signed one" >&2; exit 1; }
+"$signing/check_signature.sh" "$build/$name.cab" "$work/certificate/ca.pem" >/dev/null
 
 package ""
 test ! -e "$build/$name.zip" || { echo "the signed zip was left beside the unsigned one" >&2; exit 1; }
 check "$work/unsigned" "$build/$name-unsigned.zip" OFF
-echo "signed: $name.zip; unsigned: $name-unsigned.zip"
+test ! -e "$build/$name.cab" || { echo "the signed CAB was left beside the unsigned one" >&2; exit 1; }
+report=$(osslsigncode verify -in "$build/$name-unsigned.cab" 2>&1 || true)
+grep -q "No signature found" <<<"$report" || { echo "$name-unsigned.cab is signed" >&2; exit 1; }
+echo "signed: $name.zip and .cab; unsigned: $name-unsigned.zip and .cab"
