@@ -34,6 +34,7 @@ endif()
 # The README is written with the device's line endings; configure_file
 # gives them only to the lines of the file itself.
 string(REPLACE "\n" "\r\n" PENWICK_PACKAGE_NOTICE "${PENWICK_PACKAGE_NOTICE}")
+get_filename_component(PENWICK_PACKAGE_CAB_NAME ${PENWICK_PACKAGE_CAB} NAME)
 configure_file(setup/README.txt ${CMAKE_BINARY_DIR}/package/README.txt @ONLY NEWLINE_STYLE CRLF)
 set(staging ${CMAKE_BINARY_DIR}/package/${PENWICK_PACKAGE_NAME})
 set(reg_files ${PENWICK_PACKAGE_REG_FILES})
@@ -56,25 +57,16 @@ add_custom_command(
 
 # The cabinet (tools/cab): the modules, the .reg files and the README into
 # \Program Files\Penwick, and the setup DLL, PenwickCabSetup, which runs
-# the installer from there when the cabinet is installed and removed. A build
-# without that module makes a cabinet without a setup DLL, which only copies
-# the files (PenwickSetup.exe then installs from that folder). Every member
-# carries PENWICK_PACKAGE_DATE, so that one source makes one cabinet. Signed,
-# it is signed as the modules are, after penwick_cab wrote it.
+# the installer from there when the cabinet is installed and removed. Every
+# member carries PENWICK_PACKAGE_DATE, so that one source makes one cabinet.
+# Signed, it is signed as the modules are, after penwick_cab wrote it.
 set(PENWICK_PACKAGE_DATE 2026-12-09T12:00:00 CACHE STRING
     "Date and time (YYYY-MM-DDTHH:MM:SS) of every file in the device's CAB")
 set(PENWICK_PACKAGE_CAB_FILES $<TARGET_PROPERTY:Penwick,PENWICK_MODULE> $<TARGET_PROPERTY:PenwickSetup,PENWICK_MODULE>
     ${reg_files} ${CMAKE_BINARY_DIR}/package/README.txt)
-set(PENWICK_PACKAGE_SETUP_DLL "")
-set(cab_setup_dll "")
-set(cab_depends "")
-if(TARGET PenwickCabSetup)
-    set(PENWICK_PACKAGE_SETUP_DLL $<TARGET_PROPERTY:PenwickCabSetup,PENWICK_MODULE>)
-    set(cab_setup_dll --setup-dll ${PENWICK_PACKAGE_SETUP_DLL})
-    set(cab_depends PenwickCabSetup ${PENWICK_PACKAGE_SETUP_DLL})
-else()
-    message(STATUS "No PenwickCabSetup module: ${PENWICK_PACKAGE_NAME}'s CAB carries no setup DLL")
-endif()
+set(PENWICK_PACKAGE_SETUP_DLL $<TARGET_PROPERTY:PenwickCabSetup,PENWICK_MODULE>)
+set(cab_setup_dll --setup-dll ${PENWICK_PACKAGE_SETUP_DLL})
+set(cab_depends PenwickCabSetup ${PENWICK_PACKAGE_SETUP_DLL})
 if(PENWICK_SIGN_PKCS12)
     set(unsigned_cab ${CMAKE_BINARY_DIR}/package/${PENWICK_PACKAGE_NAME}.cab)
     penwick_sign_command(sign_cab ${unsigned_cab} ${PENWICK_PACKAGE_CAB})

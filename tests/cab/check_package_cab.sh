@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # check_package_cab.sh CHECK CAB PENWICK_CAB DATE SETUP_DLL FILE...: fails,
 # saying why, unless CAB is the cabinet of the FILEs (and of the setup DLL
-# SETUP_DLL, or "none"), where CHECK is
+# SETUP_DLL), where CHECK is
 #   cabextract  cabextract, a reader of its own, lists and tests it without an
 #               error, with the members in the order the device's installer
 #               expects (the control file first, the setup DLL next, then
@@ -35,16 +35,15 @@ cabextract)
     dates=$(sed -n 's/^ *[0-9]* | \([^|]*\) | .*/\1/p' <<<"$listing" | sort -u)
     want_date=$(sed 's/^\(....\)-\(..\)-\(..\)T\(.*\)$/\3.\2.\1 \4/' <<<"$date")
     [ "$dates" = "$want_date" ] || wrong "members dated $(echo $dates), not $want_date"
-    count=$((${#files[@]} + 2))
-    [ "$setup_dll" = none ] || count=$((count + 1))
+    count=$((${#files[@]} + 3))
     [ ${#members[@]} -eq $count ] || wrong "holds ${members[*]}, not $count members"
     [[ ${members[0]} == *.000 ]] || wrong "the control file is not first: ${members[*]}"
     [ "${members[-1]}" = _setup.xml ] || wrong "_setup.xml is not last: ${members[*]}"
-    [ "$setup_dll" = none ] || [[ ${members[1]} == *.999 ]] || wrong "the setup DLL is not second: ${members[*]}"
+    [[ ${members[1]} == *.999 ]] || wrong "the setup DLL is not second: ${members[*]}"
     numbers=$(printf '%s\n' "${members[@]}" | sed -n 's/.*\.\([0-9][0-9][0-9]\)$/\1/p' | grep -vx '000\|999')
     [ "$numbers" = "$(sort -r <<<"$numbers")" ] || wrong "the members are not in descending order: ${members[*]}"
     cabextract -q -d "$work" "$cab" || wrong "cabextract cannot extract it"
-    [ "$setup_dll" = none ] || cmp -s "$setup_dll" "$work"/*.999 || wrong "the .999 member is not $setup_dll"
+    cmp -s "$setup_dll" "$work"/*.999 || wrong "the .999 member is not $setup_dll"
     for i in "${!files[@]}"; do
         member=$(printf '%s/*.%03d' "$work" $((i + 1)))
         cmp -s "${files[i]}" $member || wrong "member .$(printf %03d $((i + 1))) is not ${files[i]}"
@@ -56,7 +55,7 @@ list)
     for file in "${files[@]}"; do
         expected+=$'\n'"file \\Program Files\\Penwick\\$(basename "$file") from MEMBER, $(stat -c %s "$file") bytes"
     done
-    [ "$setup_dll" = none ] || expected+=$'\n'"setup DLL MEMBER, $(stat -c %s "$setup_dll") bytes"
+    expected+=$'\n'"setup DLL MEMBER, $(stat -c %s "$setup_dll") bytes"
     # The members' names are the cabinet's own business (the cabextract check
     # ties them to the files).
     found=$(sed 's/ from [^,]*,/ from MEMBER,/; s/^setup DLL [^,]*,/setup DLL MEMBER,/' <<<"$listing")
