@@ -95,6 +95,9 @@ int32_t CabSetupInstallExit(bool quiet, const char16_t* folder, uint32_t failed)
         return kCabSetupRollBack;
     }
     SetupReportReset();
+    // A folder on a storage card serves as well: the system may not load
+    // drivers from a card at boot, but the module it loads is in \Windows.
+    SetupLog("the CAB's files are in %s; the touch driver is in \\Windows", folder);
     CabWriteShortcuts(folder);
     SetupFinish(kCabSetupProgram, u"shortcuts", InstallationDone);
     return kCabSetupDone;
