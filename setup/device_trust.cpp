@@ -203,6 +203,30 @@ void DeviceTrustFinding(const char16_t* name, char16_t* text, uint32_t units, ui
                                          : ", but the device has no privileged store");
 }
 
+ModuleVersionKind DeviceTrustModuleVersion(ModuleVersion* version) {
+    const DeviceTrust& t = g_deviceTrust;
+    if (t.readError != 0) {
+        *version = ModuleVersion();
+        return VersionNotImage;
+    }
+    return ModuleVersionRead(t.module, t.moduleSize, version);
+}
+
+void DeviceTrustModuleLine(const char16_t* name, char16_t* text, uint32_t units, uint32_t* length) {
+    const DeviceTrust& t = g_deviceTrust;
+    if (t.readError != 0) {
+        DeviceTrustFinding(name, text, units, length);
+        return;
+    }
+    ModuleVersion version;
+    ModuleVersionKind kind = DeviceTrustModuleVersion(&version);
+    char number[kModuleVersionTextUnits];
+    ModuleVersionText(version.file, number);
+    SetupFormat(text, units, length, kind == VersionRead ? "%s: version %a" : "%s: %a", name,
+                kind == VersionRead ? number : ModuleVersionProblem(kind));
+    SetupFormat(text, units, length, ", %u bytes", t.moduleSize);
+}
+
 void DeviceTrustAdvice(char16_t* text, uint32_t units, uint32_t* length) {
     const DeviceTrust& t = g_deviceTrust;
     bool signedWell = t.readError == 0 && t.signature.kind == SignatureTrustable;
