@@ -23,8 +23,6 @@
 # wants the project's version in the resource). With EXECUTABLE it builds
 # bin/NAME.exe instead: a program whose entry is WinMain, exporting nothing.
 
-include(${CMAKE_CURRENT_LIST_DIR}/VersionResource.cmake)
-
 set(PENWICK_DEVICE_TRIPLE thumbv5te-unknown-windows-gnu)
 
 # One line naming what to install, and stop (the leading space keeps CMake
@@ -201,7 +199,7 @@ function(penwick_device_module name)
     # The version resource, which lld-link takes as a .res and puts in the
     # image's .rsrc section.
     get_filename_component(module_name ${module} NAME)
-    penwick_version_resource(version_rc ${module_name} ${arg_DESCRIPTION} ${type} WINDOWS_CE)
+    penwick_version_resource(version_rc ${module_name} "${arg_DESCRIPTION}" ${type} WINDOWS_CE)
     set(version_res ${dir}/version.res)
     add_custom_command(
         OUTPUT ${version_res}
