@@ -150,6 +150,11 @@ bool DeviceTrustJudge(const char16_t* path) {
     uint32_t length = 0;
     DeviceTrustFinding(u"Penwick.dll", finding, kSetupOutcomeUnits, &length);
     SetupLog("trust: %s", finding);
+    if (t.readError == 0) {
+        length = 0;
+        DeviceTrustModuleLine(u"Penwick.dll", finding, kSetupOutcomeUnits, &length);
+        SetupLog("module: %s", finding);
+    }
     return t.trusted || !t.checksTrust;
 }
 

@@ -325,8 +325,8 @@ TEST_F(TrustTest, untrusted_is_only_for_install) {
     }
 }
 
-// What status says of the module it judged: its version and size, or why
-// it could not be read.
+// What status and the log say of the module judged: its version and size,
+// or why it could not be read.
 TEST_F(TrustTest, the_module_judged_last_gives_its_version_and_size) {
     std::string versioned = Text(VersionedImage({{0, 1, 0, 0}, {0, 1, 0, 0}, 0x00050004, 2}));
     const struct {
@@ -356,6 +356,8 @@ TEST_F(TrustTest, the_module_judged_last_gives_its_version_and_size) {
         EXPECT_EQ(Narrow(text).find(c.line), 0u) << Narrow(text);
         ModuleVersion version;
         EXPECT_EQ(DeviceTrustModuleVersion(&version), c.kind);
+        // The log says it too, of a module that could be read.
+        EXPECT_EQ(Log().find("\nmodule: " + c.line) != std::string::npos, c.kind != VersionNotImage) << Log();
     }
 }
 
