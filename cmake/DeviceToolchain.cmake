@@ -6,19 +6,22 @@
 # floating point, which Windows CE's ARMV4I ABI interworks with ARM code. So
 # the project is configured with the build machine's compiler (for the build
 # tools), and each device source is compiled by a custom command defined
-# here; lld-link links, llvm-dlltool makes import libraries from .def files.
+# here; lld-link links, llvm-dlltool makes import libraries from .def files,
+# llvm-rc compiles version resources.
 #
-#   penwick_device_module(NAME [EXECUTABLE] [EXPORTS x.def] IMPORTS y.def SOURCES ...
-#                         [FREESTANDING_SOURCES ...] [INCLUDES folder...])
+#   penwick_device_module(NAME [EXECUTABLE] [DESCRIPTION text] [EXPORTS x.def] IMPORTS y.def
+#                         SOURCES ... [FREESTANDING_SOURCES ...] [INCLUDES folder...])
 #
 # builds bin/NAME.dll with no C run-time start-up code (DllMain is the
 # entry), exporting what EXPORTS lists, importing only the DATA lines of
 # IMPORTS through their import address slots, with LLVM's compiler helpers
-# linked in; sets the header fields the device's loader checks (pe_header);
-# signs it when a certificate is configured (cmake/Signing.cmake, included
-# first); and adds the CTest check NAME_fit_for_device (device_check). With
-# EXECUTABLE it builds bin/NAME.exe instead: a program whose entry is
-# WinMain, exporting nothing.
+# linked in and a version resource (cmake/VersionResource.cmake: the
+# project's version, DESCRIPTION, NAME as its file name when none is given);
+# sets the header fields the device's loader checks (pe_header); signs it
+# when a certificate is configured (cmake/Signing.cmake, included first);
+# and adds the CTest check NAME_fit_for_device (device_check, which also
+# wants the project's version in the resource). With EXECUTABLE it builds
+# bin/NAME.exe instead: a program whose entry is WinMain, exporting nothing.
 
 set(PENWICK_DEVICE_TRIPLE thumbv5te-unknown-windows-gnu)
 
@@ -44,10 +47,14 @@ endfunction()
 penwick_device_tool(PENWICK_DEVICE_CLANG clang-14 clang-14)
 penwick_device_tool(PENWICK_DEVICE_LLD_LINK lld-link-14 lld-14)
 penwick_device_tool(PENWICK_DEVICE_AR llvm-ar-14 llvm-14)
-find_program(PENWICK_DEVICE_DLLTOOL llvm-dlltool-14)
-if(NOT PENWICK_DEVICE_DLLTOOL)
-    penwick_device_missing("llvm-dlltool-14 is missing" llvm-14)
-endif()
+# These two say no version: llvm-14's own package brings them.
+foreach(tool dlltool rc)
+    string(TOUPPER ${tool} variable)
+    find_program(PENWICK_DEVICE_${variable} llvm-${tool}-14)
+    if(NOT PENWICK_DEVICE_${variable})
+        penwick_device_missing("llvm-${tool}-14 is missing" llvm-14)
+    endif()
+endforeach()
 
 # Headers: clang's own, mingw-w64's C headers for Windows, and the C++
 # headers of mingw-w64's GCC (only <cmath> is used, for its declarations).
@@ -149,8 +156,11 @@ add_custom_command(
 add_custom_target(penwick_device_builtins DEPENDS ${PENWICK_DEVICE_BUILTINS_LIBRARY})
 
 function(penwick_device_module name)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "EXECUTABLE" "EXPORTS;IMPORTS"
+    cmake_parse_arguments(PARSE_ARGV 1 arg "EXECUTABLE" "DESCRIPTION;EXPORTS;IMPORTS"
                           "SOURCES;FREESTANDING_SOURCES;INCLUDES")
+    if(NOT arg_DESCRIPTION)
+        set(arg_DESCRIPTION ${name})
+    endif()
     get_filename_component(imports ${arg_IMPORTS} ABSOLUTE)
     get_filename_component(imports_name ${imports} NAME_WE)
     set(dir ${CMAKE_CURRENT_BINARY_DIR}/${name}.dir)
@@ -161,10 +171,12 @@ function(penwick_device_module name)
         set(exports ${dir}/no_exports.def)
         file(WRITE ${exports} "EXPORTS\n")
         set(kind /entry:WinMain /base:0x10000 /stack:0x10000)
+        set(type PROGRAM)
     else()
         set(module ${CMAKE_BINARY_DIR}/bin/${name}.dll)
         get_filename_component(exports ${arg_EXPORTS} ABSOLUTE)
         set(kind /dll /entry:DllMain /def:${exports})
+        set(type LIBRARY)
     endif()
     list(TRANSFORM arg_INCLUDES PREPEND -I)
 
@@ -184,10 +196,21 @@ function(penwick_device_module name)
         DEPENDS ${imports}
         VERBATIM)
 
+    # The version resource, which lld-link takes as a .res and puts in the
+    # image's .rsrc section.
+    get_filename_component(module_name ${module} NAME)
+    penwick_version_resource(version_rc ${module_name} "${arg_DESCRIPTION}" ${type} WINDOWS_CE)
+    set(version_res ${dir}/version.res)
+    add_custom_command(
+        OUTPUT ${version_res}
+        COMMAND ${PENWICK_DEVICE_RC} /no-preprocess /FO ${version_res} ${version_rc}
+        DEPENDS ${version_rc}
+        COMMENT "Compiling the version resource of ${module_name}"
+        VERBATIM)
+
     # lld-link marks the image as a desktop ARMNT one and knows no Windows CE
     # subsystem: pe_header sets what the device's loader checks. Signing
     # comes last, since any change to the image breaks the signature.
-    get_filename_component(module_name ${module} NAME)
     if(PENWICK_SIGN_PKCS12)
         set(patched ${dir}/unsigned/${module_name})
         file(MAKE_DIRECTORY ${dir}/unsigned)
@@ -204,15 +227,17 @@ function(penwick_device_module name)
         COMMAND ${PENWICK_DEVICE_LLD_LINK} ${kind} /machine:arm /nodefaultlib /Brepro
                 /out:${dir}/${name}.linked /implib:${dir}/${name}.lib
                 ${objects} ${freestanding} ${import_library} ${PENWICK_DEVICE_BUILTINS_LIBRARY}
+                ${version_res}
         COMMAND pe_header ${dir}/${name}.linked ${patched}
         ${sign_step}
         DEPENDS ${objects} ${freestanding} ${import_library} ${PENWICK_DEVICE_BUILTINS_LIBRARY}
-                ${exports} pe_header ${certificate}
+                ${version_res} ${exports} pe_header ${certificate}
         COMMENT "Linking ${name} for the device"
         VERBATIM)
     add_custom_target(${name} ALL DEPENDS ${module})
     add_dependencies(${name} penwick_device_builtins)
     set_target_properties(${name} PROPERTIES PENWICK_MODULE ${module})
 
-    add_test(NAME ${name}_fit_for_device COMMAND device_check ${module} ${exports} ${imports})
+    add_test(NAME ${name}_fit_for_device COMMAND device_check ${module} ${exports} ${imports}
+                                                  ${PROJECT_VERSION})
 endfunction()

@@ -1,14 +1,15 @@
 // Arbitrary bytes as a module, a certificate store's Blob value, a
-// certificate and a Name: the signature reader, which runs on the device
-// without a heap, stays inside the bytes it is given (each input is copied
-// into a buffer of its own size, so AddressSanitizer sees a read past it),
-// and what it gives back points inside them.
+// certificate and a Name: the signature and version readers, which run on
+// the device without a heap, stay inside the bytes they are given (each
+// input is copied into a buffer of its own size, so AddressSanitizer sees a
+// read past it), and what they give back points inside them.
 #include <string.h>
 
 #include <vector>
 
 #include "fuzz_input.h"
 #include "trust/module_signature.h"
+#include "trust/module_version.h"
 
 namespace {
 
@@ -61,5 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckName(subject, subjectSize);
     }
     CheckName(bytes.data(), count);
+
+    // Headers the version reader cannot read the signature reader cannot
+    // either; a version's text fits.
+    ModuleVersion version;
+    ModuleVersionKind kind = ModuleVersionRead(bytes.data(), count, &version);
+    FuzzCheck(kind != VersionNotImage || signature.kind == SignatureNotImage);
+    FuzzCheck(strlen(ModuleVersionProblem(kind)) > 0);
+    char text[kModuleVersionTextUnits];
+    FuzzCheck(ModuleVersionText(version.file, text) == strlen(text));
     return 0;
 }

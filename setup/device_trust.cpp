@@ -150,6 +150,11 @@ bool DeviceTrustJudge(const char16_t* path) {
     uint32_t length = 0;
     DeviceTrustFinding(u"Penwick.dll", finding, kSetupOutcomeUnits, &length);
     SetupLog("trust: %s", finding);
+    if (t.readError == 0) {
+        length = 0;
+        DeviceTrustModuleLine(u"Penwick.dll", finding, kSetupOutcomeUnits, &length);
+        SetupLog("module: %s", finding);
+    }
     return t.trusted || !t.checksTrust;
 }
 
@@ -201,6 +206,30 @@ void DeviceTrustFinding(const char16_t* name, char16_t* text, uint32_t units, ui
     SetupFormat(text, units, length, t.storeThere
                                          ? ", but the device's privileged store holds neither"
                                          : ", but the device has no privileged store");
+}
+
+ModuleVersionKind DeviceTrustModuleVersion(ModuleVersion* version) {
+    const DeviceTrust& t = g_deviceTrust;
+    if (t.readError != 0) {
+        *version = ModuleVersion();
+        return VersionNotImage;
+    }
+    return ModuleVersionRead(t.module, t.moduleSize, version);
+}
+
+void DeviceTrustModuleLine(const char16_t* name, char16_t* text, uint32_t units, uint32_t* length) {
+    const DeviceTrust& t = g_deviceTrust;
+    if (t.readError != 0) {
+        DeviceTrustFinding(name, text, units, length);
+        return;
+    }
+    ModuleVersion version;
+    ModuleVersionKind kind = DeviceTrustModuleVersion(&version);
+    char number[kModuleVersionTextUnits];
+    ModuleVersionText(version.file, number);
+    SetupFormat(text, units, length, kind == VersionRead ? "%s: version %a" : "%s: %a", name,
+                kind == VersionRead ? number : ModuleVersionProblem(kind));
+    SetupFormat(text, units, length, ", %u bytes", t.moduleSize);
 }
 
 void DeviceTrustAdvice(char16_t* text, uint32_t units, uint32_t* length) {

@@ -30,6 +30,7 @@
 
 #include "platform/setup_services.h"
 #include "trust/module_signature.h"
+#include "trust/module_version.h"
 
 // The largest module read whole, and the largest certificate store Blob.
 const uint32_t kTrustModuleBytes = 512 * 1024;
@@ -63,6 +64,15 @@ bool DeviceTrustJudge(const char16_t* path);
 // signed (SHA-1) by CN=..., whose issuer CN=... the device's privileged store
 // holds", or why the device does not load it.
 void DeviceTrustFinding(const char16_t* name, char16_t* text, uint32_t units, uint32_t* length);
+
+// The version resource of the module DeviceTrustJudge read last (kept in
+// g_deviceTrust.module): VersionNotImage when it could not be read.
+ModuleVersionKind DeviceTrustModuleVersion(ModuleVersion* version);
+
+// That module in one sentence without its full stop: "NAME: version 0.1.0,
+// 14336 bytes", "NAME: no version resource, 14336 bytes", or why it could
+// not be read, as DeviceTrustFinding says it.
+void DeviceTrustModuleLine(const char16_t* name, char16_t* text, uint32_t units, uint32_t* length);
 
 // What the user can do about a module the device does not load, in one
 // sentence without its full stop.

@@ -2,26 +2,14 @@
 
 #include <string.h>
 
+#include "platform/decimal_digits.h"
+#include "trust/module_image.h"
+
 namespace {
 
-// The most sections an image may have to be read, and the deepest nesting
-// of DER elements in a signature. The device's own modules have a handful of
-// sections; osslsigncode's signatures nest 11 deep, 19 with a second
-// signature nested in the first.
-const uint32_t kMostSections = 96;
+// The deepest nesting of DER elements in a signature: osslsigncode's
+// signatures nest 11 deep, 19 with a second signature nested in the first.
 const int kDeepestNesting = 24;
-
-uint16_t Read16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | at[1] << 8); }
-
-uint32_t Read32(const uint8_t* at) {
-    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
-           static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
-}
-
-// Whether `length` bytes at `offset` lie within `size`, without overflow.
-bool Within(uint32_t size, uint32_t offset, uint32_t length) {
-    return offset <= size && length <= size - offset;
-}
 
 // ---- DER ----------------------------------------------------------------
 
@@ -223,60 +211,38 @@ struct ImageLayout {
     uint32_t securityEntryAt;  // the security data directory entry, not hashed
     uint32_t headersSize;
     uint32_t sectionCount;     // sections with raw data, by ascending offset
-    ImageSection sections[kMostSections];
+    ImageSection sections[kModuleMostSections];
     uint32_t sectionsEnd;      // where the headers and sections end, whichever is last
     uint32_t tableOffset;      // the certificate table, as the directory says
     uint32_t tableSize;
 };
 
-// Reads the headers of a PE32 (or PE32+) image; false when the loader could
-// not read them.
+// Reads the headers of an image (module_image.h) and where the digest's
+// parts lie; false when the loader could not read them.
 bool ImageLayoutRead(const uint8_t* image, uint32_t size, ImageLayout* layout) {
-    if (size < 64 || image[0] != 'M' || image[1] != 'Z') {
+    ModuleImage headers;
+    if (!ModuleImageRead(image, size, &headers) || headers.directoryCount <= kModuleSecurityDirectory) {
         return false;
     }
-    uint32_t pe = Read32(image + 0x3C);
-    if (!Within(size, pe, 24) || memcmp(image + pe, "PE\0\0", 4) != 0) {
-        return false;
-    }
-    uint32_t sectionCount = Read16(image + pe + 6);
-    uint32_t optionalSize = Read16(image + pe + 20);
-    uint32_t optional = pe + 24;
-    if (!Within(size, optional, optionalSize) || optionalSize < 2 || sectionCount > kMostSections) {
-        return false;
-    }
-    // The data directories follow the fields before them, of which PE32+
-    // widens the image base and the stack and heap sizes; the security
-    // entry is the fifth.
-    uint16_t magic = Read16(image + optional);
-    uint32_t directories = magic == 0x10B ? 96 : magic == 0x20B ? 112 : 0;
-    if (directories == 0 || optionalSize < directories + 5 * 8 ||
-        Read32(image + optional + directories - 4) < 5) {
-        return false;
-    }
-    layout->checksumAt = optional + 64;
-    layout->securityEntryAt = optional + directories + 4 * 8;
-    layout->headersSize = Read32(image + optional + 60);
-    layout->tableOffset = Read32(image + layout->securityEntryAt);
-    layout->tableSize = Read32(image + layout->securityEntryAt + 4);
-    if (layout->headersSize > size || layout->headersSize < layout->securityEntryAt + 8) {
-        return false;
-    }
-    uint32_t table = optional + optionalSize;
-    if (!Within(size, table, sectionCount * 40)) {
+    layout->checksumAt = headers.optional + 64;
+    layout->securityEntryAt = headers.directories + 8 * kModuleSecurityDirectory;
+    layout->headersSize = headers.headersSize;
+    layout->tableOffset = ModuleRead32(image + layout->securityEntryAt);
+    layout->tableSize = ModuleRead32(image + layout->securityEntryAt + 4);
+    if (layout->headersSize < layout->securityEntryAt + 8) {
         return false;
     }
     // The sections by ascending raw data offset: an insertion sort of a
     // handful.
     layout->sectionCount = 0;
     layout->sectionsEnd = layout->headersSize;
-    for (uint32_t i = 0; i < sectionCount; i++) {
-        const uint8_t* header = image + table + 40 * i;
-        ImageSection section = {Read32(header + 20), Read32(header + 16)};
+    for (uint32_t i = 0; i < headers.sectionCount; i++) {
+        ModuleSection raw = ModuleImageSection(headers, i);
+        ImageSection section = {raw.rawOffset, raw.rawSize};
         if (section.size == 0) {
             continue;
         }
-        if (!Within(size, section.offset, section.size)) {
+        if (!ModuleWithin(size, section.offset, section.size)) {
             return false;
         }
         uint32_t at = layout->sectionCount++;
@@ -527,21 +493,10 @@ void TextPuts(TextOut* out, const char* text) {
 
 void TextPutChar(TextOut* out, uint32_t c) { TextPut(out, c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?'); }
 
-// A number's decimal digits, by subtracting powers of ten: no division.
 void TextPutNumber(TextOut* out, uint32_t value) {
-    static const uint32_t powers[] = {1000000000, 100000000, 10000000, 1000000, 100000, 10000, 1000, 100, 10, 1};
-    bool started = false;
-    for (uint32_t power : powers) {
-        char digit = '0';
-        while (value >= power) {
-            value -= power;
-            digit++;
-        }
-        if (started || digit != '0' || power == 1) {
-            TextPut(out, digit);
-            started = true;
-        }
-    }
+    char digits[11];
+    DecimalDigits(value, 1, digits);
+    TextPuts(out, digits);
 }
 
 // An OID in dotted form; a part too large for 32 bits is written as '?'.
@@ -683,20 +638,20 @@ void ModuleSignatureRead(const uint8_t* image, uint32_t size, ModuleSignature* s
         ImageDigest(image, layout, layout.tableOffset, signature->calculatedDigest);
         signature->calculated = true;
     }
-    if (!signature->calculated || !Within(size, layout.tableOffset, layout.tableSize) || layout.tableSize < 8) {
+    if (!signature->calculated || !ModuleWithin(size, layout.tableOffset, layout.tableSize) || layout.tableSize < 8) {
         signature->kind = SignatureTableBroken;
         return;
     }
     // One WIN_CERTIFICATE: its length, revision 0x0200, type 2 (PKCS#7
     // SignedData), and nothing after it but the padding to 8 bytes.
     const uint8_t* entry = image + layout.tableOffset;
-    uint32_t length = Read32(entry);
+    uint32_t length = ModuleRead32(entry);
     if (length < 8 || length > layout.tableSize) {
         signature->kind = SignatureTableBroken;
         return;
     }
     uint32_t padding = (8 - (length & 7)) & 7;
-    if (Read16(entry + 4) != 0x0200 || Read16(entry + 6) != 2 || layout.tableSize - length > padding) {
+    if (ModuleRead16(entry + 4) != 0x0200 || ModuleRead16(entry + 6) != 2 || layout.tableSize - length > padding) {
         signature->kind = SignatureNotOne;
         return;
     }
@@ -791,10 +746,10 @@ bool SignatureCertificateSubject(const uint8_t* der, uint32_t size, const uint8_
 bool SignatureStoreBlobCertificate(const uint8_t* blob, uint32_t size, const uint8_t** der, uint32_t* derSize) {
     const uint32_t kCertificateProperty = 32;
     uint32_t at = 0;
-    while (blob != nullptr && Within(size, at, 12)) {
-        uint32_t property = Read32(blob + at);
-        uint32_t length = Read32(blob + at + 8);
-        if (!Within(size, at + 12, length)) {
+    while (blob != nullptr && ModuleWithin(size, at, 12)) {
+        uint32_t property = ModuleRead32(blob + at);
+        uint32_t length = ModuleRead32(blob + at + 8);
+        if (!ModuleWithin(size, at + 12, length)) {
             return false;
         }
         if (property == kCertificateProperty) {

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "../trust/signing_support.h"
+#include "../trust/version_resource.h"
 #include "test_image.h"
 
 namespace {
@@ -15,7 +16,8 @@ const char kImportsDef[] =
     "    atan2 DATA  ; run-time library\n    sqrt DATA\n";
 
 // Fit for the device: Thumb code with two exports, imports from coredll.dll,
-// one relocated word (the entry 0 that pads the block is type 0).
+// one relocated word (the entry 0 that pads the block is type 0), a DLL of
+// version 0.1.0.0 for Windows CE.
 TestImageContents FitImage() {
     TestImageContents contents;
     contents.machine = 0x1C2;
@@ -25,6 +27,7 @@ TestImageContents FitImage() {
     contents.exports = {{"Alpha", 1, 0x1001}, {"Beta", 2, 0x1005}};
     contents.imports = {{"coredll.dll", "atan2", 0}, {"coredll.dll", "sqrt", 0}};
     contents.relocations = {{0x2010, 3}};
+    contents.resources = VersionResource(kTestResourceRva);
     return contents;
 }
 
@@ -127,6 +130,9 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
          [](TestImageContents& c) {
              c.characteristics = 0x0103;
              c.exports.clear();
+             VersionResourceContents program;
+             program.fileType = 1;
+             c.resources = VersionResource(kTestResourceRva, program);
          },
          {},
          "EXPORTS\n",
@@ -194,6 +200,25 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
              c.code = {0xB580, 0xBD80, 0xF240, 0x0C00};
          },
          {{"instructions", "0x10001004: f240 0c00"}}},
+        {"no version resource",
+         [](TestImageContents& c) { c.resources.clear(); },
+         {{"version", "no version resource, not the project's 0.1.0"}}},
+        {"a version resource cut short",
+         [](TestImageContents& c) { c.resources.resize(kFixedInfoAt); },
+         {{"version", "its version resource is broken"}}},
+        {"another version, a build number, and a desktop program's resource",
+         [](TestImageContents& c) {
+             VersionResourceContents other;
+             other.file[1] = 2;
+             other.product[3] = 1;
+             other.fileOs = 0x00040004;
+             other.fileType = 1;
+             c.resources = VersionResource(kTestResourceRva, other);
+         },
+         {{"version", "file version is 0.2.0, not the project's 0.1.0"},
+          {"version", "product version is 0.1.0.1, not the project's 0.1.0"},
+          {"version", "FileOS is 0x40004, not VOS_WINCE | VOS__WINDOWS32 0x50004"},
+          {"version", "FileType is 1, not VFT_DLL 2"}}},
         {"an export list numbered 1 and 3, and the image as it says",
          [](TestImageContents& c) { c.exports[1].ordinal = 3; },
          {{"exports", "the export list's ordinals are not 1 to 2"}},
@@ -208,7 +233,7 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
         std::string error;
         ASSERT_TRUE(PeRead(TestImage(contents), &image, &error)) << error;
         std::vector<DeviceFinding> found =
-            DeviceCheck(image, row.kind, Definition(row.exportList), imports);
+            DeviceCheck(image, row.kind, Definition(row.exportList), imports, "0.1.0");
         std::string all;
         for (const DeviceFinding& f : found) {
             all += "\n  " + f.rule + ": " + f.what;

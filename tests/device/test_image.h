@@ -43,15 +43,18 @@ struct TestImageContents {
     std::vector<TestExport> exports;
     std::vector<TestImport> imports;
     std::vector<TestRelocation> relocations;
+    std::vector<uint8_t> resources;  // the resource tree, at kTestResourceRva; none when empty
 };
 
 const uint32_t kTestImageBase = 0x10000000;
 const uint32_t kTestCodeRva = 0x1000;  // .text, 0x200 bytes at file offset 0x200
 const uint32_t kTestDataRva = 0x2000;  // .rdata: the export and import tables
 const uint32_t kTestRelocRva = 0x3000;
+const uint32_t kTestResourceRva = 0x4000;  // .rsrc, when there are resources
 
 inline std::vector<uint8_t> TestImage(const TestImageContents& contents) {
-    std::vector<uint8_t> b(0x800, 0);
+    const uint32_t sectionCount = contents.resources.empty() ? 3 : 4;
+    std::vector<uint8_t> b(0x200 * (sectionCount + 1), 0);
     auto put16 = [&](uint32_t at, uint32_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); };
     auto put32 = [&](uint32_t at, uint32_t v) { put16(at, v & 0xFFFF), put16(at + 2, v >> 16); };
     auto putText = [&](uint32_t at, const std::string& s) {
@@ -62,7 +65,7 @@ inline std::vector<uint8_t> TestImage(const TestImageContents& contents) {
     put32(0x3C, pe);
     memcpy(&b[pe], "PE\0\0", 4);
     put16(pe + 4, contents.machine);
-    put16(pe + 6, 3);
+    put16(pe + 6, sectionCount);
     put16(pe + 20, contents.optionalHeaderSize);
     put16(pe + 22, contents.characteristics);
     put16(opt, 0x10B);
@@ -74,13 +77,13 @@ inline std::vector<uint8_t> TestImage(const TestImageContents& contents) {
     put16(opt + 42, contents.osVersion[1]);
     put16(opt + 48, contents.subsystemVersion[0]);
     put16(opt + 50, contents.subsystemVersion[1]);
-    put32(opt + 56, 0x4000);
+    put32(opt + 56, 0x1000 * (sectionCount + 1));
     put32(opt + 60, 0x200);
     put16(opt + 68, contents.subsystem);
     put32(opt + 92, contents.directoryCount);
-    const char* names[3] = {".text", ".rdata", ".reloc"};
-    const uint32_t flags[3] = {0x60000020, 0x40000040, 0x42000040};
-    for (uint32_t i = 0; i < 3; i++) {
+    const char* names[4] = {".text", ".rdata", ".reloc", ".rsrc"};
+    const uint32_t flags[4] = {0x60000020, 0x40000040, 0x42000040, 0x40000040};
+    for (uint32_t i = 0; i < sectionCount; i++) {
         uint32_t s = sections + 40 * i;
         memcpy(&b[s], names[i], strlen(names[i]));
         put32(s + 8, 0x200);
@@ -89,7 +92,7 @@ inline std::vector<uint8_t> TestImage(const TestImageContents& contents) {
         put32(s + 20, 0x200 * (i + 1));
         put32(s + 36, flags[i]);
     }
-    // Section n (1 to 3) sits at RVA 0x1000 n and file offset 0x200 n.
+    // Section n (1 to 4) sits at RVA 0x1000 n and file offset 0x200 n.
     auto file = [](uint32_t rva) { return (rva >> 12) * 0x200 + (rva & 0xFFF); };
     for (size_t i = 0; i < contents.code.size(); i++) {
         put16(file(kTestCodeRva) + 2 * static_cast<uint32_t>(i), contents.code[i]);
@@ -182,6 +185,12 @@ inline std::vector<uint8_t> TestImage(const TestImageContents& contents) {
         }
         put32(opt + 136, kTestRelocRva);
         put32(opt + 140, at - kTestRelocRva);
+    }
+    if (!contents.resources.empty()) {
+        std::copy(contents.resources.begin(), contents.resources.end(),
+                  b.begin() + file(kTestResourceRva));
+        put32(opt + 112, kTestResourceRva);
+        put32(opt + 116, uint32_t(contents.resources.size()));
     }
     return b;
 }

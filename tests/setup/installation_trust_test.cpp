@@ -325,4 +325,40 @@ TEST_F(TrustTest, untrusted_is_only_for_install) {
     }
 }
 
+// What status and the log say of the module judged: its version and size,
+// or why it could not be read.
+TEST_F(TrustTest, the_module_judged_last_gives_its_version_and_size) {
+    std::string versioned = Text(VersionedImage({{0, 1, 0, 0}, {0, 1, 0, 0}, 0x00050004, 2}));
+    const struct {
+        const char* name;
+        std::string bytes;  // none: no such file
+        ModuleVersionKind kind;
+        std::string line;
+    } cases[] = {
+        {"versioned", versioned, VersionRead,
+         "Penwick.dll: version 0.1.0, " + std::to_string(versioned.size()) + " bytes"},
+        {"without a version", TheModules().sha1, VersionNone,
+         "Penwick.dll: no version resource, " + std::to_string(TheModules().sha1.size()) + " bytes"},
+        {"missing", "", VersionNotImage, "Penwick.dll cannot be read"},
+        {"larger than is read", versioned + std::string(kTrustModuleBytes, 'x'), VersionNotImage,
+         "Penwick.dll is larger than " + std::to_string(kTrustModuleBytes) + " bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_hostSystem.files.erase(kBeside + u"Penwick.dll");
+        if (!c.bytes.empty()) {
+            Beside(c.bytes);
+        }
+        DeviceTrustJudge((kBeside + u"Penwick.dll").c_str());
+        char16_t text[kSetupOutcomeUnits];
+        uint32_t length = 0;
+        DeviceTrustModuleLine(u"Penwick.dll", text, kSetupOutcomeUnits, &length);
+        EXPECT_EQ(Narrow(text).find(c.line), 0u) << Narrow(text);
+        ModuleVersion version;
+        EXPECT_EQ(DeviceTrustModuleVersion(&version), c.kind);
+        // The log says it too, of a module that could be read.
+        EXPECT_EQ(Log().find("\nmodule: " + c.line) != std::string::npos, c.kind != VersionNotImage) << Log();
+    }
+}
+
 }  // namespace

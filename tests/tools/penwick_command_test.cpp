@@ -228,8 +228,9 @@ TEST_F(PenwickCommandTest, synth_then_replay_a_labelled_trace) {
 
 TEST_F(PenwickCommandTest, verify_names_the_signer_and_refuses_what_a_device_would_not_load) {
     const std::string certificates = PENWICK_TEST_CERTIFICATES;
-    Bytes image = PlainImage();
+    Bytes image = VersionedImage();
     WriteFile(Path("unsigned.dll"), image);
+    WriteFile(Path("plain.dll"), PlainImage());
     for (const char* hash : {"sha1", "sha256"}) {
         std::string output;
         Bytes signedImage = SignedImage(image, hash, certificates + "/chain.p12", "penwick-test",
@@ -239,6 +240,7 @@ TEST_F(PenwickCommandTest, verify_names_the_signer_and_refuses_what_a_device_wou
     }
     ASSERT_EQ(Run("verify " + Path("sha1.dll")), 0) << err_;
     EXPECT_NE(out_.find("digest algorithm:  SHA-1\n"), std::string::npos) << out_;
+    EXPECT_NE(out_.find(": signed\n  version:           0.1.0\n"), std::string::npos) << out_;
     EXPECT_NE(out_.find(" (the signer's):\n    thumbprint: "), std::string::npos) << out_;
     EXPECT_NE(out_.find("    subject:    CN=Penwick test developer, OU=Testing, O=Penwick, C=GB\n"),
               std::string::npos) << out_;
@@ -259,6 +261,9 @@ TEST_F(PenwickCommandTest, verify_names_the_signer_and_refuses_what_a_device_wou
         EXPECT_EQ(err_.find(c.module + ": " + c.reason), 0u) << err_;
         EXPECT_EQ(err_.find('\n'), err_.size() - 1) << "one line: " << err_;
     }
+    Run("verify " + Path("plain.dll"));
+    EXPECT_NE(out_.find(": not signed\n  version:           no version resource\n"), std::string::npos)
+        << out_;
     EXPECT_EQ(Run("verify " + Path("missing.dll")), 1);
     EXPECT_EQ(err_, "penwick: " + Path("missing.dll") + ": cannot open\n");
 }

@@ -1,5 +1,6 @@
-// Tiny PE images for the tests of the signature reader and of penwick
-// verify: the headers the loader reads and sections of made-up bytes.
+// Tiny PE images for the tests of the signature and version readers and of
+// penwick verify: the headers the loader reads and sections of made-up
+// bytes.
 #ifndef PENWICK_TESTS_TRUST_TINY_IMAGE_H
 #define PENWICK_TESTS_TRUST_TINY_IMAGE_H
 
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+
+#include "version_resource.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -93,5 +96,21 @@ inline Bytes TinyImage(bool plus, const std::vector<TinySection>& sections, uint
 
 // Two sections, one after the other, as a linker lays them out.
 inline Bytes PlainImage() { return TinyImage(false, {{0x200, 0x400}, {0x600, 0x200}}); }
+
+// Where VersionedImage puts the resource tree: the second section.
+const uint32_t kResourceRva = 0x2000;
+const uint32_t kResourceAt = 0x600;
+const uint32_t kResourceEntryAt = kOptionalAt + 96 + 2 * 8;
+
+// PlainImage with a version resource in its second section, which the
+// resource directory names.
+inline Bytes VersionedImage(const VersionResourceContents& contents = {}) {
+    Bytes image = PlainImage();
+    Bytes tree = VersionResource(kResourceRva, contents);
+    std::copy(tree.begin(), tree.end(), image.begin() + kResourceAt);
+    Put32(image, kResourceEntryAt, kResourceRva);
+    Put32(image, kResourceEntryAt + 4, static_cast<uint32_t>(tree.size()));
+    return image;
+}
 
 #endif

@@ -1,7 +1,9 @@
 // Penwick.dll under a real Windows loader and registry (Wine): loading,
-// binding, forwarding and filtering.
+// binding, forwarding and filtering; and the version resources of the
+// modules as Windows reads them.
 #include "penwick_dll_fixture.h"
 #include "../worked_stroke.h"
+#include "penwick_version.h"
 
 namespace {
 
@@ -189,6 +191,48 @@ TEST_F(PenwickDllTest, unloading_releases_the_original_driver_exactly_once) {
     // ...and was the last one.
     FreeLibrary(ours);
     EXPECT_EQ(GetModuleHandleW(L"touch.dll"), nullptr);
+}
+
+// GetFileVersionInfo and VerQueryValue, as File Explorer's properties read
+// them: the project's version and the strings of the resource.
+TEST(VersionResourceTest, windows_reads_the_project_version_and_names_in_each_module) {
+    wchar_t program[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+    std::wstring folder(program, length);
+    folder.resize(folder.find_last_of(L"\\/") + 1);
+    std::wstring version(kPenwickVersion, kPenwickVersion + strlen(kPenwickVersion));
+    const struct {
+        const wchar_t* name;
+        DWORD type;
+    } modules[] = {{L"Penwick.dll", VFT_DLL}, {L"PenwickSetup.exe", VFT_APP}};
+    for (const auto& module : modules) {
+        SCOPED_TRACE(std::string(module.name, module.name + wcslen(module.name)));
+        std::wstring path = folder + module.name;
+        DWORD unused = 0;
+        std::vector<char> data(GetFileVersionInfoSizeW(path.c_str(), &unused));
+        ASSERT_FALSE(data.empty());
+        ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT size = 0;
+        ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+        EXPECT_EQ(fixed->dwFileVersionMS, DWORD(PENWICK_VERSION_MAJOR) << 16 | PENWICK_VERSION_MINOR);
+        EXPECT_EQ(fixed->dwFileVersionLS, DWORD(PENWICK_VERSION_PATCH) << 16);
+        EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+        EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+        EXPECT_EQ(fixed->dwFileType, module.type);
+        const struct {
+            const wchar_t* key;
+            std::wstring value;
+        } strings[] = {{L"CompanyName", L"Penwick Project"}, {L"ProductName", L"Penwick"},
+                       {L"FileVersion", version},           {L"ProductVersion", version},
+                       {L"OriginalFilename", module.name}};
+        for (const auto& string : strings) {
+            wchar_t* value = nullptr;
+            std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + string.key;
+            ASSERT_TRUE(VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &size));
+            EXPECT_EQ(std::wstring(value), string.value);
+        }
+    }
 }
 
 }  // namespace

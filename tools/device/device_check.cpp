@@ -1,9 +1,11 @@
-// device_check MODULE EXPORTS.def IMPORTS.def
+// device_check MODULE EXPORTS.def IMPORTS.def VERSION
 //
 // Checks that a module built for the device can be loaded and run there:
 // the header (MODULE is a program when it ends in .exe, else a DLL), the
 // exports against EXPORTS.def, the imports against IMPORTS.def, the base
-// relocations and every instruction (see device_rules.h). Prints one line
+// relocations, every instruction and the signature, and that it carries
+// the project's version, VERSION (MAJOR.MINOR.PATCH), in its version
+// resource (see device_rules.h). Prints one line
 // per finding, "MODULE: rule: what", and exits 1 if there was any; prints
 // one summary line and exits 0 otherwise.
 #include <stdio.h>
@@ -35,8 +37,8 @@ bool ReadDefinition(const char* path, ModuleDefinition* definition) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        fprintf(stderr, "usage: device_check MODULE EXPORTS.def IMPORTS.def\n");
+    if (argc != 5) {
+        fprintf(stderr, "usage: device_check MODULE EXPORTS.def IMPORTS.def VERSION\n");
         return 2;
     }
     PeImage image;
@@ -55,7 +57,7 @@ int main(int argc, char** argv) {
         path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".exe") == 0
             ? DeviceModuleKind::Program
             : DeviceModuleKind::Library;
-    std::vector<DeviceFinding> findings = DeviceCheck(image, kind, exports, imports);
+    std::vector<DeviceFinding> findings = DeviceCheck(image, kind, exports, imports, argv[4]);
     for (const DeviceFinding& f : findings) {
         fprintf(stderr, "%s: %s: %s\n", argv[1], f.rule.c_str(), f.what.c_str());
     }
@@ -64,7 +66,7 @@ int main(int argc, char** argv) {
     }
     printf(
         "%s: fit for the device: %zu exports, imports only from %s, HIGHLOW relocations, ARMv5TE "
-        "Thumb code\n",
-        argv[1], exports.names.size(), imports.library.c_str());
+        "Thumb code, version %s\n",
+        argv[1], exports.names.size(), imports.library.c_str(), argv[4]);
     return 0;
 }

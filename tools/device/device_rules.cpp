@@ -8,6 +8,7 @@
 
 #include "thumb_code.h"
 #include "trust/module_signature.h"
+#include "trust/module_version.h"
 
 namespace {
 
@@ -253,9 +254,47 @@ std::vector<DeviceFinding> DeviceCheckSignature(const PeImage& image) {
     return {{"signature", ModuleSignatureProblem(signature.kind)}};
 }
 
+std::vector<DeviceFinding> DeviceCheckVersion(const PeImage& image, DeviceModuleKind kind,
+                                              const std::string& version) {
+    ModuleVersion read;
+    ModuleVersionKind found = ModuleVersionRead(
+        image.bytes.data(), static_cast<uint32_t>(image.bytes.size()), &read);
+    if (found != VersionRead) {
+        return {{"version", std::string(ModuleVersionProblem(found)) + ", not the project's " +
+                                version}};
+    }
+    std::vector<DeviceFinding> findings;
+    // The text omits a last part of 0: it is the project's exactly when
+    // the parts are MAJOR.MINOR.PATCH.0.
+    const char* names[2] = {"file version", "product version"};
+    const uint16_t* parts[2] = {read.file, read.product};
+    for (int i = 0; i < 2; i++) {
+        char text[kModuleVersionTextUnits];
+        ModuleVersionText(parts[i], text);
+        if (text != version) {
+            findings.push_back({"version", std::string(names[i]) + " is " + text +
+                                               ", not the project's " + version});
+        }
+    }
+    if (read.fileOs != kVersionOsWindowsCe) {
+        findings.push_back({"version", "FileOS is " + PeHex(read.fileOs) +
+                                           ", not VOS_WINCE | VOS__WINDOWS32 " +
+                                           PeHex(kVersionOsWindowsCe)});
+    }
+    bool program = kind == DeviceModuleKind::Program;
+    uint32_t type = program ? kVersionTypeProgram : kVersionTypeLibrary;
+    if (read.fileType != type) {
+        findings.push_back({"version", "FileType is " + std::to_string(read.fileType) + ", not " +
+                                           (program ? "VFT_APP " : "VFT_DLL ") +
+                                           std::to_string(type)});
+    }
+    return findings;
+}
+
 std::vector<DeviceFinding> DeviceCheck(const PeImage& image, DeviceModuleKind kind,
                                        const ModuleDefinition& exports,
-                                       const ModuleDefinition& imports) {
+                                       const ModuleDefinition& imports,
+                                       const std::string& version) {
     std::vector<DeviceFinding> findings = DeviceCheckHeader(image, kind);
     auto add = [&](const std::vector<DeviceFinding>& more) {
         findings.insert(findings.end(), more.begin(), more.end());
@@ -278,5 +317,6 @@ std::vector<DeviceFinding> DeviceCheck(const PeImage& image, DeviceModuleKind ki
     add(DeviceCheckRelocations(image, relocations));
     add(DeviceCheckInstructions(image, relocations));
     add(DeviceCheckSignature(image));
+    add(DeviceCheckVersion(image, kind, version));
     return findings;
 }

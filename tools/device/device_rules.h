@@ -19,6 +19,9 @@
 //   signature     unsigned, or one plain SHA-1 Authenticode signature of the
 //                 image as it is (trust/module_signature.h): anything else
 //                 the device counts as no signature
+//   version       a version resource (trust/module_version.h) whose file
+//                 and product versions are the project's, MAJOR.MINOR.PATCH.0,
+//                 for Windows CE, of the module's type (VFT_DLL or VFT_APP)
 #ifndef PENWICK_TOOLS_DEVICE_DEVICE_RULES_H
 #define PENWICK_TOOLS_DEVICE_DEVICE_RULES_H
 
@@ -64,9 +67,14 @@ std::vector<DeviceFinding> DeviceCheckInstructions(const PeImage& image,
 
 std::vector<DeviceFinding> DeviceCheckSignature(const PeImage& image);
 
+// `version` is the project's, "MAJOR.MINOR.PATCH".
+std::vector<DeviceFinding> DeviceCheckVersion(const PeImage& image, DeviceModuleKind kind,
+                                              const std::string& version);
+
 // All rules, reading the tables from the image.
 std::vector<DeviceFinding> DeviceCheck(const PeImage& image, DeviceModuleKind kind,
                                        const ModuleDefinition& exports,
-                                       const ModuleDefinition& imports);
+                                       const ModuleDefinition& imports,
+                                       const std::string& version);
 
 #endif

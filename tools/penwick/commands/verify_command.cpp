@@ -2,7 +2,8 @@
 // and whether a Windows Mobile device would refuse to load it at boot (exit
 // status 1): a driver a privileged process loads must carry one SHA-1
 // Authenticode signature over the image as it is. Whether the signer chains
-// to the device's privileged store only the device can say.
+// to the device's privileged store only the device can say. And the version
+// its version resource gives, which the loader does not look at.
 #include <stdint.h>
 
 #include <iostream>
@@ -11,6 +12,7 @@
 #include "commands/commands.h"
 #include "files/input.h"
 #include "trust/module_signature.h"
+#include "trust/module_version.h"
 
 namespace {
 
@@ -27,13 +29,29 @@ std::string NameText(const uint8_t* name, uint32_t size) {
     return text;
 }
 
+// "0.1.0", or what stands in its way.
+std::string VersionText(const ModuleVersion& version, ModuleVersionKind kind) {
+    if (kind != VersionRead) {
+        return ModuleVersionProblem(kind);
+    }
+    char text[kModuleVersionTextUnits];
+    ModuleVersionText(version.file, text);
+    return text;
+}
+
 void RunVerify(const std::string& path) {
     std::string image = ReadInputFile(path);
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(image.data());
+    uint32_t size = static_cast<uint32_t>(image.size());
     ModuleSignature signature;
-    ModuleSignatureRead(reinterpret_cast<const uint8_t*>(image.data()), static_cast<uint32_t>(image.size()),
-                        &signature);
+    ModuleSignatureRead(bytes, size, &signature);
+    ModuleVersion version;
+    ModuleVersionKind versionKind = ModuleVersionRead(bytes, size, &version);
     bool signedAtAll = signature.kind != SignatureNotImage && signature.kind != SignatureNone;
     std::cout << path << ": " << (signedAtAll ? "signed" : "not signed") << "\n";
+    if (versionKind != VersionNotImage) {
+        std::cout << "  version:           " << VersionText(version, versionKind) << "\n";
+    }
     if (signature.signedDigestSize > 0) {
         std::cout << "  digest algorithm:  " << SignatureDigestName(signature.digestAlgorithm) << "\n";
         std::cout << "  signed digest:     " << Hex(signature.signedDigest, signature.signedDigestSize) << "\n";
@@ -78,6 +96,7 @@ image as it is now. penwick verify reads it as the installer does: the
 digests signed and calculated, and each certificate the signature carries,
 with its SHA-1 thumbprint, subject and issuer. It does not check the RSA
 signature, nor whether the signer chains to the device's "Privileged
-Execution Trust Authorities" store.)");
+Execution Trust Authorities" store. It also gives the file version of the
+module's version resource ("no version resource" when it has none).)");
     command->callback([path] { RunVerify(*path); });
 }
