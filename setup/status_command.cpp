@@ -75,9 +75,7 @@ InstallationResult InstallationStatus(void) {
     char16_t penwick[kSetupPathUnits];
     bool there = installed && InstallationDriverFilePath(s.touchDriver.name, penwick) &&
                  StatusFileIsThere(penwick, &size);
-    if (there) {
-        SetupOutcome("%s: %u bytes.", penwick, size);
-    } else if (installed) {
+    if (installed && !there) {
         SetupOutcome("%s is not there.", penwick);
         missing = penwick;
     }
@@ -89,6 +87,9 @@ InstallationResult InstallationStatus(void) {
         bool loaded = DeviceTrustJudge(penwick);
         char16_t finding[kSetupOutcomeUnits];
         uint32_t length = 0;
+        DeviceTrustModuleLine(penwick, finding, kSetupOutcomeUnits, &length);
+        SetupOutcome("%s.", finding);
+        length = 0;
         DeviceTrustFinding(kPenwickFile, finding, kSetupOutcomeUnits, &length);
         SetupOutcome("%s.", finding);
         uint32_t type = 0;

@@ -544,7 +544,7 @@ int main(int argc, char** argv) {
     std::string status =
         "Penwick 65600: Penwick is installed: DriverName names " + installed + ".\n"
         "It forwards to touch.dll (\\Windows\\touch.dll).\n"
-        "\\Windows\\" + installed + ": " +
+        "\\Windows\\" + installed + ": version " + kPenwickVersion + ", " +
         std::to_string(penwick.size()) +
         " bytes.\n"
         "Penwick.dll is signed (SHA-1 digest " + digest + ") by CN=Penwick test developer, "

@@ -483,7 +483,7 @@ TEST_F(SetupTest, status_says_what_is_installed_what_it_forwards_to_the_verdict_
     EXPECT_EQ(Outcome(),
               Installed("Penwick is installed: DriverName names {penwick}.\n"
               "It forwards to touch.dll (\\Windows\\touch.dll).\n"
-              "\\Windows\\{penwick}: 512 bytes.\n"
+              "\\Windows\\{penwick}: it is not a module: its headers cannot be read, 512 bytes.\n"
               "Penwick.dll: it is not a module the device could load: its headers cannot be "
               "read.\n"
               "At the next boot Penwick filters (the check finds no error, 0 warnings).\n"
@@ -505,7 +505,7 @@ TEST_F(SetupTest, status_says_there_is_no_touch_input_when_a_driver_file_is_miss
     const Missing cases[] = {
         {"the_driver_it_forwards_to", u"Penwick.dll", u"\\Windows\\touch.dll",
          "It forwards to touch.dll, but \\Windows\\touch.dll is not there: no touch input!\n"
-         "\\Windows\\Penwick.dll: 512 bytes.\n"
+         "\\Windows\\Penwick.dll: it is not a module: its headers cannot be read, 512 bytes.\n"
          "Penwick.dll: it is not a module the device could load: its headers cannot be read.\n"
          "At the next boot Penwick does not filter and there is no touch input: "
          "\\Windows\\touch.dll is not there.\n"},
