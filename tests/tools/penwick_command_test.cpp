@@ -57,7 +57,7 @@ protected:
 const char kTrace[] = "flags,x,y\n0x07,100,100\n0x0F,101,101\n0x0D,101,101\n";
 
 TEST_F(PenwickCommandTest, bad_input_gives_one_line_naming_the_place_and_leaves_no_output) {
-    Write("bad.csv", "flags,x,y\n0x07,1,2\n0x0F,1\n");
+    Write("bad.csv", "flags,x,y\n0x07,1,2\n0x0F,1\n0x0D,1,2\n");
     Write("good.csv", kTrace);
     Write("empty.csv", "# nothing but comments\nflags,x,y\n");
     Write("broken.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n\"LowSpeed\"=dword:xyz\n");
