@@ -78,7 +78,12 @@ TEST_F(PenwickCommandTest, bad_input_gives_one_line_naming_the_place_and_leaves_
         {"replay " + good + " --set LowSpeed=0x100000000 --svg " + Path("out.svg"), "--set: "},
         {"replay " + good + " --screen 320x0 --out " + Path("out.csv"), "--screen: '320x0'"},
         {"replay " + Path("missing.csv") + " --out " + Path("out.csv"), Path("missing.csv") + ": cannot open"},
-        {"replay " + good + " --out " + Path("no/such/dir/out.csv"), "cannot write"},
+        // Outputs that cannot be written are refused before any work, with the reason.
+        {"replay " + good + " --out " + Path("no/such/dir/out.csv"),
+         "--out: '" + Path("no/such/dir/out.csv") + "': cannot write in the folder '" + Path("no/such/dir") +
+             "': No such file or directory"},
+        {"tune " + Path("labelled.csv") + " --out " + dir_.string(), "--out: '" + dir_.string() + "' is a folder"},
+        {"label " + good + " --out " + kept + "/x.csv", "Not a directory"},
         {"replay " + Path("empty.csv") + " --out " + Path("out.csv"), Path("empty.csv") + ": no samples"},
         // An output may not replace an input, nor another output.
         {"replay " + kept + " --out " + kept, "--out: '" + kept + "' is the trace '" + kept + "'"},
