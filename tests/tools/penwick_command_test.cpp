@@ -128,12 +128,29 @@ TEST_F(PenwickCommandTest, what_a_user_asks_for_is_what_they_get) {
                        "\"LowSpeed\"=dword:5\n\"MinDirSpeed\"=dword:5\n\"HighSpeed\"=dword:5\n"
                        "\"MaxSpeedDiff\"=dword:5\n\"MaxSpeedDiff2\"=dword:5\n\"ErrorDelay\"=dword:5\n"
                        "\"MaxErrorDelay\"=\"55\"\n");
-    std::string trace = Path("trace.csv");
+    // A capture with ticks, which wrap after 10 ms; a sample cut short with
+    // the next boot written straight after it, whose ticks start afresh; a
+    // tick that goes back, and a last line cut short.
+    Write("ticked.csv", "# penwick boot 1\nflags,x,y,tick\n0x07,100,100,4294967280\n0x0F,104,100,4294967290\n"
+                        "0x0F,108,100,4\n0x0F,112,100,14\n0x0D,112,100,24\n0x07,200,200,5000\n"
+                        "0x0F,2# penwick boot 2\n0x07,100,100,10\n0x0F,104,100,20\n0x0D,104,100,3\n0x07,1");
+    Write("cut-clean.csv", "0x07,1,1,ok\n0x0F,2,2,ok\n0x0D,2,2,ok\n0x07,3");
+    std::string trace = Path("trace.csv"), ticked = Path("ticked.csv");
     struct Case {
         std::string arguments;
         std::string out;  // found on standard output
         std::string err;  // found on standard error
     } cases[] = {
+        {"replay " + ticked + " --out -", "line,tick,flags_in,x_in,y_in,truth,rule,squared_step,speed_change,"
+         "direction_change,error_delay,verdict,flags_out,x_out,y_out,stroke\n3,4294967280,0x07",
+         "ticks: 9 samples carry one; with the pen down 100.0 samples a second (median interval 10 ms, "
+         "5 intervals over 0.1 s); 1 intervals left out"},
+        {"replay " + ticked, "", "penwick: warning: " + ticked + ":9: a sample cut short, as a power loss "
+         "leaves one, skipped: '0x0F,2'\n"},
+        {"replay " + ticked, "", "capture: boots 2;"},  // the boot after the cut sample is kept
+        {"replay " + ticked, "", "cut short: 2 lines skipped"},
+        {"label " + ticked, "\n0x0D,104,100,ok,3\n", ticked + ":13: a sample cut short"},
+        {"tune " + Path("cut-clean.csv"), "", "cut-clean.csv:4: a sample cut short"},
         {"--version", "penwick 0.1.0", ""},
         {"help", "replay", ""},
         {"help replay", "verdict", ""},

@@ -152,8 +152,8 @@ void RunReplay(const ReplayArguments& a) {
     std::string rows;
     if (!table.empty()) {
         tableFile = std::make_unique<OutputFile>(table);
-        rows = kReplayTableHeader;
     }
+    bool tableStarted = false;
     std::vector<std::unique_ptr<ReplayRun>> runs;
     std::string settingsName = a.settingsFile.empty() ? "recommended settings" : a.settingsFile;
     runs.push_back(std::make_unique<ReplayRun>(settings, screens, settingsName));
@@ -163,6 +163,17 @@ void RunReplay(const ReplayArguments& a) {
 
     std::pair<int32_t, int32_t> screen = {screens.width, screens.height};  // the samples' screen now
     for (TraceEvent event; reader.Next(event);) {
+        if (event.kind == TraceEvent::Torn) {
+            std::cerr << "penwick: " << CutLineWarning(a.trace, event) << "\n";
+        }
+        if (event.kind == TraceEvent::Sample && tableFile && !tableStarted) {
+            // A tick column when the trace has ticks: its header names them,
+            // or its first sample has one.
+            bool ticks = reader.HeaderNamesTick() || event.sample.hasTick;
+            tableRows = ReplayTable(ticks);
+            rows = ReplayTableHeader(ticks);
+            tableStarted = true;
+        }
         bool drawn = picture && event.line >= a.from && (a.to == 0 || event.line <= a.to);
         if (event.kind == TraceEvent::EnableScreen || event.kind == TraceEvent::Screen) {
             screen = {event.width, event.height};
@@ -204,7 +215,7 @@ void RunReplay(const ReplayArguments& a) {
         run->panel.summary.Finish();
     }
     if (runs[0]->summary.samples == 0) {
-        throw InputError(a.trace, 0, "no samples: a trace has lines of flags,x,y[,truth]");
+        throw InputError(a.trace, 0, "no samples: a trace has lines of flags,x,y[,truth][,tick]");
     }
 
     std::vector<std::unique_ptr<OutputFile>> files;
@@ -245,15 +256,19 @@ void RunReplay(const ReplayArguments& a) {
 
 const char kReplayFooter[] = R"(
 A trace is CSV: '#' comments, an optional header line, then one sample a line:
-flags (0x hex or decimal), x, y, and optionally ok or fault (a labelled trace).
-Flags: 0x01 valid, 0x02 down, 0x04 calibrated, 0x08 previous down, 0x10 ignore;
-only calibrated, valid, not-ignored samples are judged. Captures from a device
-also hold '# penwick' lines (boot, enable-screen, screen, dropped) that the
-replay follows.
+flags (0x hex or decimal), x, y, optionally ok or fault (a labelled trace) and
+optionally a tick (the system's millisecond tick). A header names the columns
+in its order (flags, x, y, truth, tick). Flags: 0x01 valid, 0x02 down, 0x04
+calibrated, 0x08 previous down, 0x10 ignore; only calibrated, valid,
+not-ignored samples are judged. Captures from a device also hold '# penwick'
+lines (boot, enable-screen, screen, dropped) that the replay follows. A line
+cut short by a power loss (a capture's last, or one before the next boot) is
+skipped with a warning.
 
 The table (--out, or standard output when no output is named) has a row per
-sample: line, flags_in, x_in, y_in, truth, rule, squared_step, speed_change,
-direction_change, error_delay, verdict, flags_out, x_out, y_out, stroke.
+sample: line, tick (when the trace has ticks), flags_in, x_in, y_in, truth,
+rule, squared_step, speed_change, direction_change, error_delay, verdict,
+flags_out, x_out, y_out, stroke.
   rule: pass (not judged: filtering off or uncalibrated), unusable (invalid or
     ignore), start (a stroke's first sample: nothing to measure against),
     a short step: accept            b no previous step: reject
@@ -284,7 +299,7 @@ many were lost entirely.
 void AddReplayCommand(CLI::App& app) {
     auto a = std::make_shared<ReplayArguments>();
     CLI::App* command = app.add_subcommand("replay", "replay a pen trace through the driver");
-    command->add_option("TRACE", a->trace, "trace CSV (flags,x,y[,truth]); - for standard input")
+    command->add_option("TRACE", a->trace, "trace CSV (flags,x,y[,truth][,tick]); - for standard input")
         ->required();
     command->add_option("--settings", a->settingsFile,
                         "settings as a .reg file (default: the recommended settings)")

@@ -492,6 +492,13 @@ bool TraceReader::Next(TraceEvent& event) {
     return false;
 }
 
+std::string CutLineWarning(const std::string& fileName, const TraceEvent& torn) {
+    return std::string("warning: ") +
+           InputError(fileName, torn.line,
+                      "a sample cut short, as a power loss leaves one, skipped: " + Quoted(torn.text))
+               .what();
+}
+
 std::vector<TraceEvent> ParseTraceEvents(const std::string& text, const std::string& fileName) {
     std::istringstream in(text);
     TraceReader reader(in, fileName);

@@ -118,6 +118,10 @@ private:
     TraceEvent boot_;
 };
 
+// The warning for a line cut short (a Torn event), naming the file and
+// the line: "warning: FILE:LINE: ...".
+std::string CutLineWarning(const std::string& fileName, const TraceEvent& torn);
+
 // A whole trace in memory, events and all; throws InputError.
 std::vector<TraceEvent> ParseTraceEvents(const std::string& text, const std::string& fileName);
 
