@@ -151,6 +151,8 @@ TEST_F(PenwickCommandTest, what_a_user_asks_for_is_what_they_get) {
         {"replay " + ticked, "", "cut short: 2 lines skipped"},
         {"label " + ticked, "\n0x0D,104,100,ok,3\n", ticked + ":13: a sample cut short"},
         {"tune " + Path("cut-clean.csv"), "", "cut-clean.csv:4: a sample cut short"},
+        // dword: is hex, whatever it looks like.
+        {"check " + std::string(PENWICK_ROOT) + "/samples/install.reg", "MaxDirDiff dword:0000002d = 45,", ""},
         {"--version", "penwick 0.1.0", ""},
         {"help", "replay", ""},
         {"help replay", "verdict", ""},
