@@ -7,6 +7,7 @@
 #include "engine/tune.h"
 #include "files/recommended_settings.h"
 #include "files/reg_file.h"
+#include "registry/configuration_check.h"
 
 namespace {
 
@@ -48,6 +49,18 @@ TEST(TuneTest, faults_only_a_turn_gives_away_are_caught_by_a_direction_setting) 
     // A kink turns by 26.6 degrees; straight steps by none.
     EXPECT_LE(outcome.best.settings.MaxDirDiff, 26);
     EXPECT_GT(outcome.best.settings.MaxDirDiff, 0);
+
+    // Started also from settings check warns about, which do what the choice
+    // does (a negative ErrorDelay adds no delay, as 0 does) and, smaller,
+    // would win the tie: tune proposes none of them, at any loss.
+    ASSERT_EQ(outcome.best.settings.ErrorDelay, 0);
+    FilterSettings negativeDelay = outcome.best.settings;
+    negativeDelay.ErrorDelay = -1;
+    TuneOutcome again = Tune(traces, base, {SettingsOf(base, {}), negativeDelay}, 40, kAnyStrokes, nullptr);
+    EXPECT_EQ(CheckFilterSettings(again.best.settings, nullptr, nullptr), 0);
+    for (const TuneScore& score : again.tradeOff) {
+        EXPECT_EQ(CheckFilterSettings(score.settings, nullptr, nullptr), 0);
+    }
 }
 
 TEST(TuneTest, the_choice_loses_no_more_than_allowed_and_is_the_same_every_time) {
