@@ -71,12 +71,13 @@ TEST_F(PenwickCommandTest, bad_input_gives_one_line_naming_the_place_and_leaves_
     struct Case {
         std::string arguments;
         std::string error;
+        int status = 1;  // 2 for a mistake on the command line
     } cases[] = {
         {"replay " + Path("bad.csv") + " --out " + Path("out.csv"), Path("bad.csv") + ":3: expected flags,x,y"},
         {"replay " + good + " --settings " + Path("broken.reg") + " --out " + kept,
          Path("broken.reg") + ":3: dword: wants"},
-        {"replay " + good + " --set LowSpeed=0x100000000 --svg " + Path("out.svg"), "--set: "},
-        {"replay " + good + " --screen 320x0 --out " + Path("out.csv"), "--screen: '320x0'"},
+        {"replay " + good + " --set LowSpeed=0x100000000 --svg " + Path("out.svg"), "--set: ", 2},
+        {"replay " + good + " --screen 320x0 --out " + Path("out.csv"), "--screen: '320x0'", 2},
         {"replay " + Path("missing.csv") + " --out " + Path("out.csv"), Path("missing.csv") + ": cannot open"},
         // Outputs that cannot be written are refused before any work, with the reason.
         {"replay " + good + " --out " + Path("no/such/dir/out.csv"),
@@ -90,24 +91,24 @@ TEST_F(PenwickCommandTest, bad_input_gives_one_line_naming_the_place_and_leaves_
         {"replay " + good + " --settings " + kept + " --svg " + kept, "is --settings '" + kept + "'"},
         {"replay " + good + " --out " + Path("out.csv") + " --svg " + Path("out.csv"),
          "--svg: '" + Path("out.csv") + "' is also --out '" + Path("out.csv") + "'"},
-        {"replay " + good + " --from 3 --out " + Path("out.csv"), "--from/--to: "},
-        {"replay " + good + " --svg " + Path("out.svg") + " --from 5 --to 4", "--to: line 4 is before"},
+        {"replay " + good + " --from 3 --out " + Path("out.csv"), "--from/--to: ", 2},
+        {"replay " + good + " --svg " + Path("out.svg") + " --from 5 --to 4", "--to: line 4 is before", 2},
         // tune learns only from labels, and writes only what check accepts.
         {"tune " + good + " --out " + Path("out.csv"), good + ": has no labels (ok or fault): run penwick label"},
         {"tune " + Path("labelled.csv") + " --settings " + Path("self.reg") + " --out " + Path("out.csv"),
          "OrigDriverName names Penwick itself"},
         // Mistakes on the command line point to the command's own help.
-        {"replay " + good + " --frobnicate", "(see penwick replay --help)"},
-        {"synth --jitter nan --out " + Path("out.csv"), "(see penwick synth --help)"},
-        {"help nothing", "there is no command 'nothing'"},
-        {"nothing", "there is no command 'nothing'"},
+        {"replay " + good + " --frobnicate", "(see penwick replay --help)", 2},
+        {"synth --jitter nan --out " + Path("out.csv"), "(see penwick synth --help)", 2},
+        {"help nothing", "there is no command 'nothing'", 2},
+        {"nothing", "there is no command 'nothing'", 2},
         {"replay " + dir_.string(), dir_.string() + ": is a folder, not a file"},
         // Standard input redirected from the file an output names.
         {"replay - --out " + kept + " < " + kept, "--out: '" + kept + "' is the trace '-'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
-        EXPECT_NE(Run(c.arguments), 0);
+        EXPECT_EQ(Run(c.arguments), c.status);
         EXPECT_NE(err_.find(c.error), std::string::npos) << err_;
         EXPECT_EQ(err_.find('\n'), err_.size() - 1) << "one line: " << err_;
         EXPECT_FALSE(fs::exists(Path("out.csv")));
@@ -155,7 +156,7 @@ TEST_F(PenwickCommandTest, what_a_user_asks_for_is_what_they_get) {
         {"check " + std::string(PENWICK_ROOT) + "/samples/install.reg", "MaxDirDiff dword:0000002d = 45,", ""},
         {"--version", "penwick 0.1.0", ""},
         {"help", "replay", ""},
-        {"help replay", "verdict", ""},
+        {"help replay", "Usage: penwick replay [OPTIONS] TRACE", ""},
         {"replay --help", "LowSpeed, MinDirSpeed, HighSpeed", ""},  // the names --set takes
         {"replay --help", "h direction jumps: error", ""},
         {"synth --help", "=400", ""},                               // defaults are shown
@@ -224,7 +225,7 @@ TEST_F(PenwickCommandTest, tune_shows_base_and_tuned_and_keeps_to_what_the_rules
     EXPECT_FALSE(fs::exists(Path("a.reg")));
     EXPECT_EQ(Run("tune " + Path("t.csv") + " --allow-fewer-faults-kept --out " + Path("a.reg")), 0) << err_;
     EXPECT_TRUE(fs::exists(Path("a.reg")));
-    EXPECT_EQ(Run("tune " + Path("t.csv") + " --max-lost-strokes 2"), 1);
+    EXPECT_EQ(Run("tune " + Path("t.csv") + " --max-lost-strokes 2"), 2);
     EXPECT_NE(err_.find("--max-lost-strokes: 2 is fewer than the filter's rules allow: 3 strokes"),
               std::string::npos) << err_;
     EXPECT_NE(err_.find("the least possible value is 3"), std::string::npos) << err_;

@@ -111,7 +111,14 @@ TEST(TuneTest, a_lost_tap_weighs_more_than_a_spike_or_two) {
     EXPECT_EQ(lossy.tapsLost, lossy.strokesLost);  // only taps are short enough to lose
     // Unbounded in strokes, the search still delivers every tap it can:
     // each lost one costs more than the faults a lower LowSpeed would keep.
-    TuneOutcome outcome = Tune(traces, base, {zero}, 15, kAnyStrokes, nullptr);
+    // Its progress tells a share done that never goes back.
+    std::vector<double> done;
+    TuneOutcome outcome = Tune(traces, base, {zero}, 15, kAnyStrokes,
+                               [&done](long long, const TuneScore&, double share) { done.push_back(share); });
+    ASSERT_GT(done.size(), 10u);
+    EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
+    EXPECT_GT(done.back(), 0.9);
+    EXPECT_LE(done.back(), 1.0);
     ASSERT_TRUE(outcome.found);
     EXPECT_EQ(outcome.best.strokesLost, lossy.strokesLostAlways);
 }

@@ -45,12 +45,12 @@ void ApplySetting(RegFile& settings, const std::string& assignment) {
         known = known || PrintableName(setting.name) == name;
     }
     if (!known) {
-        throw InputError("--set", 0, "'" + name + "' is not a setting (" + SettingNames() + ")");
+        throw UsageError("--set", "'" + name + "' is not a setting (" + SettingNames() + ")");
     }
     long long value;
     if (equals == std::string::npos ||
         !ParseInteger(assignment.substr(equals + 1), INT32_MIN, UINT32_MAX, &value)) {
-        throw InputError("--set", 0, "'" + assignment + "' wants NAME=VALUE with a 32-bit decimal "
+        throw UsageError("--set", "'" + assignment + "' wants NAME=VALUE with a 32-bit decimal "
                          "or 0x hex value");
     }
     RegKeySet(settings.penwick, RegDword(std::u16string(name.begin(), name.end()),
@@ -64,7 +64,7 @@ RegFile ReadSettings(const std::string& path) {
 
 void ParseScreen(const std::string& text, const char* option, int32_t* width, int32_t* height) {
     if (!ParseScreenSize(text, width, height)) {
-        throw InputError(option, 0, "'" + text + "' wants WIDTHxHEIGHT in pixels, 1 to 65535");
+        throw UsageError(option, "'" + text + "' wants WIDTHxHEIGHT in pixels, 1 to 65535");
     }
 }
 
@@ -98,11 +98,11 @@ struct ReplayRun {
 void RunReplay(const ReplayArguments& a) {
     bool picture = !a.svg.empty();
     if ((a.from != 0 || a.to != 0 || !a.compare.empty()) && !picture) {
-        throw InputError(a.compare.empty() ? "--from/--to" : "--compare", 0,
+        throw UsageError(a.compare.empty() ? "--from/--to" : "--compare",
                          "only choose what the picture draws: give --svg too");
     }
     if (a.to != 0 && a.to < a.from) {
-        throw InputError("--to", 0, Format("line %d is before --from line %d", a.to, a.from));
+        throw UsageError("--to", Format("line %d is before --from line %d", a.to, a.from));
     }
     std::string table = a.out;
     if (a.out.empty() && a.svg.empty() && a.summaryJson.empty()) {
