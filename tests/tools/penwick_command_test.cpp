@@ -319,6 +319,18 @@ TEST_F(PenwickCommandTest, svg_renders_to_a_picture_of_the_part_asked_for) {
     // A part of the trace has less to draw; two settings side by side more.
     EXPECT_LT(picture("--from 100 --to 140"), whole);
     EXPECT_GT(picture("--compare " + std::string(PENWICK_ROOT) + "/samples/worked-stroke.reg"), whole);
+
+    // A trace too long to draw sample by sample is an overview with
+    // close-ups, a file that stays small whatever the length; --from and
+    // --to still draw every sample.
+    ASSERT_EQ(Run("synth --samples 30000 --seed 3 --out " + Path("c.csv")), 0);
+    EXPECT_GT(picture(""), whole);
+    std::string overview = Read(Path("c.svg"));
+    EXPECT_LT(overview.size(), 600000u);
+    EXPECT_NE(overview.find(">Close-ups of what matters most"), std::string::npos);
+    EXPECT_NE(err_.find("note: 30000 samples are too many to draw one by one"), std::string::npos) << err_;
+    picture("--from 1 --to 30003");
+    EXPECT_GT(Read(Path("c.svg")).size(), 2 * overview.size());
 }
 
 }  // namespace

@@ -25,7 +25,8 @@ namespace {
 // The table is handed to its file in blocks of about this size.
 const size_t kTableBlock = 1 << 16;
 
-// A picture of more samples than this is hard to read.
+// A picture of more samples than this is hard to read; without --from and
+// --to, a trace longer than this is drawn as an overview with close-ups.
 const size_t kLegibleSamples = 20000;
 
 std::string SettingNames() {
@@ -93,10 +94,13 @@ struct ReplayRun {
     Replayer replayer;
     ReplaySummary summary;
     PicturePanel panel;
+    PictureOverview overview;
+    bool tooLong = false;  // panel.records given up for the overview
 };
 
 void RunReplay(const ReplayArguments& a) {
     bool picture = !a.svg.empty();
+    bool whole = a.from == 0 && a.to == 0;  // the picture may be an overview
     if ((a.from != 0 || a.to != 0 || !a.compare.empty()) && !picture) {
         throw UsageError(a.compare.empty() ? "--from/--to" : "--compare",
                          "only choose what the picture draws: give --svg too");
@@ -188,6 +192,7 @@ void RunReplay(const ReplayArguments& a) {
                 }
                 if (drawn) {
                     run.panel.summary.Add(event);
+                    run.overview.Add(event);
                 }
                 continue;
             }
@@ -201,7 +206,16 @@ void RunReplay(const ReplayArguments& a) {
                 }
             }
             if (drawn) {
-                run.panel.records.push_back(record);
+                if (whole) {
+                    run.overview.Add(record, screen);
+                }
+                if (!run.tooLong) {
+                    run.panel.records.push_back(record);
+                }
+                if (whole && run.panel.records.size() > kLegibleSamples) {
+                    run.tooLong = true;
+                    run.panel.records = {};
+                }
                 run.panel.summary.Add(record);
                 std::vector<std::pair<int32_t, int32_t>>& drawnOn = run.panel.screens;
                 if (std::find(drawnOn.begin(), drawnOn.end(), screen) == drawnOn.end()) {
@@ -213,6 +227,7 @@ void RunReplay(const ReplayArguments& a) {
     for (auto& run : runs) {
         run->summary.Finish();
         run->panel.summary.Finish();
+        run->overview.Finish();
     }
     if (runs[0]->summary.samples == 0) {
         throw InputError(a.trace, 0, "no samples: a trace has lines of flags,x,y[,truth][,tick]");
@@ -226,16 +241,25 @@ void RunReplay(const ReplayArguments& a) {
     }
     if (picture) {
         std::vector<PicturePanel> panels;
+        std::vector<const PictureOverview*> overviews;
         for (auto& run : runs) {
             panels.push_back(std::move(run->panel));
+            overviews.push_back(&run->overview);
         }
-        if (panels[0].records.size() > kLegibleSamples) {
-            std::cerr << Format("note: the picture draws %zu samples; --from and --to draw part of "
-                                "the trace\n", panels[0].records.size());
-        }
+        std::string title = "penwick replay " + a.trace;
         files.push_back(std::make_unique<OutputFile>(a.svg));
-        files.back()->Write(FormatReplaySvg("penwick replay " + a.trace, panels, screens.enableWidth,
-                                            screens.enableHeight));
+        if (runs[0]->tooLong) {
+            std::cerr << Format("note: %lld samples are too many to draw one by one: the picture is an "
+                                "overview with close-ups; --from and --to draw every sample of a part\n",
+                                runs[0]->overview.totals[PictureOverview::Samples]);
+            files.back()->Write(FormatOverviewSvg(title, panels, overviews));
+        } else {
+            if (panels[0].records.size() > kLegibleSamples) {
+                std::cerr << Format("note: the picture draws %zu samples; a shorter part, --from and "
+                                    "--to, is easier to read\n", panels[0].records.size());
+            }
+            files.back()->Write(FormatReplaySvg(title, panels, screens.enableWidth, screens.enableHeight));
+        }
     }
     if (!a.summaryJson.empty()) {
         files.push_back(std::make_unique<OutputFile>(a.summaryJson));
