@@ -37,11 +37,7 @@ void RunLabel(const LabelArguments& a) {
         "the labels are an estimate: correct the last column where the picture shows otherwise",
         a.trace.c_str(), a.rule.neighbours, a.rule.minDistance, a.rule.stepFactor);
     WriteOutputFiles({{a.out.empty() ? "-" : a.out, FormatTraceEvents(events, comment)}});
-    for (const TraceEvent& event : events) {
-        if (event.kind == TraceEvent::Torn) {
-            std::cerr << "penwick: " << CutLineWarning(a.trace, event) << "\n";
-        }
-    }
+    WarnOfCutLines(a.trace, events);
     std::cerr << Format("%s: %lld samples, %lld marked fault (%.1f%%)", a.trace.c_str(), samples, faults,
                         100.0 * faults / samples)
               << (cut > 0 ? Format("; %lld lines cut short, skipped\n", cut) : "\n");

@@ -95,11 +95,7 @@ std::vector<TuneTrace> ReadLabelledTraces(const std::vector<std::string>& paths)
     std::vector<TuneTrace> traces;
     for (const std::string& path : paths) {
         traces.push_back(MakeTuneTrace(path, ParseTraceEvents(ReadInputFile(path), path)));
-        for (const TraceEvent& event : traces.back().events) {
-            if (event.kind == TraceEvent::Torn) {
-                std::cerr << "penwick: " << CutLineWarning(path, event) << "\n";
-            }
-        }
+        WarnOfCutLines(path, traces.back().events);
         if (traces.back().faults + traces.back().good == 0) {
             throw InputError(path, 0, "has no labels (ok or fault): run penwick label " + path +
                                           " first, and check its marks");

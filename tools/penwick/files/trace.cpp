@@ -30,11 +30,9 @@ std::string Quoted(std::string_view text) {
            " characters)";
 }
 
-// "# penwick WORD ARGUMENT": the capture's lines about what happened between
-// samples. False for any other comment.
-bool ParseDirective(std::string_view comment, TraceEvent& event, const std::string& fileName,
-                    int line) {
-    event.text = std::string(comment);
+// The WORD of a comment "# penwick WORD ARGUMENT", and its argument; false
+// for any other comment.
+bool DirectiveWord(std::string_view comment, std::string_view* word, std::string_view* argument) {
     comment = Trim(comment.substr(1));
     const std::string_view prefix = kCaptureLineMark;
     if (comment.substr(0, prefix.size()) != prefix) {
@@ -42,9 +40,20 @@ bool ParseDirective(std::string_view comment, TraceEvent& event, const std::stri
     }
     comment = Trim(comment.substr(prefix.size()));
     size_t space = comment.find_first_of(" \t");
-    std::string_view word = comment.substr(0, space);
-    std::string_view argument =
-        space == std::string_view::npos ? std::string_view() : Trim(comment.substr(space));
+    *word = comment.substr(0, space);
+    *argument = space == std::string_view::npos ? std::string_view() : Trim(comment.substr(space));
+    return true;
+}
+
+// "# penwick WORD ARGUMENT": the capture's lines about what happened between
+// samples. False for any other comment.
+bool ParseDirective(std::string_view comment, TraceEvent& event, const std::string& fileName,
+                    int line) {
+    event.text = std::string(comment);
+    std::string_view word, argument;
+    if (!DirectiveWord(comment, &word, &argument)) {
+        return false;
+    }
     event.line = line;
     if (word == kCaptureLineBoot) {
         event.kind = TraceEvent::Boot;
@@ -249,17 +258,9 @@ bool TruthStart(std::string_view field) {
 // "# penwick boot ...".
 bool IsBootLine(std::string_view line) {
     line = Trim(line);
-    if (line.empty() || line[0] != '#') {
-        return false;
-    }
-    line = Trim(line.substr(1));
-    const std::string_view mark = kCaptureLineMark;
-    if (line.substr(0, mark.size()) != mark) {
-        return false;
-    }
-    line = Trim(line.substr(mark.size()));
-    std::string_view word = line.substr(0, line.find_first_of(" \t"));
-    return word == kCaptureLineBoot;
+    std::string_view word, argument;
+    return !line.empty() && line[0] == '#' && DirectiveWord(line, &word, &argument) &&
+           word == kCaptureLineBoot;
 }
 
 }  // namespace
