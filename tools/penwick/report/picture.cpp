@@ -683,11 +683,11 @@ double DrawTimeline(std::string& svg, SvgText& text, const PictureOverview& o, d
                       X(line), axisY, i == 0 ? "start" : i == 4 ? "end" : "middle", line);
     }
     y = axisY + kLineHeight;
-    std::string marks = "dashed lines: boots";
+    std::string marks = o.boots.empty() ? "" : "dashed lines: boots; ";
     if (!o.drops.empty()) {
-        marks += "; purple triangles: samples the device dropped";
+        marks += "purple triangles: samples the device dropped; ";
     }
-    text.Line(kMargin, y, marks + "; blue letters: the close-ups below", "normal", "#555555");
+    text.Line(kMargin, y, marks + "blue letters: the close-ups below", "normal", "#555555");
     return y;
 }
 
