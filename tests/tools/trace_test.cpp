@@ -73,6 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Cut short by a power loss: at the end, before the next boot's
         // line, and with the boot's line written straight after it.
         GoodTrace{"cut_last_line", "7,1,2\n0x0F,51", {{7, 1, 2, Truth::Unknown, 1}}, "cut 2"},
+        GoodTrace{"cut_and_zeros_after_it", std::string("7,1,2\n0x0F,51\0\0\0", 16), {{7, 1, 2, Truth::Unknown, 1}},
+                  "cut 2"},
         GoodTrace{"cut_label", "7,1,2,ok\n7,1,2,fa\n\n", {{7, 1, 2, Truth::Ok, 1}}, "cut 2"},
         GoodTrace{"cut_before_a_boot", "7,1,2,ok\n0x0F,1,2\n# penwick boot b\n7,3,4,ok\n",
                   {{7, 1, 2, Truth::Ok, 1}, {7, 3, 4, Truth::Ok, 4}}, "cut 2 boot 3"},
