@@ -77,9 +77,8 @@ public:
     // Whether the trace's header names a tick column.
     bool HeaderNamesTick() const;
 
-    enum Column { Flags, X, Y, TruthColumn, Tick };
-
 private:
+    enum Column { Flags, X, Y, TruthColumn, Tick };
     bool ReadLine(const char*& begin, const char*& end);
     size_t Fill(char* to, size_t room);
     bool ParseLine(const char* begin, const char* end, TraceEvent& event);

@@ -6,7 +6,8 @@
 // samples lost apart; otherwise they tell the cause. A stroke that never
 // reached the host lies under a wide red band, named "lost" at its start. Every mark names its
 // line, rule and verdict as a tooltip. Two panels side by side, on the same
-// scale, compare two settings.
+// scale, compare two settings. A trace too long for that is drawn as an
+// overview (PictureOverview) instead.
 #ifndef PENWICK_TOOLS_REPORT_PICTURE_H
 #define PENWICK_TOOLS_REPORT_PICTURE_H
 
