@@ -301,6 +301,9 @@ void TraceReader::ParseHeader(std::string_view line) {
                                  ": a sample has flags, x and y");
         }
     }
+    for (size_t i = 0; i < columns_.size(); i++) {
+        leastFields_ = columns_[i] <= Y ? i + 1 : leastFields_;
+    }
     headerLine_ = line_;
 }
 
@@ -308,24 +311,17 @@ std::string TraceReader::ParseSample(const std::string_view* fields, size_t coun
                                      TraceSample& sample, bool* cut) {
     // Which column each field is: the header's, or by the number of fields
     // and what the fourth holds.
-    Column columns[kColumnCount];
-    size_t least = 3, most = kColumnCount;
-    if (!columns_.empty()) {
-        std::copy(columns_.begin(), columns_.end(), columns);
-        most = columns_.size();
-        least = 0;
-        for (size_t i = 0; i < columns_.size(); i++) {
-            least = columns_[i] <= Y ? i + 1 : least;
-        }
-    } else {
-        Column plain[] = {Flags, X, Y, TruthColumn, Tick};
-        std::copy(plain, plain + kColumnCount, columns);
+    Column plain[] = {Flags, X, Y, TruthColumn, Tick};
+    const Column* columns = columns_.empty() ? plain : columns_.data();
+    size_t least = columns_.empty() ? 3 : leastFields_;
+    size_t most = columns_.empty() ? kColumnCount : columns_.size();
+    if (columns_.empty()) {
         if (count == 4 && !TruthStart(fields[3])) {
             if (!NumberStart(fields[3])) {
                 return "the fourth field " + Quoted(fields[3]) +
                        " is neither a truth (ok or fault) nor a tick (a number)";
             }
-            columns[3] = Tick;
+            plain[3] = Tick;
         }
     }
     *cut = false;
@@ -351,43 +347,38 @@ std::string TraceReader::ParseSample(const std::string_view* fields, size_t coun
     sample = TraceSample{0, 0, 0, Truth::Unknown, line_};
     for (size_t i = 0; i < count; i++) {
         std::string_view field = fields[i];
-        bool last = i + 1 == count;
-        long long value;
-        std::string problem;
+        long long value = 0;
+        bool good = true;
         switch (columns[i]) {
         case Flags:
-            if (!ParseInteger(field, 0, UINT32_MAX, &value)) {
-                problem = "flags " + Quoted(field) + " is not a 32-bit unsigned number";
-            }
+            good = ParseInteger(field, 0, UINT32_MAX, &value);
             sample.flags = static_cast<uint32_t>(value);
             break;
         case X:
         case Y:
-            if (!ParseInteger(field, INT32_MIN, INT32_MAX, &value)) {
-                problem = std::string(kColumnNames[columns[i]]) + " " + Quoted(field) +
-                          " is not a 32-bit integer";
-            }
+            good = ParseInteger(field, INT32_MIN, INT32_MAX, &value);
             (columns[i] == X ? sample.x : sample.y) = static_cast<int32_t>(value);
             break;
         case TruthColumn:
-            if (field == "ok" || field == "fault") {
-                sample.truth = field == "ok" ? Truth::Ok : Truth::Fault;
-            } else {
-                problem = "truth " + Quoted(field) + " is neither ok nor fault";
-            }
+            good = field == "ok" || field == "fault";
+            sample.truth = field == "ok" ? Truth::Ok : Truth::Fault;
             break;
         case Tick:
-            if (!ParseInteger(field, 0, UINT32_MAX, &value) || field[0] == '-' || field[0] == '+') {
-                problem = "tick " + Quoted(field) +
-                          " is not a millisecond tick (a 32-bit unsigned decimal)";
-            }
+            good = ParseInteger(field, 0, UINT32_MAX, &value) && field[0] != '-' && field[0] != '+';
             sample.tick = static_cast<uint32_t>(value);
             sample.hasTick = true;
             break;
         }
-        if (!problem.empty()) {
-            *cut = last && (columns[i] == TruthColumn ? TruthStart(field) : NumberStart(field));
-            return problem;
+        if (good) {
+            continue;
+        }
+        *cut = i + 1 == count && (columns[i] == TruthColumn ? TruthStart(field) : NumberStart(field));
+        switch (columns[i]) {
+        case Flags: return "flags " + Quoted(field) + " is not a 32-bit unsigned number";
+        case TruthColumn: return "truth " + Quoted(field) + " is neither ok nor fault";
+        case Tick: return "tick " + Quoted(field) + " is not a millisecond tick (a 32-bit unsigned decimal)";
+        default:
+            return std::string(kColumnNames[columns[i]]) + " " + Quoted(field) + " is not a 32-bit integer";
         }
     }
     return "";

@@ -102,6 +102,7 @@ private:
     bool labelled_ = false;    // whether it had a label
     // The header's columns, in its order; none without a header.
     std::vector<Column> columns_;
+    size_t leastFields_ = 0;  // up to the last of flags, x and y
     int headerLine_ = 0;
     // UTF-16: read as such after its byte-order mark, and a byte or a high
     // surrogate that waits for the rest of its character.
