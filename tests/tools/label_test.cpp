@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/label.h"
+#include "engine/replay_strokes.h"
 
 namespace {
 
@@ -36,6 +37,12 @@ TEST(LabelTest, a_spike_and_a_jump_that_returns_are_faults_and_nothing_else_is) 
         events.push_back(Sample(x == 100 ? 0x07 : 0x0F, x, 900, Truth::Unknown));
     }
     events.push_back(Sample(0x0D, 600, 900, Truth::Unknown));
+    // The shortest stroke judged, seven pen-down samples, with a spike at
+    // its fourth; and the pen-up that ends it, far off, is judged too.
+    for (int i = 0; i < kTapDownSamples + 1; i++) {
+        events.push_back(Sample(i == 0 ? 0x07 : 0x0F, 100 + 10 * i, i == 3 ? 1650 : 1500, Truth::Unknown));
+    }
+    events.push_back(Sample(0x0D, 170, 1800, Truth::Unknown));
 
     LabelTrace(events, LabelRule());
     std::vector<int> faults;
@@ -45,7 +52,7 @@ TEST(LabelTest, a_spike_and_a_jump_that_returns_are_faults_and_nothing_else_is) 
         }
         EXPECT_NE(events[i].sample.truth, Truth::Unknown) << i;
     }
-    EXPECT_EQ(faults, (std::vector<int>{8, 20, 21, 22, 23}));
+    EXPECT_EQ(faults, (std::vector<int>{8, 20, 21, 22, 23, 41, 45}));
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ protected:
 const char kTrace[] = "flags,x,y\n0x07,100,100\n0x0F,101,101\n0x0D,101,101\n";
 
 TEST_F(PenwickCommandTest, bad_input_gives_one_line_naming_the_place_and_leaves_no_output) {
-    Write("bad.csv", "flags,x,y\n0x07,1,2\n0x0F,1\n");
+    Write("bad.csv", "flags,x,y\n0x07,1,2\n0x0F,1\n0x0D,1,2\n");
     Write("good.csv", kTrace);
     Write("empty.csv", "# nothing but comments\nflags,x,y\n");
     Write("broken.reg", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick]\n\"LowSpeed\"=dword:xyz\n");
@@ -71,38 +71,44 @@ TEST_F(PenwickCommandTest, bad_input_gives_one_line_naming_the_place_and_leaves_
     struct Case {
         std::string arguments;
         std::string error;
+        int status = 1;  // 2 for a mistake on the command line
     } cases[] = {
         {"replay " + Path("bad.csv") + " --out " + Path("out.csv"), Path("bad.csv") + ":3: expected flags,x,y"},
         {"replay " + good + " --settings " + Path("broken.reg") + " --out " + kept,
          Path("broken.reg") + ":3: dword: wants"},
-        {"replay " + good + " --set LowSpeed=0x100000000 --svg " + Path("out.svg"), "--set: "},
-        {"replay " + good + " --screen 320x0 --out " + Path("out.csv"), "--screen: '320x0'"},
+        {"replay " + good + " --set LowSpeed=0x100000000 --svg " + Path("out.svg"), "--set: ", 2},
+        {"replay " + good + " --screen 320x0 --out " + Path("out.csv"), "--screen: '320x0'", 2},
         {"replay " + Path("missing.csv") + " --out " + Path("out.csv"), Path("missing.csv") + ": cannot open"},
-        {"replay " + good + " --out " + Path("no/such/dir/out.csv"), "cannot write"},
+        // Outputs that cannot be written are refused before any work, with the reason.
+        {"replay " + good + " --out " + Path("no/such/dir/out.csv"),
+         "--out: '" + Path("no/such/dir/out.csv") + "': cannot write in the folder '" + Path("no/such/dir") +
+             "': No such file or directory"},
+        {"tune " + Path("labelled.csv") + " --out " + dir_.string(), "--out: '" + dir_.string() + "' is a folder"},
+        {"label " + good + " --out " + kept + "/x.csv", "Not a directory"},
         {"replay " + Path("empty.csv") + " --out " + Path("out.csv"), Path("empty.csv") + ": no samples"},
         // An output may not replace an input, nor another output.
         {"replay " + kept + " --out " + kept, "--out: '" + kept + "' is the trace '" + kept + "'"},
         {"replay " + good + " --settings " + kept + " --svg " + kept, "is --settings '" + kept + "'"},
         {"replay " + good + " --out " + Path("out.csv") + " --svg " + Path("out.csv"),
          "--svg: '" + Path("out.csv") + "' is also --out '" + Path("out.csv") + "'"},
-        {"replay " + good + " --from 3 --out " + Path("out.csv"), "--from/--to: "},
-        {"replay " + good + " --svg " + Path("out.svg") + " --from 5 --to 4", "--to: line 4 is before"},
+        {"replay " + good + " --from 3 --out " + Path("out.csv"), "--from/--to: ", 2},
+        {"replay " + good + " --svg " + Path("out.svg") + " --from 5 --to 4", "--to: line 4 is before", 2},
         // tune learns only from labels, and writes only what check accepts.
         {"tune " + good + " --out " + Path("out.csv"), good + ": has no labels (ok or fault): run penwick label"},
         {"tune " + Path("labelled.csv") + " --settings " + Path("self.reg") + " --out " + Path("out.csv"),
          "OrigDriverName names Penwick itself"},
         // Mistakes on the command line point to the command's own help.
-        {"replay " + good + " --frobnicate", "(see penwick replay --help)"},
-        {"synth --jitter nan --out " + Path("out.csv"), "(see penwick synth --help)"},
-        {"help nothing", "there is no command 'nothing'"},
-        {"nothing", "there is no command 'nothing'"},
+        {"replay " + good + " --frobnicate", "(see penwick replay --help)", 2},
+        {"synth --jitter nan --out " + Path("out.csv"), "(see penwick synth --help)", 2},
+        {"help nothing", "there is no command 'nothing'", 2},
+        {"nothing", "there is no command 'nothing'", 2},
         {"replay " + dir_.string(), dir_.string() + ": is a folder, not a file"},
         // Standard input redirected from the file an output names.
         {"replay - --out " + kept + " < " + kept, "--out: '" + kept + "' is the trace '-'"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
-        EXPECT_NE(Run(c.arguments), 0);
+        EXPECT_EQ(Run(c.arguments), c.status);
         EXPECT_NE(err_.find(c.error), std::string::npos) << err_;
         EXPECT_EQ(err_.find('\n'), err_.size() - 1) << "one line: " << err_;
         EXPECT_FALSE(fs::exists(Path("out.csv")));
@@ -123,15 +129,34 @@ TEST_F(PenwickCommandTest, what_a_user_asks_for_is_what_they_get) {
                        "\"LowSpeed\"=dword:5\n\"MinDirSpeed\"=dword:5\n\"HighSpeed\"=dword:5\n"
                        "\"MaxSpeedDiff\"=dword:5\n\"MaxSpeedDiff2\"=dword:5\n\"ErrorDelay\"=dword:5\n"
                        "\"MaxErrorDelay\"=\"55\"\n");
-    std::string trace = Path("trace.csv");
+    // A capture with ticks, which wrap after 10 ms; a sample cut short with
+    // the next boot written straight after it, whose ticks start afresh; a
+    // tick that goes back, and a last line cut short.
+    Write("ticked.csv", "# penwick boot 1\nflags,x,y,tick\n0x07,100,100,4294967280\n0x0F,104,100,4294967290\n"
+                        "0x0F,108,100,4\n0x0F,112,100,14\n0x0D,112,100,24\n0x07,200,200,5000\n"
+                        "0x0F,2# penwick boot 2\n0x07,100,100,10\n0x0F,104,100,20\n0x0D,104,100,3\n0x07,1");
+    Write("cut-clean.csv", "0x07,1,1,ok\n0x0F,2,2,ok\n0x0D,2,2,ok\n0x07,3");
+    std::string trace = Path("trace.csv"), ticked = Path("ticked.csv");
     struct Case {
         std::string arguments;
         std::string out;  // found on standard output
         std::string err;  // found on standard error
     } cases[] = {
+        {"replay " + ticked + " --out -", "line,tick,flags_in,x_in,y_in,truth,rule,squared_step,speed_change,"
+         "direction_change,error_delay,verdict,flags_out,x_out,y_out,stroke\n3,4294967280,0x07",
+         "ticks: 9 samples carry one; with the pen down 100.0 samples a second (median interval 10 ms, "
+         "5 intervals over 0.1 s); 1 intervals left out"},
+        {"replay " + ticked, "", "penwick: warning: " + ticked + ":9: a sample cut short, as a power loss "
+         "leaves one, skipped: '0x0F,2'\n"},
+        {"replay " + ticked, "", "capture: boots 2;"},  // the boot after the cut sample is kept
+        {"replay " + ticked, "", "cut short: 2 lines skipped"},
+        {"label " + ticked, "\n0x0D,104,100,ok,3\n", ticked + ":13: a sample cut short"},
+        {"tune " + Path("cut-clean.csv"), "", "cut-clean.csv:4: a sample cut short"},
+        // dword: is hex, whatever it looks like.
+        {"check " + std::string(PENWICK_ROOT) + "/samples/install.reg", "MaxDirDiff dword:0000002d = 45,", ""},
         {"--version", "penwick 0.1.0", ""},
         {"help", "replay", ""},
-        {"help replay", "verdict", ""},
+        {"help replay", "Usage: penwick replay [OPTIONS] TRACE", ""},
         {"replay --help", "LowSpeed, MinDirSpeed, HighSpeed", ""},  // the names --set takes
         {"replay --help", "h direction jumps: error", ""},
         {"synth --help", "=400", ""},                               // defaults are shown
@@ -200,7 +225,7 @@ TEST_F(PenwickCommandTest, tune_shows_base_and_tuned_and_keeps_to_what_the_rules
     EXPECT_FALSE(fs::exists(Path("a.reg")));
     EXPECT_EQ(Run("tune " + Path("t.csv") + " --allow-fewer-faults-kept --out " + Path("a.reg")), 0) << err_;
     EXPECT_TRUE(fs::exists(Path("a.reg")));
-    EXPECT_EQ(Run("tune " + Path("t.csv") + " --max-lost-strokes 2"), 1);
+    EXPECT_EQ(Run("tune " + Path("t.csv") + " --max-lost-strokes 2"), 2);
     EXPECT_NE(err_.find("--max-lost-strokes: 2 is fewer than the filter's rules allow: 3 strokes"),
               std::string::npos) << err_;
     EXPECT_NE(err_.find("the least possible value is 3"), std::string::npos) << err_;
@@ -299,6 +324,18 @@ TEST_F(PenwickCommandTest, svg_renders_to_a_picture_of_the_part_asked_for) {
     // A part of the trace has less to draw; two settings side by side more.
     EXPECT_LT(picture("--from 100 --to 140"), whole);
     EXPECT_GT(picture("--compare " + std::string(PENWICK_ROOT) + "/samples/worked-stroke.reg"), whole);
+
+    // A trace too long to draw sample by sample is an overview with
+    // close-ups, a file that stays small whatever the length; --from and
+    // --to still draw every sample.
+    ASSERT_EQ(Run("synth --samples 30000 --seed 3 --out " + Path("c.csv")), 0);
+    EXPECT_GT(picture(""), whole);
+    std::string overview = Read(Path("c.svg"));
+    EXPECT_LT(overview.size(), 600000u);
+    EXPECT_NE(overview.find(">Close-ups of what matters most"), std::string::npos);
+    EXPECT_NE(err_.find("note: 30000 samples are too many to draw one by one"), std::string::npos) << err_;
+    picture("--from 1 --to 30003");
+    EXPECT_GT(Read(Path("c.svg")).size(), 2 * overview.size());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "engine/tune.h"
 #include "files/recommended_settings.h"
 #include "files/reg_file.h"
+#include "registry/configuration_check.h"
 
 namespace {
 
@@ -48,6 +49,18 @@ TEST(TuneTest, faults_only_a_turn_gives_away_are_caught_by_a_direction_setting) 
     // A kink turns by 26.6 degrees; straight steps by none.
     EXPECT_LE(outcome.best.settings.MaxDirDiff, 26);
     EXPECT_GT(outcome.best.settings.MaxDirDiff, 0);
+
+    // Started also from settings check warns about, which do what the choice
+    // does (a negative ErrorDelay adds no delay, as 0 does) and, smaller,
+    // would win the tie: tune proposes none of them, at any loss.
+    ASSERT_EQ(outcome.best.settings.ErrorDelay, 0);
+    FilterSettings negativeDelay = outcome.best.settings;
+    negativeDelay.ErrorDelay = -1;
+    TuneOutcome again = Tune(traces, base, {SettingsOf(base, {}), negativeDelay}, 40, kAnyStrokes, nullptr);
+    EXPECT_EQ(CheckFilterSettings(again.best.settings, nullptr, nullptr), 0);
+    for (const TuneScore& score : again.tradeOff) {
+        EXPECT_EQ(CheckFilterSettings(score.settings, nullptr, nullptr), 0);
+    }
 }
 
 TEST(TuneTest, the_choice_loses_no_more_than_allowed_and_is_the_same_every_time) {
@@ -98,7 +111,14 @@ TEST(TuneTest, a_lost_tap_weighs_more_than_a_spike_or_two) {
     EXPECT_EQ(lossy.tapsLost, lossy.strokesLost);  // only taps are short enough to lose
     // Unbounded in strokes, the search still delivers every tap it can:
     // each lost one costs more than the faults a lower LowSpeed would keep.
-    TuneOutcome outcome = Tune(traces, base, {zero}, 15, kAnyStrokes, nullptr);
+    // Its progress tells a share done that never goes back.
+    std::vector<double> done;
+    TuneOutcome outcome = Tune(traces, base, {zero}, 15, kAnyStrokes,
+                               [&done](long long, const TuneScore&, double share) { done.push_back(share); });
+    ASSERT_GT(done.size(), 10u);
+    EXPECT_TRUE(std::is_sorted(done.begin(), done.end()));
+    EXPECT_GT(done.back(), 0.9);
+    EXPECT_LE(done.back(), 1.0);
     ASSERT_TRUE(outcome.found);
     EXPECT_EQ(outcome.best.strokesLost, lossy.strokesLostAlways);
 }

@@ -1,6 +1,8 @@
 // penwick check: what the driver will do with a settings file on a device,
 // and whether it would leave the device without touch input or without
 // filtering (exit status 1).
+#include <string.h>
+
 #include <iostream>
 #include <memory>
 
@@ -14,6 +16,7 @@
 #include "report/findings.h"
 #include "report/format.h"
 #include "report/summary.h"
+#include "platform/system_services.h"
 #include "setup/settings_file.h"
 
 namespace {
@@ -50,6 +53,21 @@ void RunCheck(const std::string& path, bool installer) {
     bool loaded = true;
     for (const ConfigurationFinding& finding : findings) {
         loaded = loaded && finding.kind != FindingTouchDriverNotPenwick;
+    }
+    // A dword: value is hex whatever it looks like (dword:90 is 144): each
+    // as the file writes it and as the driver reads it.
+    std::string values;
+    for (const ConfigurationSetting& setting : kConfigurationSettings) {
+        const RegValue* value = RegKeyFind(file.penwick, setting.name);
+        if (value != nullptr && value->type == kSystemRegistryDword && value->data.size() == sizeof(int32_t)) {
+            int32_t number;
+            memcpy(&number, value->data.data(), sizeof number);
+            values += Format("%s%s dword:%08x = %d", values.empty() ? "" : ", ",
+                             PrintableName(setting.name).c_str(), static_cast<uint32_t>(number), number);
+        }
+    }
+    if (!values.empty()) {
+        std::cout << path << ": dword: values are hex: " << values << "\n";
     }
     std::string settings = FormatSettings(start);
     std::cout << path << ": at boot, " << (loaded ? "the host loads Penwick.dll: " : "if Penwick were loaded: ")

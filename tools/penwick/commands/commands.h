@@ -7,6 +7,11 @@
 #include <CLI/CLI.hpp>
 
 #include <cmath>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "files/trace.h"
 
 void AddReplayCommand(CLI::App& app);
 void AddSynthCommand(CLI::App& app);
@@ -29,6 +34,15 @@ inline const CLI::Validator kFinite(
 inline const CLI::Validator kNotEmpty(
     [](std::string& text) { return text.empty() ? std::string("an empty path") : std::string(); },
     "PATH");
+
+// A warning on standard error for each line of the trace cut short.
+inline void WarnOfCutLines(const std::string& path, const std::vector<TraceEvent>& events) {
+    for (const TraceEvent& event : events) {
+        if (event.kind == TraceEvent::Torn) {
+            std::cerr << "penwick: " << CutLineWarning(path, event) << "\n";
+        }
+    }
+}
 
 // A command that has said what is wrong and only needs to end with this
 // exit status.

@@ -23,21 +23,24 @@ void RunLabel(const LabelArguments& a) {
     CheckOutputPaths({{"the trace", a.trace}}, {{"--out", a.out.empty() ? "-" : a.out}});
     std::vector<TraceEvent> events = ParseTraceEvents(ReadInputFile(a.trace), a.trace);
     LabelTrace(events, a.rule);
-    long long samples = 0, faults = 0;
+    long long samples = 0, faults = 0, cut = 0;
     for (const TraceEvent& event : events) {
         samples += event.kind == TraceEvent::Sample;
         faults += event.kind == TraceEvent::Sample && event.sample.truth == Truth::Fault;
+        cut += event.kind == TraceEvent::Torn;
     }
     if (samples == 0) {
-        throw InputError(a.trace, 0, "no samples: a trace has lines of flags,x,y[,truth]");
+        throw InputError(a.trace, 0, "no samples: a trace has lines of flags,x,y[,truth][,tick]");
     }
     std::string comment = Format(
         "%s, labelled by penwick label --neighbours %d --distance %g --step-factor %g\n"
         "the labels are an estimate: correct the last column where the picture shows otherwise",
         a.trace.c_str(), a.rule.neighbours, a.rule.minDistance, a.rule.stepFactor);
     WriteOutputFiles({{a.out.empty() ? "-" : a.out, FormatTraceEvents(events, comment)}});
-    std::cerr << Format("%s: %lld samples, %lld marked fault (%.1f%%)\n", a.trace.c_str(), samples, faults,
-                        100.0 * faults / samples);
+    WarnOfCutLines(a.trace, events);
+    std::cerr << Format("%s: %lld samples, %lld marked fault (%.1f%%)", a.trace.c_str(), samples, faults,
+                        100.0 * faults / samples)
+              << (cut > 0 ? Format("; %lld lines cut short, skipped\n", cut) : "\n");
 }
 
 }  // namespace

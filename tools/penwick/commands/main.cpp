@@ -60,8 +60,8 @@ int main(int argc, char** argv) {
                 std::cerr << "penwick: there is no command '" << helpCommand << "' (see penwick --help)\n";
                 return 2;
             }
-            std::cout << command->get_formatter()->make_help(command, command->get_name(),
-                                                             CLI::AppFormatMode::Normal);
+            std::string name = command == &app ? "penwick" : "penwick " + command->get_name();
+            std::cout << command->get_formatter()->make_help(command, name, CLI::AppFormatMode::Normal);
         }
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
@@ -70,6 +70,9 @@ int main(int argc, char** argv) {
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
+        std::cerr << "penwick: " << e.what() << " (see " << helpHint << ")\n";
+        return 2;
+    } catch (const UsageError& e) {
         std::cerr << "penwick: " << e.what() << " (see " << helpHint << ")\n";
         return 2;
     } catch (const InputError& e) {

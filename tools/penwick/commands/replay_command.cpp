@@ -25,7 +25,8 @@ namespace {
 // The table is handed to its file in blocks of about this size.
 const size_t kTableBlock = 1 << 16;
 
-// A picture of more samples than this is hard to read.
+// A picture of more samples than this is hard to read; without --from and
+// --to, a trace longer than this is drawn as an overview with close-ups.
 const size_t kLegibleSamples = 20000;
 
 std::string SettingNames() {
@@ -45,12 +46,12 @@ void ApplySetting(RegFile& settings, const std::string& assignment) {
         known = known || PrintableName(setting.name) == name;
     }
     if (!known) {
-        throw InputError("--set", 0, "'" + name + "' is not a setting (" + SettingNames() + ")");
+        throw UsageError("--set", "'" + name + "' is not a setting (" + SettingNames() + ")");
     }
     long long value;
     if (equals == std::string::npos ||
         !ParseInteger(assignment.substr(equals + 1), INT32_MIN, UINT32_MAX, &value)) {
-        throw InputError("--set", 0, "'" + assignment + "' wants NAME=VALUE with a 32-bit decimal "
+        throw UsageError("--set", "'" + assignment + "' wants NAME=VALUE with a 32-bit decimal "
                          "or 0x hex value");
     }
     RegKeySet(settings.penwick, RegDword(std::u16string(name.begin(), name.end()),
@@ -64,7 +65,7 @@ RegFile ReadSettings(const std::string& path) {
 
 void ParseScreen(const std::string& text, const char* option, int32_t* width, int32_t* height) {
     if (!ParseScreenSize(text, width, height)) {
-        throw InputError(option, 0, "'" + text + "' wants WIDTHxHEIGHT in pixels, 1 to 65535");
+        throw UsageError(option, "'" + text + "' wants WIDTHxHEIGHT in pixels, 1 to 65535");
     }
 }
 
@@ -93,16 +94,19 @@ struct ReplayRun {
     Replayer replayer;
     ReplaySummary summary;
     PicturePanel panel;
+    PictureOverview overview;
+    bool tooLong = false;  // panel.records given up for the overview
 };
 
 void RunReplay(const ReplayArguments& a) {
     bool picture = !a.svg.empty();
+    bool whole = a.from == 0 && a.to == 0;  // the picture may be an overview
     if ((a.from != 0 || a.to != 0 || !a.compare.empty()) && !picture) {
-        throw InputError(a.compare.empty() ? "--from/--to" : "--compare", 0,
+        throw UsageError(a.compare.empty() ? "--from/--to" : "--compare",
                          "only choose what the picture draws: give --svg too");
     }
     if (a.to != 0 && a.to < a.from) {
-        throw InputError("--to", 0, Format("line %d is before --from line %d", a.to, a.from));
+        throw UsageError("--to", Format("line %d is before --from line %d", a.to, a.from));
     }
     std::string table = a.out;
     if (a.out.empty() && a.svg.empty() && a.summaryJson.empty()) {
@@ -152,8 +156,8 @@ void RunReplay(const ReplayArguments& a) {
     std::string rows;
     if (!table.empty()) {
         tableFile = std::make_unique<OutputFile>(table);
-        rows = kReplayTableHeader;
     }
+    bool tableStarted = false;
     std::vector<std::unique_ptr<ReplayRun>> runs;
     std::string settingsName = a.settingsFile.empty() ? "recommended settings" : a.settingsFile;
     runs.push_back(std::make_unique<ReplayRun>(settings, screens, settingsName));
@@ -163,6 +167,17 @@ void RunReplay(const ReplayArguments& a) {
 
     std::pair<int32_t, int32_t> screen = {screens.width, screens.height};  // the samples' screen now
     for (TraceEvent event; reader.Next(event);) {
+        if (event.kind == TraceEvent::Torn) {
+            std::cerr << "penwick: " << CutLineWarning(a.trace, event) << "\n";
+        }
+        if (event.kind == TraceEvent::Sample && tableFile && !tableStarted) {
+            // A tick column when the trace has ticks: its header names them,
+            // or its first sample has one.
+            bool ticks = reader.HeaderNamesTick() || event.sample.hasTick;
+            tableRows = ReplayTable(ticks);
+            rows = ReplayTableHeader(ticks);
+            tableStarted = true;
+        }
         bool drawn = picture && event.line >= a.from && (a.to == 0 || event.line <= a.to);
         if (event.kind == TraceEvent::EnableScreen || event.kind == TraceEvent::Screen) {
             screen = {event.width, event.height};
@@ -177,6 +192,7 @@ void RunReplay(const ReplayArguments& a) {
                 }
                 if (drawn) {
                     run.panel.summary.Add(event);
+                    run.overview.Add(event);
                 }
                 continue;
             }
@@ -190,7 +206,16 @@ void RunReplay(const ReplayArguments& a) {
                 }
             }
             if (drawn) {
-                run.panel.records.push_back(record);
+                if (whole) {
+                    run.overview.Add(record, screen);
+                }
+                if (!run.tooLong) {
+                    run.panel.records.push_back(record);
+                }
+                if (whole && run.panel.records.size() > kLegibleSamples) {
+                    run.tooLong = true;
+                    run.panel.records = {};
+                }
                 run.panel.summary.Add(record);
                 std::vector<std::pair<int32_t, int32_t>>& drawnOn = run.panel.screens;
                 if (std::find(drawnOn.begin(), drawnOn.end(), screen) == drawnOn.end()) {
@@ -202,9 +227,10 @@ void RunReplay(const ReplayArguments& a) {
     for (auto& run : runs) {
         run->summary.Finish();
         run->panel.summary.Finish();
+        run->overview.Finish();
     }
     if (runs[0]->summary.samples == 0) {
-        throw InputError(a.trace, 0, "no samples: a trace has lines of flags,x,y[,truth]");
+        throw InputError(a.trace, 0, "no samples: a trace has lines of flags,x,y[,truth][,tick]");
     }
 
     std::vector<std::unique_ptr<OutputFile>> files;
@@ -215,16 +241,25 @@ void RunReplay(const ReplayArguments& a) {
     }
     if (picture) {
         std::vector<PicturePanel> panels;
+        std::vector<const PictureOverview*> overviews;
         for (auto& run : runs) {
             panels.push_back(std::move(run->panel));
+            overviews.push_back(&run->overview);
         }
-        if (panels[0].records.size() > kLegibleSamples) {
-            std::cerr << Format("note: the picture draws %zu samples; --from and --to draw part of "
-                                "the trace\n", panels[0].records.size());
-        }
+        std::string title = "penwick replay " + a.trace;
         files.push_back(std::make_unique<OutputFile>(a.svg));
-        files.back()->Write(FormatReplaySvg("penwick replay " + a.trace, panels, screens.enableWidth,
-                                            screens.enableHeight));
+        if (runs[0]->tooLong) {
+            std::cerr << Format("note: %lld samples are too many to draw one by one: the picture is an "
+                                "overview with close-ups; --from and --to draw every sample of a part\n",
+                                runs[0]->overview.totals[PictureOverview::Samples]);
+            files.back()->Write(FormatOverviewSvg(title, panels, overviews));
+        } else {
+            if (panels[0].records.size() > kLegibleSamples) {
+                std::cerr << Format("note: the picture draws %zu samples; a shorter part, --from and "
+                                    "--to, is easier to read\n", panels[0].records.size());
+            }
+            files.back()->Write(FormatReplaySvg(title, panels, screens.enableWidth, screens.enableHeight));
+        }
     }
     if (!a.summaryJson.empty()) {
         files.push_back(std::make_unique<OutputFile>(a.summaryJson));
@@ -245,15 +280,19 @@ void RunReplay(const ReplayArguments& a) {
 
 const char kReplayFooter[] = R"(
 A trace is CSV: '#' comments, an optional header line, then one sample a line:
-flags (0x hex or decimal), x, y, and optionally ok or fault (a labelled trace).
-Flags: 0x01 valid, 0x02 down, 0x04 calibrated, 0x08 previous down, 0x10 ignore;
-only calibrated, valid, not-ignored samples are judged. Captures from a device
-also hold '# penwick' lines (boot, enable-screen, screen, dropped) that the
-replay follows.
+flags (0x hex or decimal), x, y, optionally ok or fault (a labelled trace) and
+optionally a tick (the system's millisecond tick). A header names the columns
+in its order (flags, x, y, truth, tick). Flags: 0x01 valid, 0x02 down, 0x04
+calibrated, 0x08 previous down, 0x10 ignore; only calibrated, valid,
+not-ignored samples are judged. Captures from a device also hold '# penwick'
+lines (boot, enable-screen, screen, dropped) that the replay follows. A line
+cut short by a power loss (a capture's last, or one before the next boot) is
+skipped with a warning.
 
 The table (--out, or standard output when no output is named) has a row per
-sample: line, flags_in, x_in, y_in, truth, rule, squared_step, speed_change,
-direction_change, error_delay, verdict, flags_out, x_out, y_out, stroke.
+sample: line, tick (when the trace has ticks), flags_in, x_in, y_in, truth,
+rule, squared_step, speed_change, direction_change, error_delay, verdict,
+flags_out, x_out, y_out, stroke.
   rule: pass (not judged: filtering off or uncalibrated), unusable (invalid or
     ignore), start (a stroke's first sample: nothing to measure against),
     a short step: accept            b no previous step: reject
@@ -284,7 +323,7 @@ many were lost entirely.
 void AddReplayCommand(CLI::App& app) {
     auto a = std::make_shared<ReplayArguments>();
     CLI::App* command = app.add_subcommand("replay", "replay a pen trace through the driver");
-    command->add_option("TRACE", a->trace, "trace CSV (flags,x,y[,truth]); - for standard input")
+    command->add_option("TRACE", a->trace, "trace CSV (flags,x,y[,truth][,tick]); - for standard input")
         ->required();
     command->add_option("--settings", a->settingsFile,
                         "settings as a .reg file (default: the recommended settings)")

@@ -11,6 +11,7 @@
 namespace {
 
 void RunSynth(const SynthOptions& options, const std::string& out) {
+    CheckWritable({"--out", out.empty() ? "-" : out});
     std::vector<TraceSample> trace = Synthesize(options);
     std::ostringstream comment;
     comment << "penwick synth --shape " << options.shape << " --samples " << options.samples

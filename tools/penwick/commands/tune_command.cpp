@@ -6,6 +6,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <iostream>
 #include <memory>
 
@@ -94,6 +95,7 @@ std::vector<TuneTrace> ReadLabelledTraces(const std::vector<std::string>& paths)
     std::vector<TuneTrace> traces;
     for (const std::string& path : paths) {
         traces.push_back(MakeTuneTrace(path, ParseTraceEvents(ReadInputFile(path), path)));
+        WarnOfCutLines(path, traces.back().events);
         if (traces.back().faults + traces.back().good == 0) {
             throw InputError(path, 0, "has no labels (ok or fault): run penwick label " + path +
                                           " first, and check its marks");
@@ -194,25 +196,36 @@ void RunTune(const TuneArguments& a) {
     if (maxLostStrokes < 0) {
         maxLostStrokes = least + (before.strokes - least) / kLostStrokeTolerance;
     } else if (maxLostStrokes < least) {
-        throw InputError("--max-lost-strokes", 0,
+        throw UsageError("--max-lost-strokes",
                          Format("%lld is fewer than the filter's rules allow: %lld strokes of the "
                                 "traces have a single pen-down sample, which no settings deliver; "
                                 "the least possible value is %lld",
                                 maxLostStrokes, least, least));
     }
 
+    // A progress line on a terminal, at most five times a second: the share
+    // done, the time left at the pace so far, and the best so far.
     bool terminal = isatty(STDERR_FILENO);
-    TuneProgress progress = [&](long long replays, const TuneScore& best) {
-        if (terminal && replays % 10 == 0) {
-            std::cerr << Format("\rtune: %lld settings replayed; the best within %.1f%% loss keeps "
-                                "%.1f%% of the faults, loses %.1f%%   ",
-                                replays, a.maxLoss, best.KeptPercent(), best.LossPercent());
+    auto began = std::chrono::steady_clock::now();
+    auto shown = began - std::chrono::seconds(1);
+    TuneProgress progress = [&](long long replays, const TuneScore& best, double done) {
+        auto now = std::chrono::steady_clock::now();
+        if (!terminal || now - shown < std::chrono::milliseconds(200)) {
+            return;
         }
+        shown = now;
+        double elapsed = std::chrono::duration<double>(now - began).count();
+        std::string left = done <= 0 ? "time left unknown yet"
+                                     : Format("about %.0f s left", elapsed * (1 - done) / done);
+        std::cerr << Format("\rtune: %.0f%% done, %s; %lld settings replayed; the best within %.1f%% "
+                            "loss keeps %.1f%% of the faults, loses %.1f%%   ",
+                            100 * done, left.c_str(), replays, a.maxLoss, best.KeptPercent(),
+                            best.LossPercent());
     };
     TuneOutcome outcome =
         Tune(traces, base, {baseSettings, recommended}, a.maxLoss, maxLostStrokes, progress);
     if (terminal) {
-        std::cerr << "\r" << std::string(100, ' ') << "\r";
+        std::cerr << "\r" << std::string(140, ' ') << "\r";
     }
     std::cout << Format("%lld labelled samples, %lld faults, %lld strokes, %lld of them taps, %zu "
                         "traces; %lld settings replayed\n",

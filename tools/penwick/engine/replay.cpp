@@ -187,7 +187,8 @@ void Replayer::Apply(const TraceEvent& event) {
         break;
     case TraceEvent::Sample:
     case TraceEvent::Dropped:
-    case TraceEvent::Note: break;
+    case TraceEvent::Note:
+    case TraceEvent::Torn: break;
     }
 }
 

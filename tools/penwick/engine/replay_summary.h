@@ -13,6 +13,8 @@
 
 #include <stdint.h>
 
+#include <array>
+
 #include "engine/replay.h"
 #include "engine/replay_strokes.h"
 
@@ -29,6 +31,11 @@ enum class ReplayCause {
     ExtraUp,      // a pen-up with no stroke left to close
 };
 const int kReplayCauseCount = 9;
+
+// The longest interval between two samples of a stroke that counts for the
+// sample rate, in milliseconds; a longer one is a tick that went back (a
+// device that booted) or that the pen did not make.
+const int kLongestSampleInterval = 1000;
 
 // The cause of a sample that did not reach the host at its own place.
 ReplayCause CauseOf(const ReplayRecord& record);
@@ -57,18 +64,34 @@ struct ReplaySummary {
     // What a capture recorded besides samples.
     long long boots = 0;
     long long deviceDropped = 0;
+    long long cutLines = 0;  // lines cut short, skipped (see files/trace.h)
+    // The samples with a tick, and the intervals between the samples of a
+    // stroke (from a pen-down sample to the next), counted by length in
+    // milliseconds; those longer than kLongestSampleInterval are left out.
+    long long tickedSamples = 0;
+    std::array<long long, kLongestSampleInterval + 1> intervals = {};
+    long long intervalsLeftOut = 0;
 
     void Add(const ReplayRecord& record);
-    void Add(const TraceEvent& event);  // a capture's boot or dropped samples
+    void Add(const TraceEvent& event);  // a capture's boot, dropped samples or cut line
     void Finish();                      // the trace has ended
 
     bool Labelled() const { return faults + good > 0; }
     long long FaultsKept() const { return faultsWithheld + faultsMoved; }
     long long GoodLost() const { return goodWithheld + goodMoved; }
 
+    // The intervals counted, their sum in milliseconds, their median; and
+    // the samples a second with the pen down: 0 when there are none.
+    long long Intervals() const;
+    long long PenDownMilliseconds() const;
+    int MedianInterval() const;
+    double SamplesPerSecond() const;
+
 private:
     void Add(const StrokeEnd& end);
     StrokeTracker strokes_;
+    bool previousDownTicked_ = false;  // the last sample was down, with a tick
+    uint32_t previousTick_ = 0;
 };
 
 #endif

@@ -228,7 +228,7 @@ public:
             scores_.emplace(KeyOf(todo[i]), scores[i]);
         }
         if (progress_ && !todo.empty()) {
-            progress_(static_cast<long long>(scores_.size()), Best(maxLoss_));
+            progress_(static_cast<long long>(scores_.size()), Best(maxLoss_), done_);
         }
     }
 
@@ -306,7 +306,11 @@ public:
 
     long long Replays() const { return static_cast<long long>(scores_.size()); }
 
+    // The share of the search done, for its progress.
+    void Done(double share) { done_ = share; }
+
 private:
+    double done_ = 0;
     const std::vector<TuneTrace>& traces_;
     const RegFile& base_;
     TuneBounds maxLoss_;
@@ -410,21 +414,38 @@ TuneOutcome Tune(const std::vector<TuneTrace>& traces, const RegFile& base,
     Search search(traces, base, bounds, progress);
     std::vector<FilterSettings> all = starts;
     all.insert(all.end(), std::begin(kStarts), std::end(kStarts));
-    for (const FilterSettings& start : all) {
-        search.Descend(start, bounds, 40);
-    }
-    for (int pass = 0; pass < 3 && search.MovePairs(bounds); pass++) {
-        search.Descend(search.Best(bounds).settings, bounds, 40);
-    }
     TuneOutcome outcome;
     outcome.losses.assign(std::begin(kTradeOffLosses), std::end(kTradeOffLosses));
     outcome.losses.push_back(maxLossPercent);
     std::sort(outcome.losses.begin(), outcome.losses.end());
     outcome.losses.erase(std::unique(outcome.losses.begin(), outcome.losses.end()), outcome.losses.end());
+    // The share done counts the parts of the search: the descent from each
+    // start, each of the passes of pairs, and, as half a part each, the
+    // short descents for the other losses.
+    const int kPairPasses = 3;
+    double parts = all.size() + kPairPasses + 0.5 * (outcome.losses.size() - 1), part = 0;
+    for (const FilterSettings& start : all) {
+        search.Descend(start, bounds, 40);
+        search.Done(++part / parts);
+    }
+    for (int pass = 0; pass < kPairPasses; pass++) {
+        bool moved = search.MovePairs(bounds);
+        if (moved) {
+            search.Descend(search.Best(bounds).settings, bounds, 40);
+        }
+        search.Done(++part / parts);
+        if (!moved) {
+            part += kPairPasses - 1 - pass;
+            break;
+        }
+    }
+    search.Done(part / parts);
     // The other losses: a shorter search from the best found so far for each.
     for (double loss : outcome.losses) {
         if (loss != maxLossPercent) {
             search.Descend(search.Best(at(loss)).settings, at(loss), 10);
+            part += 0.5;
+            search.Done(part / parts);
         }
     }
     for (double loss : outcome.losses) {

@@ -68,8 +68,10 @@ struct TuneOutcome {
     long long replays = 0;            // settings replayed
 };
 
-// Progress: settings replayed so far and the best at the loss asked for.
-typedef std::function<void(long long replays, const TuneScore& best)> TuneProgress;
+// Progress: settings replayed so far, the best at the loss asked for, and
+// the share of the search done (0 to 1, by the searches from its starting
+// points and its passes; it never goes back).
+typedef std::function<void(long long replays, const TuneScore& best, double done)> TuneProgress;
 
 // Reads the traces' labels; the base supplies every value but the eight
 // settings.

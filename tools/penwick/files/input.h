@@ -26,6 +26,15 @@ private:
     }
 };
 
+// A mistake on the command line that the parser of options cannot see (an
+// option that needs another, a value of the wrong form): exit status 2, as
+// for the parser's own, where input errors have 1. `option` takes the
+// place of the file.
+class UsageError : public InputError {
+public:
+    UsageError(const std::string& option, const std::string& message) : InputError(option, 0, message) {}
+};
+
 // Parses a whole decimal or 0x-hex integer, optionally signed, in
 // [low, high]; false when the text is not one.
 bool ParseInteger(std::string_view text, long long low, long long high, long long* value);

@@ -1,5 +1,6 @@
 #include "files/output_file.h"
 
+#include <errno.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
@@ -75,7 +76,46 @@ void ForgetTemporary(const std::string& path) {
     }
 }
 
+// "cannot write: REASON", the system's reason for the last failure.
+std::string CannotWrite() { return std::string("cannot write: ") + strerror(errno); }
+
 }  // namespace
+
+void CheckWritable(const NamedPath& output) {
+    if (output.path == "-") {
+        return;
+    }
+    struct stat status;
+    if (stat(output.path.c_str(), &status) == 0) {
+        if (S_ISDIR(status.st_mode)) {
+            throw InputError(output.role, 0, "'" + output.path + "' is a folder, not a file");
+        }
+        if (!S_ISREG(status.st_mode)) {  // a device or a pipe, written in place
+            if (access(output.path.c_str(), W_OK) != 0) {
+                throw InputError(output.role, 0, "'" + output.path + "': " + CannotWrite());
+            }
+            return;
+        }
+    }
+    // A new file, or one replaced, is made in its folder.
+    std::string folder = fs::path(LinkTarget(output.path)).parent_path().string();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    int problem = 0;
+    if (stat(folder.c_str(), &status) != 0) {
+        problem = errno;
+    } else if (!S_ISDIR(status.st_mode)) {
+        problem = ENOTDIR;
+    } else if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        problem = errno;
+    }
+    if (problem != 0) {
+        throw InputError(output.role, 0,
+                         "'" + output.path + "': cannot write in the folder '" + folder +
+                             "': " + strerror(problem));
+    }
+}
 
 bool SameFile(const std::string& a, const std::string& b) {
     if (a == "-" || b == "-") {
@@ -103,7 +143,7 @@ OutputFile::OutputFile(const std::string& path) : path_(path) {
         file_ = fopen(temporary_.c_str(), "wb");
     }
     if (file_ == nullptr) {
-        throw InputError(path_, 0, "cannot write");
+        throw InputError(path_, 0, CannotWrite());
     }
 }
 
@@ -119,11 +159,12 @@ OutputFile::~OutputFile() {
 
 void OutputFile::Write(const std::string& text) {
     if (fwrite(text.data(), 1, text.size(), file_) != text.size()) {
-        throw InputError(path_, 0, "cannot write");
+        throw InputError(path_, 0, CannotWrite());
     }
 }
 
 void OutputFile::Commit() {
+    errno = 0;
     bool failed = fflush(file_) != 0;
     if (file_ != stdout) {
         failed = fclose(file_) != 0 || failed;
@@ -137,7 +178,7 @@ void OutputFile::Commit() {
         }
     }
     if (failed) {
-        throw InputError(path_, 0, "cannot write");
+        throw InputError(path_, 0, CannotWrite());
     }
 }
 
@@ -153,6 +194,9 @@ void WriteOutputFiles(const std::vector<std::pair<std::string, std::string>>& fi
 }
 
 void CheckOutputPaths(const std::vector<NamedPath>& inputs, const std::vector<NamedPath>& outputs) {
+    for (const NamedPath& output : outputs) {
+        CheckWritable(output);
+    }
     int standardInputs = 0;
     for (const NamedPath& input : inputs) {
         standardInputs += input.path == "-";

@@ -44,8 +44,14 @@ struct NamedPath {
 // among inputs and standard output among outputs.
 bool SameFile(const std::string& a, const std::string& b);
 
-// Refuses, before anything is written, an output that is also an input or
-// another output of the same run; InputError names both.
+// Refuses an output that cannot be written: a folder, or a file in a folder
+// that does not exist or may not be written to; InputError gives the
+// system's reason.
+void CheckWritable(const NamedPath& output);
+
+// Refuses, before anything is written, an output that cannot be written
+// (CheckWritable) or that is also an input or another output of the same
+// run; InputError names both.
 void CheckOutputPaths(const std::vector<NamedPath>& inputs, const std::vector<NamedPath>& outputs);
 
 #endif

@@ -455,3 +455,350 @@ std::string FormatReplaySvg(const std::string& title, const std::vector<PictureP
                   width, height, width, height) +
            "<rect width='100%' height='100%' fill='white'/>\n" + body + "</svg>\n";
 }
+
+// The overview of a long trace.
+
+namespace {
+
+// The layer a sample adds to, besides Samples, or -1.
+int OverviewLayerOf(const ReplayRecord& r) {
+    if (r.in.truth == Truth::Fault) {
+        return r.AtOwnPlace() ? PictureOverview::Delivered : PictureOverview::Kept;
+    }
+    if (r.AtOwnPlace()) {
+        return -1;
+    }
+    if (r.in.truth == Truth::Ok) {
+        return PictureOverview::Lost;
+    }
+    ReplayCause cause = CauseOf(r);
+    bool error = cause == ReplayCause::ErrorD || cause == ReplayCause::ErrorE || cause == ReplayCause::ErrorH;
+    return error ? PictureOverview::Kept : PictureOverview::Lost;
+}
+
+const int kOverviewCells = 40;  // cells across the first screen's longer side, and down
+
+}  // namespace
+
+void PictureOverview::Count(int layer, int line, int32_t x, int32_t y) {
+    totals[layer]++;
+    int index = (line - 1) / linesPerBin;
+    while (index >= kBins) {
+        // Twice the lines a bin: each pair of bins becomes one.
+        for (int i = 0; i < kBins / 2; i++) {
+            for (int l = 0; l < kLayers; l++) {
+                bins[i][l] = bins[2 * i][l] + bins[2 * i + 1][l];
+            }
+        }
+        for (int i = kBins / 2; i < kBins; i++) {
+            bins[i] = {};
+        }
+        linesPerBin *= 2;
+        index = (line - 1) / linesPerBin;
+    }
+    bins[index][layer]++;
+    if (cells[layer].empty()) {
+        cells[layer].assign(kOverviewCells * kOverviewCells, 0);
+    }
+    double cell = std::max(screenWidth, screenHeight) * kUnitsPerPixel / kOverviewCells;
+    int cx = std::clamp(static_cast<int>(x / cell), 0, kOverviewCells - 1);
+    int cy = std::clamp(static_cast<int>(y / cell), 0, kOverviewCells - 1);
+    cells[layer][cy * kOverviewCells + cx]++;
+}
+
+void PictureOverview::Add(const ReplayRecord& r, std::pair<int32_t, int32_t> screen) {
+    if (screenWidth == 0) {
+        screenWidth = screen.first;
+        screenHeight = screen.second;
+    }
+    int line = std::max(1, r.in.line);
+    firstLine = firstLine == 0 ? line : firstLine;
+    lastLine = line;
+    labelled = labelled || r.in.truth != Truth::Unknown;
+    Count(Samples, line, r.in.x, r.in.y);
+    int layer = OverviewLayerOf(r);
+    if (layer >= 0) {
+        Count(layer, line, r.in.x, r.in.y);
+    }
+    bool inStroke = false;
+    StrokeEnd end = strokes_.Add(r, &inStroke);
+    if (inStroke || end.fate != StrokeFate::None) {
+        if (stroke_.records.size() < kCloseUpSamples) {
+            stroke_.records.push_back(r);
+        }
+        deliveredInStroke_ += layer == Delivered;
+        lostInStroke_ += layer == Lost;
+    }
+    if (end.fate != StrokeFate::None) {
+        EndStroke(end);
+    }
+}
+
+void PictureOverview::EndStroke(const StrokeEnd& end) {
+    CloseUp stroke = std::move(stroke_);
+    stroke_ = CloseUp();
+    if (end.Lost() && !stroke.records.empty()) {
+        const ReplayRecord& first = stroke.records.front();
+        Count(StrokesLost, std::max(1, first.in.line), first.in.x, first.in.y);
+    }
+    // What matters most: a stroke lost that other settings deliver, then
+    // faults delivered, then good samples lost.
+    stroke.score = (end.fate == StrokeFate::Lost ? 1000000000000LL : 0) + deliveredInStroke_ * 1000000 +
+                   lostInStroke_;
+    if (end.fate == StrokeFate::Lost) {
+        stroke.why = "a stroke lost, which other settings deliver";
+    } else if (labelled) {
+        stroke.why = Format("%lld faults delivered, %lld good samples lost", deliveredInStroke_, lostInStroke_);
+    } else {
+        stroke.why = Format("%lld samples withheld without an error", lostInStroke_);
+    }
+    deliveredInStroke_ = lostInStroke_ = 0;
+    if (stroke.score == 0 || end.fate == StrokeFate::Open) {
+        return;
+    }
+    // At most half the close-ups are lost strokes (often taps, a dot each),
+    // the first ones lost; the others the best of the rest.
+    bool lost = end.fate == StrokeFate::Lost;
+    std::vector<CloseUp>& kept = lost ? lostCloseUps_ : otherCloseUps_;
+    size_t room = lost ? kCloseUps / 2 : kCloseUps;
+    if (kept.size() == room && (lost || stroke.score <= kept.back().score)) {
+        return;
+    }
+    auto at = std::find_if(kept.begin(), kept.end(), [&](const CloseUp& c) { return stroke.score > c.score; });
+    kept.insert(at, std::move(stroke));
+    if (kept.size() > room) {
+        kept.pop_back();
+    }
+}
+
+void PictureOverview::Add(const TraceEvent& event) {
+    if (event.kind == TraceEvent::Boot) {
+        boots.push_back(event.line);
+        strokes_.Interrupt();
+        stroke_ = CloseUp();
+        deliveredInStroke_ = lostInStroke_ = 0;
+    } else if (event.kind == TraceEvent::Dropped) {
+        drops.push_back(event.line);
+    }
+}
+
+void PictureOverview::Finish() {
+    strokes_.Interrupt();
+    stroke_ = CloseUp();
+    closeUps = lostCloseUps_;
+    for (size_t i = 0; i < otherCloseUps_.size() && closeUps.size() < kCloseUps; i++) {
+        closeUps.push_back(otherCloseUps_[i]);
+    }
+    std::sort(closeUps.begin(), closeUps.end(), [](const CloseUp& a, const CloseUp& b) {
+        return a.records.front().in.line < b.records.front().in.line;
+    });
+}
+
+namespace {
+
+const char* const kLayerColours[PictureOverview::kLayers] = {"#777777", "#2ca02c", "#ff7f0e", "#d62728",
+                                                            "#e31a1c"};
+
+std::string LayerName(int layer, bool labelled) {
+    switch (layer) {
+    case PictureOverview::Samples: return "samples";
+    case PictureOverview::Kept: return labelled ? "faults kept from the host" : "withheld as errors (d, e, h)";
+    case PictureOverview::Lost: return labelled ? "good samples lost" : "withheld otherwise";
+    case PictureOverview::Delivered: return "faults delivered";
+    default: return "strokes lost entirely";
+    }
+}
+
+// The layers worth a row: faults delivered only in a labelled trace.
+std::vector<int> Layers(const PictureOverview& o) {
+    std::vector<int> layers;
+    for (int layer = 0; layer < PictureOverview::kLayers; layer++) {
+        if (layer != PictureOverview::Delivered || o.labelled) {
+            layers.push_back(layer);
+        }
+    }
+    return layers;
+}
+
+const double kTimelineLeft = 240, kTimelineWidth = 840, kLaneHeight = 24;
+
+// Along the trace: a row a layer, each bar the samples of a stretch of
+// lines, each row scaled to its own busiest stretch; boots and drops marked;
+// the close-ups lettered where they are.
+double DrawTimeline(std::string& svg, SvgText& text, const PictureOverview& o, double top) {
+    std::vector<int> layers = Layers(o);
+    double left = kTimelineLeft, width = kTimelineWidth;
+    double lines = std::max(1, o.lastLine);
+    auto X = [&](double line) { return left + (line - 1) / lines * width; };
+    double y = top + 14;
+    text.Line(kMargin, y, "Along the trace (each row scaled to its busiest stretch)", "bold");
+    double lanesTop = y + 4;
+    for (size_t i = 0; i < layers.size(); i++) {
+        int layer = layers[i];
+        double laneTop = lanesTop + i * kLaneHeight;
+        long long most = 1;
+        for (const auto& bin : o.bins) {
+            most = std::max(most, bin[layer]);
+        }
+        svg += Format("<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' fill='#fafafa' stroke='#dddddd'/>\n",
+                      left, laneTop, width, kLaneHeight - 4);
+        double labelY = laneTop + 14;
+        text.Line(kMargin, labelY, Format("%s %lld", LayerName(layer, o.labelled).c_str(), o.totals[layer]),
+                  "normal", layer == 0 ? "#000" : kLayerColours[layer]);
+        std::string bars;
+        double binWidth = std::max(1.0, width * o.linesPerBin / lines - 0.4);
+        for (int b = 0; b < PictureOverview::kBins; b++) {
+            long long n = o.bins[b][layer];
+            if (n == 0) {
+                continue;
+            }
+            double h = std::max(2.0, (kLaneHeight - 6) * n / most);
+            bars += Format("M%.1f %.1fh%.1fv%.1fh%.1fZ", X(1.0 + b * o.linesPerBin), laneTop + kLaneHeight - 5,
+                           binWidth, -h, -binWidth);
+        }
+        if (!bars.empty()) {
+            svg += Format("<path d='%s' fill='%s'/>\n", bars.c_str(), kLayerColours[layer]);
+        }
+    }
+    double lanesBottom = lanesTop + layers.size() * kLaneHeight;
+    for (int line : o.boots) {
+        svg += Format("<path d='M%.1f %.1fV%.1f' stroke='#000' stroke-dasharray='2 2'/>\n", X(line),
+                      lanesTop - 2, lanesBottom);
+    }
+    for (int line : o.drops) {
+        svg += Format("<path d='M%.1f %.1fl-4 7h8Z' fill='#6a3d9a'/>\n", X(line), lanesBottom);
+    }
+    for (size_t c = 0; c < o.closeUps.size(); c++) {
+        double x = X(o.closeUps[c].records.front().in.line);
+        svg += Format("<path d='M%.1f %.1fV%.1f' stroke='#1f77b4' stroke-width='1.5'/>\n", x, lanesTop - 2,
+                      lanesBottom);
+        svg += Format("<text x='%.1f' y='%.1f' fill='#1f77b4' font-weight='bold' text-anchor='middle'>%c</text>\n",
+                      x, lanesTop - 5, static_cast<char>('A' + c));
+    }
+    // Line numbers under the rows.
+    double axisY = lanesBottom + 20;
+    for (int i = 0; i <= 4; i++) {
+        double line = 1 + (o.lastLine - 1) * i / 4.0;
+        svg += Format("<text x='%.1f' y='%.1f' fill='#555555' font-size='11' text-anchor='%s'>line %.0f</text>\n",
+                      X(line), axisY, i == 0 ? "start" : i == 4 ? "end" : "middle", line);
+    }
+    y = axisY + kLineHeight;
+    std::string marks = o.boots.empty() ? "" : "dashed lines: boots; ";
+    if (!o.drops.empty()) {
+        marks += "purple triangles: samples the device dropped; ";
+    }
+    text.Line(kMargin, y, marks + "blue letters: the close-ups below", "normal", "#555555");
+    return y;
+}
+
+// Over the screen: a small map a layer, each cell shaded by its samples.
+double DrawMaps(std::string& svg, SvgText& text, const PictureOverview& o, double top) {
+    double y = top + 14;
+    text.Line(kMargin, y, "Over the screen (each map shaded to its busiest place)", "bold");
+    const double cell = 5, size = kOverviewCells * cell;
+    double screenW = o.screenWidth, screenH = o.screenHeight;
+    double longer = std::max(screenW, screenH);
+    std::vector<int> layers = Layers(o);
+    double left = kMargin;
+    for (int layer : layers) {
+        double labelY = y + 2;
+        text.Line(left, labelY, Format("%s %lld", LayerName(layer, o.labelled).c_str(), o.totals[layer]),
+                  "normal", layer == 0 ? "#000" : kLayerColours[layer]);
+        double mapTop = y + 8;
+        svg += Format("<rect x='%.1f' y='%.1f' width='%.1f' height='%.1f' fill='white' stroke='#999999' "
+                      "stroke-dasharray='6 3'/>\n", left, mapTop, size * screenW / longer, size * screenH / longer);
+        const std::vector<long long>& counts = o.cells[layer];
+        long long most = 1;
+        for (long long n : counts) {
+            most = std::max(most, n);
+        }
+        for (size_t i = 0; i < counts.size(); i++) {
+            if (counts[i] == 0) {
+                continue;
+            }
+            // Square roots, so that a few samples in a place still show.
+            double shade = 0.12 + 0.88 * std::sqrt(static_cast<double>(counts[i]) / most);
+            svg += Format("<rect x='%.0f' y='%.0f' width='5' height='5' fill='%s' fill-opacity='%.2f'/>\n",
+                          left + (i % kOverviewCells) * cell, mapTop + (i / kOverviewCells) * cell,
+                          kLayerColours[layer], shade);
+        }
+        left += size + 16;
+    }
+    return y + 8 + size + 6;
+}
+
+}  // namespace
+
+std::string FormatOverviewSvg(const std::string& title, const std::vector<PicturePanel>& panels,
+                              const std::vector<const PictureOverview*>& overviews) {
+    std::string body;
+    SvgText text(body);
+    double width = kTimelineLeft + kTimelineWidth + kMargin;
+    double y = kMargin + 12;
+    text.Line(kMargin, y, title, "bold");
+    const PictureOverview& first = *overviews[0];
+    text.Wrapped(kMargin, y, width - 2 * kMargin,
+                 Format("lines %d to %d, %lld samples: too many to draw one by one, so an overview "
+                        "and close-ups of what matters most; --from LINE --to LINE draws every sample "
+                        "of a part",
+                        first.firstLine, first.lastLine, first.totals[PictureOverview::Samples]));
+    for (size_t p = 0; p < overviews.size(); p++) {
+        const PictureOverview& o = *overviews[p];
+        const PicturePanel& panel = panels[p];
+        y += 10;
+        text.Wrapped(kMargin, y, width - 2 * kMargin, panel.caption, "bold");
+        std::string settings = FormatSettings(panel.start);
+        text.Wrapped(kMargin, y, width - 2 * kMargin, settings.substr(0, settings.find('\n')));
+        y = DrawTimeline(body, text, o, y);
+        y = DrawMaps(body, text, o, y);
+
+        // The close-ups, each of one stroke, every sample drawn.
+        if (!o.closeUps.empty()) {
+            y += 14;
+            text.Line(kMargin, y, "Close-ups of what matters most (hover over a mark for its line, rule "
+                      "and verdict)", "bold");
+            const double plot = 240;
+            double plotTop = y + 3 * kLineHeight + 4;
+            Screens screens = {{o.screenWidth, o.screenHeight}};
+            double screenX = o.screenWidth * kUnitsPerPixel, screenY = o.screenHeight * kUnitsPerPixel;
+            for (size_t c = 0; c < o.closeUps.size(); c++) {
+                const PictureOverview::CloseUp& closeUp = o.closeUps[c];
+                PicturePanel part;
+                part.records = closeUp.records;
+                part.screens = screens;
+                Area area = Bounds({part}, screenX, screenY);
+                double scale = plot / std::max(area.maxX - area.minX, area.maxY - area.minY);
+                double left = kMargin + c * (plot + 24);
+                View view{area.minX, area.minY, scale, left, plotTop};
+                int from = closeUp.records.front().in.line, to = closeUp.records.back().in.line;
+                double captionY = y + kLineHeight;
+                text.Line(left, captionY, Format("%c: --from %d --to %d", static_cast<char>('A' + c), from, to),
+                          "bold", "#1f77b4");
+                text.Wrapped(left, captionY, plot, closeUp.why);
+                DrawPlot(body, static_cast<int>(100 + p * PictureOverview::kCloseUps + c), part, area, view,
+                         (area.maxX - area.minX) * scale, (area.maxY - area.minY) * scale, screens);
+            }
+            y = plotTop + plot + 30;
+        }
+        y += 8;
+        std::string summary = FormatReplaySummary(panel.summary, panel.start);
+        for (size_t begin = 0; begin < summary.size();) {
+            size_t end = summary.find('\n', begin);
+            text.Wrapped(kMargin, y, width - 2 * kMargin, summary.substr(begin, end - begin));
+            begin = end == std::string::npos ? summary.size() : end + 1;
+        }
+    }
+    y += 6;
+    for (const char* line : {"In the close-ups: dashed, each stroke as the original driver delivered it; solid, "
+                             "as the host received it; a wide red band, a stroke lost.",
+                             "Marks: green diamond, a fault kept from the host; red cross, a fault delivered; "
+                             "orange circle, a good sample lost; unlabelled, black and red marks give the cause "
+                             "(red for errors)."}) {
+        text.Wrapped(kMargin, y, width - 2 * kMargin, line);
+    }
+    double height = y + kMargin;
+    return Format("<svg xmlns='http://www.w3.org/2000/svg' width='%.0f' height='%.0f' "
+                  "viewBox='0 0 %.0f %.0f' font-family='sans-serif' font-size='12'>\n",
+                  width, height, width, height) +
+           "<rect width='100%' height='100%' fill='white'/>\n" + body + "</svg>\n";
+}

@@ -111,6 +111,26 @@ std::string FormatReplaySummary(const ReplaySummary& s, const ReplayStart& start
         out += Format("capture: boots %lld; the device dropped %lld samples it could not record\n",
                       s.boots, s.deviceDropped);
     }
+    if (s.tickedSamples > 0) {
+        out += Format("ticks: %lld samples carry one", s.tickedSamples);
+        if (s.Intervals() == 0) {
+            out += ", but no two pen-down samples in a row: no sample rate";
+        } else {
+            out += Format("; with the pen down %s samples a second (median interval %d ms, "
+                          "%lld intervals over %.1f s)",
+                          s.PenDownMilliseconds() == 0 ? "-" : Format("%.1f", s.SamplesPerSecond()).c_str(),
+                          s.MedianInterval(), s.Intervals(), s.PenDownMilliseconds() / 1000.0);
+        }
+        if (s.intervalsLeftOut > 0) {
+            out += Format("; %lld intervals left out: the tick went back or jumped more than %d ms",
+                          s.intervalsLeftOut, kLongestSampleInterval);
+        }
+        out += "\n";
+    }
+    if (s.cutLines > 0) {
+        out += Format("cut short: %lld lines skipped, as a power loss leaves them (at the end, or "
+                      "before the next boot)\n", s.cutLines);
+    }
     if (start.filteringEnabled && s.uncalibrated > 0) {
         out += Format("note: %lld samples lack the calibrated bit 0x04, so they passed through "
                       "unjudged; a driver's raw samples are never filtered\n",
@@ -152,7 +172,12 @@ std::string FormatSummaryJson(const ReplaySummary& s, const ReplayStart& start) 
                   "  \"good\": %lld,\n  \"good_withheld\": %lld,\n  \"good_moved\": %lld,\n",
                   s.faults, s.faultsWithheld, s.faultsMoved,
                   s.good, s.goodWithheld, s.goodMoved);
-    out += Format("  \"boots\": %lld,\n  \"device_dropped\": %lld\n}\n", s.boots,
-                  s.deviceDropped);
+    out += Format("  \"boots\": %lld,\n  \"device_dropped\": %lld,\n  \"cut_lines\": %lld,\n",
+                  s.boots, s.deviceDropped, s.cutLines);
+    out += Format("  \"ticked_samples\": %lld,\n  \"pen_down_intervals\": %lld,\n"
+                  "  \"pen_down_milliseconds\": %lld,\n  \"median_interval_ms\": %d,\n"
+                  "  \"samples_per_second\": %.1f,\n  \"intervals_left_out\": %lld\n}\n",
+                  s.tickedSamples, s.Intervals(), s.PenDownMilliseconds(), s.MedianInterval(),
+                  s.SamplesPerSecond(), s.intervalsLeftOut);
     return out;
 }

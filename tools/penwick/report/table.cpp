@@ -4,9 +4,11 @@
 
 #include "platform/decimal_digits.h"
 
-const char kReplayTableHeader[] =
-    "line,flags_in,x_in,y_in,truth,rule,squared_step,speed_change,direction_change,error_delay,"
-    "verdict,flags_out,x_out,y_out,stroke\n";
+std::string ReplayTableHeader(bool ticks) {
+    return std::string("line,") + (ticks ? "tick," : "") +
+           "flags_in,x_in,y_in,truth,rule,squared_step,speed_change,direction_change,error_delay,"
+           "verdict,flags_out,x_out,y_out,stroke\n";
+}
 
 namespace {
 
@@ -36,17 +38,23 @@ public:
     }
 
 private:
-    // Fifteen fields of at most 16 characters each.
+    // Sixteen fields of at most 16 characters each.
     char buffer_[256];
     char* end_ = buffer_;
 };
 
 }  // namespace
 
-void AppendReplayRow(std::string& out, const ReplayRecord& r, const char* stroke) {
+void AppendReplayRow(std::string& out, const ReplayRecord& r, const char* stroke, bool ticks) {
     Row row;
     row.Number(r.in.line);
     row.Comma();
+    if (ticks) {
+        if (r.in.hasTick) {
+            row.Number(r.in.tick);
+        }
+        row.Comma();
+    }
     row.Flags(r.in.flags);
     row.Comma();
     row.Number(r.in.x);
@@ -90,7 +98,7 @@ void AppendReplayRow(std::string& out, const ReplayRecord& r, const char* stroke
 
 void ReplayTable::Flush(std::string& out, const char* stroke) {
     for (const ReplayRecord& record : waiting_) {
-        AppendReplayRow(out, record, stroke);
+        AppendReplayRow(out, record, stroke, ticks_);
     }
     waiting_.clear();
 }
@@ -100,7 +108,7 @@ void ReplayTable::Add(const ReplayRecord& record, std::string& out) {
     StrokeEnd end = strokes_.Add(record, &inStroke);
     if (!inStroke || strokes_.Reached() || end.fate == StrokeFate::Reached) {
         Flush(out, "");
-        AppendReplayRow(out, record);
+        AppendReplayRow(out, record, "", ticks_);
         return;
     }
     waiting_.push_back(record);
