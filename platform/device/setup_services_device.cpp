@@ -54,8 +54,6 @@ extern BOOL (*const coredllDeleteFileW)(LPCWSTR name) __asm__("__imp_DeleteFileW
 extern DWORD (*const coredllGetLastError)(void) __asm__("__imp_GetLastError");
 extern DWORD (*const coredllGetModuleFileNameW)(HANDLE module, char16_t* name,
                                                 DWORD units) __asm__("__imp_GetModuleFileNameW");
-extern BOOL (*const coredllSystemParametersInfoW)(unsigned action, unsigned parameter, void* data,
-                                                  unsigned update) __asm__("__imp_SystemParametersInfoW");
 extern int (*const coredllMessageBoxW)(HANDLE window, LPCWSTR text, LPCWSTR caption,
                                        unsigned type) __asm__("__imp_MessageBoxW");
 }
@@ -115,9 +113,8 @@ int32_t SetupDeleteValue(SystemKey key, const char16_t* name) {
 
 bool SetupPlatformChecksTrust(char16_t* platform, uint32_t units) {
     // The size is given in units, which is also no more than its bytes.
-    const unsigned kGetPlatformType = 257;  // SPI_GETPLATFORMTYPE
     platform[0] = 0;
-    if (units < 2 || !coredllSystemParametersInfoW(kGetPlatformType, units, platform, 0)) {
+    if (units < 2 || !coredllSystemParametersInfoW(kSpiGetPlatformType, units, platform, 0)) {
         platform[0] = 0;
         return true;
     }
