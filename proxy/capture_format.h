@@ -13,6 +13,8 @@
 
 #include <stdint.h>
 
+#include "platform/device_identity.h"
+
 enum CaptureEntryKind {
     CaptureEntrySample,   // flags, x, y
     CaptureEntryBoot,     // the first enable since the library was loaded
@@ -29,10 +31,12 @@ struct CaptureEntry {
     int32_t y;
 };
 
-// The writer's block, the longest line of any entry, and the room kept at
-// the end of the file for the line that says the limit was reached.
+// The writer's block, the longest lines of any entry (the boot's: the
+// device's identity, and 384 bytes for its time, the version and the
+// settings), and the room kept at the end of the file for the line that
+// says the limit was reached.
 const uint32_t kCaptureBlockBytes = 4096;
-const uint32_t kCaptureLongestLine = 320;
+const uint32_t kCaptureLongestLine = 384 + kDeviceIdentityTextBytes;
 const uint32_t kCaptureLimitLineBytes = 80;
 
 struct CaptureBlock {
@@ -41,7 +45,8 @@ struct CaptureBlock {
 };
 
 // Appends the line of one entry. A boot's lines say when it was, if the
-// device's clock knows, and the settings as the configuration read them.
+// device's clock knows, the version of Penwick, which device it is, and the
+// settings as the configuration read them.
 void CaptureFormatEntry(CaptureBlock* block, const CaptureEntry& entry);
 
 // Appends the line that says the capture stopped at its limit of `limit`

@@ -10,12 +10,20 @@
 #ifndef PENWICK_PROXY_CAPTURE_LINES_H
 #define PENWICK_PROXY_CAPTURE_LINES_H
 
+#include "platform/device_identity.h"
+
 // What follows the '#' of every such line, the space after it included.
 const char kCaptureLineMark[] = "penwick ";
 
 // The device started and the driver was loaded afresh: when, or "(time
 // unknown)".
 const char kCaptureLineBoot[] = "boot";
+// The version of Penwick that wrote what follows.
+const char kCaptureLineVersion[] = "version";
+// Which device it is: the line is the device's identity as
+// DeviceIdentityFormat words it (platform/device_identity.h), which begins
+// with this word.
+constexpr const char* kCaptureLineDevice = kDeviceIdentityWord;
 // The settings as the driver read them, and whether it filters.
 const char kCaptureLineSettings[] = "settings";
 // The host enabled the driver: the screen's WIDTHxHEIGHT in pixels.

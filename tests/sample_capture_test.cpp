@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "driver_fixture.h"
+#include "penwick_version.h"
 #include "proxy/forwarders.h"
 #include "proxy/sample_capture.h"
 #include "worked_stroke.h"
@@ -37,6 +38,13 @@ protected:
         if (limit != 0) {
             HostSetRegistryDword(kKey, u"CaptureLimit", limit);
         }
+        g_hostSystem.deviceName = u"Pocket_PC";
+        g_hostSystem.deviceOem = u"Penwick test device";
+        g_hostSystem.devicePlatform = u"PocketPC";
+        g_hostSystem.deviceMajor = 5;
+        g_hostSystem.deviceMinor = 1;
+        g_hostSystem.deviceBuild = 1702;
+        g_hostSystem.devicePlatformId = kDevicePlatformWindowsCe;
         HostAddLibrary(u"touch.dll", {{u"TouchPanelGetDeviceCaps", Proc(Disable)},
                                       {u"TouchPanelSetMode", Proc(Disable)},
                                       {u"TouchPanelPowerHandler", Proc(Disable)},
@@ -74,8 +82,10 @@ protected:
     SystemModule const kSelf = reinterpret_cast<SystemModule>(0x5E1F);
 };
 
-const char kHeader[] =
-    "# penwick boot 2026-12-08 09:30:05\n"
+const std::string kHeader =
+    std::string("# penwick boot 2026-12-08 09:30:05\n# penwick version ") + kPenwickVersion +
+    "\n# penwick device \"Pocket_PC\", OEM \"Penwick test device\", platform PocketPC, "
+    "Windows CE 5.1.1702\n"
     "# penwick settings LowSpeed 3, MinDirSpeed 5, HighSpeed 20, MaxSpeedDiff 4, MaxSpeedDiff2 10, "
     "MaxDirDiff 60, ErrorDelay 2, MaxErrorDelay 3; filtering on\n"
     "# penwick enable-screen 240x320\n";
