@@ -108,6 +108,8 @@ void CaptureFormatEntry(CaptureBlock* block, const CaptureEntry& entry) {
         AppendSigned(block, entry.x);
         AppendText(block, ",");
         AppendSigned(block, entry.y);
+        AppendText(block, ",");
+        AppendUnsigned(block, entry.tick, 1);
         AppendText(block, "\n");
         break;
     case CaptureEntryBoot: AppendBoot(block); break;
@@ -121,6 +123,11 @@ void CaptureFormatEntry(CaptureBlock* block, const CaptureEntry& entry) {
         AppendText(block, "\n");
         break;
     }
+}
+
+void CaptureFormatHeader(CaptureBlock* block) {
+    AppendText(block, kCaptureHeader);
+    AppendText(block, "\n");
 }
 
 void CaptureFormatLimitReached(CaptureBlock* block, uint32_t limit) {

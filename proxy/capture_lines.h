@@ -12,6 +12,9 @@
 
 #include "platform/device_identity.h"
 
+// The header line of a new capture file, naming its columns.
+const char kCaptureHeader[] = "flags,x,y,tick";
+
 // What follows the '#' of every such line, the space after it included.
 const char kCaptureLineMark[] = "penwick ";
 

@@ -435,12 +435,14 @@ int main(int argc, char** argv) {
     Expect(g_calls == std::vector<std::string>{"FreeLibrary touch.dll"},
            "detach releases touch.dll once");
 
-    // The capture: every sample above, as it arrived, after the boot (the
-    // clock less the time since the start), the settings and the screen at
+    // The capture: the columns, then every sample above, as it arrived and
+    // with the tick then, after the boot (the clock less the time since the
+    // start), the version, the device, the settings and the screen at
     // enable; the turn of the screen where it came. The writer ran at the
     // lowest priority once it had started, and wrote it all out at detach at
     // normal priority.
     std::string expected =
+        "flags,x,y,tick\n"
         "# penwick boot 2026-12-08 09:00:00\n"
         "# penwick version " + std::string(kPenwickVersion) + "\n"
         "# penwick device \"Pocket_PC\", OEM \"ARM926 test\", platform PocketPC, "
@@ -450,10 +452,11 @@ int main(int argc, char** argv) {
         "# penwick enable-screen 240x320\n";
     for (const Step& step : stroke) {
         char line[48];
-        snprintf(line, sizeof line, "0x%02X,%d,%d\n", step.in.flags, step.in.x, step.in.y);
+        snprintf(line, sizeof line, "0x%02X,%d,%d,%u\n", step.in.flags, step.in.x, step.in.y,
+                 g_ticks);
         expected += line;
     }
-    expected += "# penwick screen 480x640\n0x07,0,0\n0x0F,4,0\n0x0F,24,0\n";
+    expected += "# penwick screen 480x640\n0x07,0,0,3600000\n0x0F,4,0,3600000\n0x0F,24,0,3600000\n";
     pthread_join(g_writer.thread, nullptr);
     Expect(g_capturePath == "\\capture.csv" && g_writer.priorities == "7 running; 3 running; ",
            "the writer wrote " + g_capturePath + " at priorities " + g_writer.priorities);
