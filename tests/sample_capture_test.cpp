@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,15 @@ int32_t KeepInterceptor(SampleCallback callback) {
     return 1;
 }
 ArgWord Disable(ArgWord, ArgWord, ArgWord) { return 5; }
+// The original driver's TouchPanelDisable, which hands on a last pen-up
+// while it is being disabled when g_upWhileDisabling is set.
+bool g_upWhileDisabling;
+ArgWord DisableHandingOnAnUp(ArgWord, ArgWord, ArgWord) {
+    if (g_upWhileDisabling) {
+        g_interceptor(0x05, 150, 105);
+    }
+    return 5;
+}
 
 // The worked stroke, with an uncalibrated and an invalid sample among it:
 // every one of them is recorded, judged or not.
@@ -29,6 +39,7 @@ const HostSample kStroke[] = {{0x07, 100, 100}, {0x0F, 101, 101}, {0x0B, 900, 90
 class CaptureTest : public DriverTest {
 protected:
     void Load(const std::u16string& file, uint32_t limit = 0) {
+        g_upWhileDisabling = false;
         for (int i = 0; i < kConfigurationSettingCount; i++) {
             HostSetRegistryDword(kKey, kConfigurationSettings[i].name, kWorkedStroke[i].value);
         }
@@ -49,7 +60,7 @@ protected:
                                       {u"TouchPanelSetMode", Proc(Disable)},
                                       {u"TouchPanelPowerHandler", Proc(Disable)},
                                       {u"TouchPanelEnable", Proc(KeepInterceptor)},
-                                      {u"TouchPanelDisable", Proc(Disable)},
+                                      {u"TouchPanelDisable", Proc(DisableHandingOnAnUp)},
                                       {u"TouchPanelReadCalibrationPoint", Proc(Disable)},
                                       {u"TouchPanelReadCalibrationAbort", Proc(Disable)},
                                       {u"TouchPanelSetCalibration", Proc(Disable)},
@@ -127,9 +138,17 @@ TEST_F(CaptureTest, records_every_sample_as_it_arrived_and_the_host_sees_no_diff
     EXPECT_EQ(g_hostReceived, withoutCapture);
     ASSERT_EQ(g_hostSystem.threads.size(), 1u);
     EXPECT_FALSE(g_hostSystem.threads[0].ran);  // the writer, not the sample path, writes
+    // What the original driver hands on while it is being disabled is
+    // captured too.
+    g_upWhileDisabling = true;
     EXPECT_EQ(TouchPanelDisable(0, 0, 0), 5u);
-    EXPECT_EQ(File(), kColumns + kHeader + kStrokeLines);
+    EXPECT_EQ(File(), kColumns + kHeader + kStrokeLines + "0x05,150,105,48\n");
     EXPECT_FALSE(g_capture.active);
+    // The writer, at the lowest priority until then, was put at normal
+    // priority before it wrote out what was left.
+    const std::vector<std::string>& calls = g_hostSystem.calls;
+    EXPECT_LT(std::find(calls.begin(), calls.end(), "SystemRaiseThreadPriority"),
+              std::find(calls.begin(), calls.end(), "SystemOpenFileForAppend"));
 }
 
 TEST_F(CaptureTest, captures_append_and_a_new_enable_and_a_turned_screen_are_lines) {
