@@ -32,6 +32,10 @@ struct HostSetup {
     std::set<std::u16string> romModules;
     // Every write to the store (a registry value, a file) takes its bytes
     // from g_hostSystem.storeRoom; more than is left fails: the store is full.
+    // A value (its name, any case) whose next write the store takes, says it
+    // took, and keeps with its first byte changed: a store that does not
+    // keep what it is given.
+    std::u16string garbledOnce;
     int openFiles = 0;  // opened and not yet closed
     // What the system says of its platform type; empty: it says nothing.
     std::u16string platformType = u"PocketPC";

@@ -152,7 +152,13 @@ int32_t SetupSetValue(SystemKey key, const char16_t* name, uint32_t type, const 
         return kSetupErrorDiskFull;
     }
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    HostSetRegistryValue(path, name, type, std::vector<uint8_t>(bytes, bytes + size));
+    std::vector<uint8_t> kept(bytes, bytes + size);
+    if (!kept.empty() && !g_hostSetup.garbledOnce.empty() &&
+        HostFolded(g_hostSetup.garbledOnce) == HostFolded(name)) {
+        kept[0] ^= 0xFF;
+        g_hostSetup.garbledOnce.clear();
+    }
+    HostSetRegistryValue(path, name, type, std::move(kept));
     return 0;
 }
 

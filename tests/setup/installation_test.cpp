@@ -289,6 +289,11 @@ const Refusal kInstallRefusals[] = {
          g_hostSystem.storeRoom = kPenwickBytes.size() - 1;
      },
      u"install", "Penwick.dll cannot be copied to \\Windows\\Penwick.dll (the store is full)."},
+    // The store says it took HighSpeed, and keeps something else: the read
+    // back compares what is kept, not only that it is there.
+    {"a_setting_that_does_not_read_back_as_written",
+     [] { g_hostSetup.garbledOnce = u"HighSpeed"; }, u"install",
+     "HighSpeed does not read back as it was written."},
     {"a_full_store_for_the_settings",
      // Penwick.dll, OrigDriverName (20 bytes), LowSpeed and MinDirSpeed fit.
      [] { g_hostSystem.storeRoom = kPenwickBytes.size() + 28; }, u"install",
