@@ -14,10 +14,12 @@ BOOL DllMain(HANDLE, DWORD, void*) { return 1; }
 // there.
 int Install_Init(HANDLE, BOOL, BOOL, const char16_t*) { return kCabSetupContinue; }
 
-int Install_Exit(HANDLE window, const char16_t* folder, WORD failedDirs, WORD failedFiles,
-                 WORD failedKeys, WORD failedValues, WORD failedShortcuts) {
-    uint32_t failed = uint32_t(failedDirs) + failedFiles + failedKeys + failedValues +
-                      failedShortcuts;
+// The five counts are WORDs, each passed in a 32-bit register or stack
+// slot whose upper half the caller need not clear.
+int Install_Exit(HANDLE window, const char16_t* folder, DWORD failedDirs, DWORD failedFiles,
+                 DWORD failedKeys, DWORD failedValues, DWORD failedShortcuts) {
+    uint32_t failed = (failedDirs & 0xFFFF) + (failedFiles & 0xFFFF) + (failedKeys & 0xFFFF) +
+                      (failedValues & 0xFFFF) + (failedShortcuts & 0xFFFF);
     return CabSetupInstallExit(window == nullptr, folder != nullptr ? folder : u"", failed);
 }
 

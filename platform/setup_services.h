@@ -26,6 +26,7 @@ const int32_t kSetupErrorNotFound = 2;      // ERROR_FILE_NOT_FOUND
 const int32_t kSetupErrorPathNotFound = 3;  // ERROR_PATH_NOT_FOUND
 const int32_t kSetupErrorAccessDenied = 5;  // ERROR_ACCESS_DENIED
 const int32_t kSetupErrorSharing = 32;      // ERROR_SHARING_VIOLATION: in use
+const int32_t kSetupErrorFileExists = 80;   // ERROR_FILE_EXISTS
 const int32_t kSetupErrorDiskFull = 112;    // ERROR_DISK_FULL
 const int32_t kSetupErrorMoreData = kSystemRegistryMoreData;
 const int32_t kSetupErrorNoMoreItems = 259;  // ERROR_NO_MORE_ITEMS
@@ -74,7 +75,7 @@ int32_t SetupFileSize(const char16_t* path, uint32_t* size);
 // is there, but it cannot be opened and read as a file.
 bool SetupIsRomModule(const char16_t* path);
 
-// Copies a file over whatever is at `to`.
+// Copies a file; nothing may be at `to`.
 int32_t SetupCopyFile(const char16_t* from, const char16_t* to);
 
 // Renames a file; nothing may be at `to`.

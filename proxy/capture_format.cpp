@@ -1,7 +1,9 @@
 #include "proxy/capture_format.h"
 
 #include "filter/sample_filter.h"
+#include "penwick_version.h"
 #include "platform/decimal_digits.h"
+#include "platform/device_identity.h"
 #include "platform/system_services.h"
 #include "proxy/capture_lines.h"
 #include "proxy/configuration.h"
@@ -51,8 +53,8 @@ void AppendSizeLine(CaptureBlock* block, const char* word, int32_t width, int32_
     AppendText(block, "\n");
 }
 
-// The boot: when it was, if the device's clock knows, and the settings as
-// the configuration read them.
+// The boot: when it was, if the device's clock knows, which Penwick on
+// which device, and the settings as the configuration read them.
 void AppendBoot(CaptureBlock* block) {
     SystemDateTime boot;
     AppendLineStart(block, kCaptureLineBoot, " ");
@@ -71,6 +73,14 @@ void AppendBoot(CaptureBlock* block) {
     } else {
         AppendText(block, "(time unknown)\n");
     }
+    AppendLineStart(block, kCaptureLineVersion, " ");
+    AppendText(block, kPenwickVersion);
+    AppendText(block, "\n");
+    DeviceIdentity identity;
+    DeviceIdentityRead(&identity);
+    char device[kDeviceIdentityTextBytes];
+    DeviceIdentityFormat(identity, device);
+    AppendLineStart(block, device, "\n");
     AppendLineStart(block, kCaptureLineSettings, " ");
     for (int i = 0; i < kConfigurationSettingCount; i++) {
         const ConfigurationSetting& setting = kConfigurationSettings[i];
@@ -98,6 +108,8 @@ void CaptureFormatEntry(CaptureBlock* block, const CaptureEntry& entry) {
         AppendSigned(block, entry.x);
         AppendText(block, ",");
         AppendSigned(block, entry.y);
+        AppendText(block, ",");
+        AppendUnsigned(block, entry.tick, 1);
         AppendText(block, "\n");
         break;
     case CaptureEntryBoot: AppendBoot(block); break;
@@ -111,6 +123,11 @@ void CaptureFormatEntry(CaptureBlock* block, const CaptureEntry& entry) {
         AppendText(block, "\n");
         break;
     }
+}
+
+void CaptureFormatHeader(CaptureBlock* block) {
+    AppendText(block, kCaptureHeader);
+    AppendText(block, "\n");
 }
 
 void CaptureFormatLimitReached(CaptureBlock* block, uint32_t limit) {

@@ -10,12 +10,23 @@
 #ifndef PENWICK_PROXY_CAPTURE_LINES_H
 #define PENWICK_PROXY_CAPTURE_LINES_H
 
+#include "platform/device_identity.h"
+
+// The header line of a new capture file, naming its columns.
+const char kCaptureHeader[] = "flags,x,y,tick";
+
 // What follows the '#' of every such line, the space after it included.
 const char kCaptureLineMark[] = "penwick ";
 
 // The device started and the driver was loaded afresh: when, or "(time
 // unknown)".
 const char kCaptureLineBoot[] = "boot";
+// The version of Penwick that wrote what follows.
+const char kCaptureLineVersion[] = "version";
+// Which device it is: the line is the device's identity as
+// DeviceIdentityFormat words it (platform/device_identity.h), which begins
+// with this word.
+constexpr const char* kCaptureLineDevice = kDeviceIdentityWord;
 // The settings as the driver read them, and whether it filters.
 const char kCaptureLineSettings[] = "settings";
 // The host enabled the driver: the screen's WIDTHxHEIGHT in pixels.

@@ -12,7 +12,8 @@ namespace {
 inline void CaptureFence() { __asm__ __volatile__("" ::: "memory"); }
 
 // Puts one entry into the buffer; false when it is full.
-bool CapturePush(CaptureEntryKind kind, uint32_t flags, int32_t x, int32_t y) {
+bool CapturePush(CaptureEntryKind kind, uint32_t flags, int32_t x, int32_t y,
+                 uint32_t tick = 0) {
     CaptureState& c = g_capture;
     uint32_t head = c.head;
     if (head - c.tail >= kCaptureEntries) {
@@ -23,6 +24,7 @@ bool CapturePush(CaptureEntryKind kind, uint32_t flags, int32_t x, int32_t y) {
     entry.flags = flags;
     entry.x = x;
     entry.y = y;
+    entry.tick = tick;
     CaptureFence();
     c.head = head + 1;
     return true;
@@ -121,6 +123,9 @@ uint32_t CaptureWriter(void*) {
         CaptureTurnOff();
     } else {
         c.lastFlush = SystemTickCount();
+        if (c.fileBytes == 0) {
+            CaptureFormatHeader(&c.block);
+        }
         while (!c.stopRequested && !CaptureIsOff()) {
             SystemSleep(kCaptureRoundMs);
             CaptureWriteOut();
@@ -129,7 +134,7 @@ uint32_t CaptureWriter(void*) {
         // (nothing records samples any more).
         CaptureWriteOut();
         if (c.dropped > 0) {
-            CaptureFormatEntry(&c.block, {CaptureEntryDropped, c.dropped, 0, 0});
+            CaptureFormatEntry(&c.block, {CaptureEntryDropped, c.dropped, 0, 0, 0});
             c.dropped = 0;
             CaptureWriteBlock();
         }
@@ -171,6 +176,8 @@ void CaptureEnable(void) {
 
 void CaptureRecordSample(uint32_t flags, int32_t x, int32_t y) {
     CaptureState& c = g_capture;
+    // When it arrived, not when the writer takes it.
+    uint32_t tick = SystemTickCount();
     int32_t width = SystemScreenWidth();
     int32_t height = SystemScreenHeight();
     if (width != c.screenWidth || height != c.screenHeight) {
@@ -189,7 +196,7 @@ void CaptureRecordSample(uint32_t flags, int32_t x, int32_t y) {
         }
         c.dropped = 0;
     }
-    if (!CapturePush(CaptureEntrySample, flags, x, y)) {
+    if (!CapturePush(CaptureEntrySample, flags, x, y, tick)) {
         c.dropped++;
     }
 }

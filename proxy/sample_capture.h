@@ -1,5 +1,6 @@
 // The capture: an opt-in record of every sample the original driver hands
-// the interceptor, as it arrived (flags, x, y), before it is judged, written
+// the interceptor, as it arrived (flags, x, y, and the system's millisecond
+// tick when it did), before it is judged, written
 // to a file in the trace format that penwick replay reads. Only the driver
 // sees the original driver's samples with their flags, so only the driver
 // can record them; settings are then tuned on the device's own input.
@@ -96,7 +97,7 @@ extern CaptureState g_capture;
 void CaptureEnable(void);
 
 // The sample path, only while g_capture.active: records one sample as the
-// original driver delivered it.
+// original driver delivered it, and when.
 void CaptureRecordSample(uint32_t flags, int32_t x, int32_t y);
 
 // From TouchPanelDisable and process detach: has the writer write out what

@@ -239,7 +239,8 @@ bool NamesPenwick(const char16_t* name) {
         sizeof kPenwickModuleVersioned / sizeof kPenwickModuleVersioned[0] - 1;
     bool dll = length >= 4 && AsciiSameText(file + length - 4, ".dll");
     return (startsWith(kPenwickModuleStem) && (length == stem || (length == stem + 4 && dll))) ||
-           (startsWith(kPenwickModuleVersioned) && length > versioned + 4 && dll);
+           (startsWith(kPenwickModuleVersioned) && length > versioned + 4 && dll &&
+            file[versioned] >= u'0' && file[versioned] <= u'9');
 }
 
 bool ConfigurationReadsValue(const char16_t* name) {

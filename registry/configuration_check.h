@@ -121,7 +121,8 @@ int32_t CheckOriginalDriverName(const ConfigurationRegistry& registry, SystemKey
                                 ConfigurationFindingReport report, void* context);
 
 // Whether a terminated driver name is Penwick's own module under any of its
-// names (Penwick.dll, Penwick-VERSION.dll), with or without a folder, and
+// names (Penwick.dll, Penwick-VERSION.dll, VERSION beginning with a digit),
+// with or without a folder, and
 // Penwick.dll also without the ".dll" the loader adds.
 bool NamesPenwick(const char16_t* name);
 

@@ -58,40 +58,60 @@ void CabDeleteShortcuts(void) {
 }
 
 // Runs PenwickSetup's `command` from the CAB's folder, quiet or not, with
-// the switches of PenwickSetup.options in the system's folder.
-int32_t CabRun(bool quiet, const char16_t* folder, const char* command,
+// (when `fleet`) the switches of PenwickSetup.options in the system's folder.
+int32_t CabRun(bool quiet, const char16_t* folder, const char* command, bool fleet,
                const char16_t* refusal) {
-    char16_t line[kSetupPathUnits + 64];
+    char16_t line[64];
     uint32_t length = 0;
-    SetupFormat(line, kSetupPathUnits + 64, &length, quiet ? "%a /quiet" : "%a", command);
+    SetupFormat(line, 64, &length, quiet ? "%a /quiet" : "%a", command);
     char16_t system[kSetupPathUnits];
     char16_t path[kSetupPathUnits];
     SetupSystemFolder(system, kSetupPathUnits);
     char options[kSetupPathUnits];
     uint32_t size = 0;
-    if (SetupMakePath(path, "%s\\%s", system, kCabSetupOptionsFile) &&
-        SetupReadWholeFile(path, options, sizeof options - 1, &size) == 0) {
-        line[length++] = u' ';
-        for (uint32_t i = 0; i < size && options[i] != '\r' && options[i] != '\n' &&
-                             length + 1 < kSetupPathUnits + 64;
-             i++) {
-            line[length++] = static_cast<char16_t>(static_cast<uint8_t>(options[i]));
-        }
-        line[length] = 0;
+    char16_t switches[kSetupPathUnits];
+    bool given = fleet && SetupMakePath(path, "%s\\%s", system, kCabSetupOptionsFile) &&
+                 SetupReadWholeFile(path, options, sizeof options, &size) == 0;
+    // Its first line, after a UTF-8 byte-order mark.
+    uint32_t from = size >= 3 && options[0] == '\xEF' && options[1] == '\xBB' &&
+                            options[2] == '\xBF'
+                        ? 3
+                        : 0;
+    uint32_t units = 0;
+    for (uint32_t i = from; given && i < size && options[i] != '\r' && options[i] != '\n' &&
+                            units + 1 < kSetupPathUnits;
+         i++) {
+        switches[units++] = static_cast<char16_t>(static_cast<uint8_t>(options[i]));
     }
-    return SetupRunFrom(kCabSetupProgram, folder, line, refusal);
+    switches[units] = 0;
+    return SetupRunFrom(kCabSetupProgram, folder, line, given ? switches : nullptr, refusal);
+}
+
+// The CAB's folder as given, without a closing backslash.
+void CabFolder(const char16_t* given, char16_t folder[kSetupPathUnits]) {
+    uint32_t length = 0;
+    if (!SetupFormat(folder, kSetupPathUnits, &length, "%s", given)) {
+        folder[0] = 0;
+        length = 0;
+    }
+    while (length > 1 && folder[length - 1] == u'\\') {
+        folder[--length] = 0;
+    }
 }
 
 }  // namespace
 
-int32_t CabSetupInstallExit(bool quiet, const char16_t* folder, uint32_t failed) {
+int32_t CabSetupInstallExit(bool quiet, const char16_t* given, uint32_t failed) {
+    char16_t folder[kSetupPathUnits];
+    CabFolder(given, folder);
     char16_t incomplete[kSetupPathUnits + 160];
     uint32_t length = 0;
     SetupFormat(incomplete, kSetupPathUnits + 160, &length,
                 "%u of the CAB's files and folders could not be installed in %s. Copy the CAB "
                 "to the device again, whole, and install it again.",
                 failed, folder);
-    if (CabRun(quiet, folder, "install", failed != 0 ? incomplete : nullptr) != InstallationDone) {
+    if (CabRun(quiet, folder, "install", true, failed != 0 ? incomplete : nullptr) !=
+        InstallationDone) {
         return kCabSetupRollBack;
     }
     SetupReportReset();
@@ -103,8 +123,10 @@ int32_t CabSetupInstallExit(bool quiet, const char16_t* folder, uint32_t failed)
     return kCabSetupDone;
 }
 
-int32_t CabSetupUninstallInit(bool quiet, const char16_t* folder) {
-    if (CabRun(quiet, folder, "uninstall", nullptr) != InstallationDone) {
+int32_t CabSetupUninstallInit(bool quiet, const char16_t* given) {
+    char16_t folder[kSetupPathUnits];
+    CabFolder(given, folder);
+    if (CabRun(quiet, folder, "uninstall", false, nullptr) != InstallationDone) {
         return kCabSetupCancel;
     }
     SetupReportReset();

@@ -18,9 +18,10 @@
 // With no window to show them in (a silent install), nothing is shown and
 // nothing waits for a tap: the outcome goes to the log, as every run's does
 // (setup/setup_command.h). Since a silent install may still be given a
-// window, a fleet can put PenwickSetup's own switches ("/quiet /log
-// \Storage Card\fleet") in \Windows\PenwickSetup.options before it
-// installs the CAB: each run of the setup DLL adds them to its command.
+// window, a fleet can put PenwickSetup's /quiet and /log FOLDER ("/quiet
+// /log \Storage Card\fleet") in \Windows\PenwickSetup.options before it
+// installs the CAB: the install adds them to its command (Remove Programs,
+// where a user is at the screen, does not).
 // The entry points themselves are in entry/penwick_cab_setup_device.cpp.
 #ifndef PENWICK_SETUP_CAB_SETUP_H
 #define PENWICK_SETUP_CAB_SETUP_H

@@ -130,9 +130,10 @@ bool InstallPenwickName(int n) {
 
 // \Windows\Penwick-VERSION.dll: a file of one of the version's names that
 // holds the same bytes stays; a different one (a rebuild of the version,
-// perhaps the module the host has loaded) is never touched: Penwick.dll
-// goes to the first name that is free.
-bool InstallCopyPenwickFile(void) {
+// perhaps the module the host has loaded) or one that cannot be read is
+// never touched: Penwick.dll goes to the first name that is free. When none
+// is, the files of earlier installs that nothing names are deleted first.
+bool InstallCopyPenwickFile(bool retried) {
     Installation& s = g_installation;
     int free = 0;
     for (int n = 1; n <= kPenwickNames; n++) {
@@ -140,8 +141,14 @@ bool InstallCopyPenwickFile(void) {
         if (!InstallPenwickName(n)) {
             return false;
         }
-        if (SetupFileSize(s.penwickTarget, &size) != 0) {
+        int32_t there = SetupFileSize(s.penwickTarget, &size);
+        if (there == kSetupErrorNotFound || there == kSetupErrorPathNotFound) {
             free = free == 0 ? n : free;
+            continue;
+        }
+        if (there != 0) {
+            // There, but not to be read: never touched.
+            SetupLog("%s cannot be read (%a): it stays", s.penwickTarget, SetupErrorWords(there));
             continue;
         }
         int32_t same = 0;
@@ -157,6 +164,12 @@ bool InstallCopyPenwickFile(void) {
         }
         SetupLog("%s differs from the Penwick.dll beside the installer: it stays", s.penwickTarget);
     }
+    if (free == 0 && !retried) {
+        // Files of earlier installs that nothing names free their names.
+        char16_t stays[kSetupPathUnits];
+        InstallationRemoveRetiredFiles(s.touchDriver.name, stays);
+        return InstallCopyPenwickFile(true);
+    }
     if (free == 0) {
         InstallationRecordFailure(
             "%s holds %d files of this version that differ from the Penwick.dll beside the "
@@ -167,8 +180,10 @@ bool InstallCopyPenwickFile(void) {
     if (!InstallPenwickName(free)) {
         return false;
     }
-    s.penwickCopied = true;
     int32_t error = SetupCopyFile(s.penwickSource, s.penwickTarget);
+    // What a copy that failed may have left is deleted by the undo; a file
+    // that was there already is not the copy's.
+    s.penwickCopied = error != kSetupErrorFileExists;
     if (error != 0) {
         InstallationRecordFailure("Penwick.dll cannot be copied to %s (%a)", s.penwickTarget,
                                   SetupErrorWords(error));
@@ -257,7 +272,7 @@ InstallationResult InstallationInstall(const char16_t* settingsPath, bool untrus
     // DriverName is switched only when it names another of Penwick's files.
     InstallationVerdict written = {!again, false, 0, 0, {}, false};
     InstallationVerdict switched = {false, false, 0, 0, {}, false};
-    if (!InstallCopyPenwickFile() || !InstallWritePenwickKey(again) ||
+    if (!InstallCopyPenwickFile(false) || !InstallWritePenwickKey(again) ||
         !InstallationCheckWritten(&written)) {
         return JournalUndoAfterFailure();
     }
@@ -265,7 +280,8 @@ InstallationResult InstallationInstall(const char16_t* settingsPath, bool untrus
         (!JournalSwitchDriverName(s.penwickName) || !InstallationCheckWritten(&switched))) {
         return JournalUndoAfterFailure();
     }
-    InstallationRemoveRetiredFiles(s.penwickName);
+    char16_t stays[kSetupPathUnits];
+    InstallationRemoveRetiredFiles(s.penwickName, stays);
     InstallationCloseKeys();
     SetupOutcome("Penwick is installed: soft-reset the device to start it.");
     SetupOutcome("It forwards to %s, with %s.", s.forwardsTo,

@@ -29,11 +29,15 @@
 //                 written, each value's former state kept, and read back.
 //              5. The configuration check runs: the only error it may find
 //                 is that DriverName does not name Penwick yet.
-//              6. DriverName is switched to Penwick.dll and read back; the
-//                 check runs again and may find no error at all.
+//              6. DriverName is switched to that name (installing again too,
+//                 when it named another) and read back; the check runs
+//                 again and may find no error at all.
+//              7. Penwick's files of earlier installs that nothing names now
+//                 are deleted; one the host has loaded stays until a later
+//                 run, after the next boot.
 //              Any failure: every value is put back as it was (absent ones
 //              deleted), a key that was created is deleted, the copied
-//              Penwick.dll is deleted and the one moved aside put back.
+//              Penwick.dll is deleted.
 //   uninstall  DriverName goes back to OrigDriverName, only when that
 //              driver's file is there; Penwick's settings stay, unless
 //              purging, which deletes its key. Penwick's files that are not

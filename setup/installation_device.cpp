@@ -247,8 +247,9 @@ bool InstallationFindPenwickSource(void) {
     return true;
 }
 
-void InstallationRemoveRetiredFiles(const char16_t* keep) {
+void InstallationRemoveRetiredFiles(const char16_t* keep, char16_t stays[kSetupPathUnits]) {
     Installation& s = g_installation;
+    stays[0] = 0;
     char16_t kept[kSetupPathUnits];
     if (!InstallationDriverFilePath(keep, kept)) {
         return;
@@ -295,6 +296,9 @@ void InstallationRemoveRetiredFiles(const char16_t* keep) {
         } else {
             SetupLog("%s stays (%a): a later run after the next boot deletes it", path,
                      SetupErrorWords(error));
+            if (stays[0] == 0) {
+                SetupMakePath(stays, "%s", path);
+            }
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "platform/ascii.h"
+#include "platform/device_identity.h"
 #include "platform/setup_services.h"
 #include "setup/installation.h"
 #include "penwick_version.h"
@@ -136,7 +137,7 @@ InstallationResult RunWords(const char16_t* line) {
 }
 
 // Appends the run's log to PenwickSetup.log, under a line that says when,
-// which program and what.
+// which program and what, and one that says which device.
 void WriteLog(const char* program, const char16_t* line) {
     SetupCommand& c = g_setupCommand;
     SystemDateTime now;
@@ -147,6 +148,15 @@ void WriteLog(const char* program, const char16_t* line) {
                 kPenwickVersion, now.year, now.month, now.day, now.hour, now.minute, now.second,
                 line);
     uint32_t size = SetupUtf8(header, length, c.logBytes, sizeof c.logBytes);
+    // Which device, so that the logs of a fleet can be told apart.
+    DeviceIdentity identity;
+    DeviceIdentityRead(&identity);
+    char device[kDeviceIdentityTextBytes];
+    DeviceIdentityFormat(identity, device);
+    for (const char* text = device; *text != 0 && size + 2 < sizeof c.logBytes; text++) {
+        c.logBytes[size++] = *text;
+    }
+    c.logBytes[size++] = '\n';
     size += SetupUtf8(g_setupReport.log, g_setupReport.logLength, c.logBytes + size,
                       sizeof c.logBytes - size);
     char16_t path[kSetupPathUnits];
@@ -155,22 +165,43 @@ void WriteLog(const char* program, const char16_t* line) {
 }
 
 // The log of a run whose /log folder cannot be written goes to the
-// system's folder.
-bool LogFolderWritable(void) {
+// system's folder, and the run goes on: a card taken out never stands in
+// the way of an install or an uninstall.
+void CheckLogFolder(void) {
     SetupCommand& c = g_setupCommand;
     if (c.logFolder[0] == 0) {
-        return true;
+        return;
     }
     char16_t path[kSetupPathUnits];
     SetupLogPath(path);
-    int32_t error = SetupAppendToFile(path, "", 0);
-    if (error == 0) {
-        return true;
+    c.logError = SetupAppendToFile(path, "", 0);
+    if (c.logError != 0) {
+        SetupLog("the log's folder %s cannot be written (%a)", c.logFolder,
+                 SetupErrorWords(c.logError));
+        SetupMakePath(c.logUnwritten, "%s", c.logFolder);
+        c.logFolder[0] = 0;
     }
-    SetupOutcome("Nothing was changed: the log's folder %s cannot be written (%a).", c.logFolder,
-                 SetupErrorWords(error));
-    c.logFolder[0] = 0;
-    return false;
+}
+
+// Adds the switches of `switches` to the command line's: /quiet and /log
+// FOLDER are taken, anything else is not used, and said so in the log.
+void TakeSwitches(const char16_t* commandLine, const char16_t* switches) {
+    SetupCommand& c = g_setupCommand;
+    const int count = c.count;
+    const bool untrusted = c.untrusted;
+    char16_t line[kSetupPathUnits * 2];
+    uint32_t length = 0;
+    if (!SetupFormat(line, kSetupPathUnits * 2, &length, "%s %s", commandLine, switches) ||
+        !SplitWords(line)) {
+        SplitWords(commandLine);
+        SetupLog("the switches \"%s\" are not understood and not used", switches);
+        return;
+    }
+    if (c.count != count || c.untrusted != untrusted) {
+        SetupLog("of the switches \"%s\" only /quiet and /log FOLDER are used", switches);
+    }
+    c.count = count;
+    c.untrusted = untrusted;
 }
 
 }  // namespace
@@ -183,18 +214,24 @@ void SetupLogPath(char16_t path[kSetupPathUnits]) {
 }
 
 int32_t SetupRun(const char16_t* commandLine) {
-    return SetupRunFrom(kSetupProgram, nullptr, commandLine, nullptr);
+    return SetupRunFrom(kSetupProgram, nullptr, commandLine, nullptr, nullptr);
 }
 
 int32_t SetupRunFrom(const char* program, const char16_t* folder, const char16_t* commandLine,
-                     const char16_t* refusal) {
+                     const char16_t* switches, const char16_t* refusal) {
     SetupReportReset();
     InstallationUseProgramFolder(folder);
     InstallationResult result = InstallationNothingChanged;
-    if (!SplitWords(commandLine)) {
+    bool understood = SplitWords(commandLine);
+    if (understood && switches != nullptr) {
+        TakeSwitches(commandLine, switches);
+    }
+    if (understood) {
+        CheckLogFolder();
+    }
+    if (!understood) {
+        g_setupCommand.logFolder[0] = 0;
         result = Usage(commandLine);
-    } else if (!LogFolderWritable()) {
-        result = InstallationNothingChanged;
     } else if (!SetupClaimSingleRun()) {
         SetupOutcome(
             "Nothing was changed: another PenwickSetup (or a Penwick CAB's installation) is "
@@ -213,6 +250,12 @@ int32_t SetupRunFrom(const char* program, const char16_t* folder, const char16_t
 }
 
 void SetupFinish(const char* program, const char16_t* line, int32_t result) {
+    SetupCommand& c = g_setupCommand;
+    if (c.logError != 0) {
+        SetupOutcome("The log's folder %s cannot be written (%a): the log is in %a.",
+                     c.logUnwritten, SetupErrorWords(c.logError), kSetupLogDefaultFolder);
+        c.logError = 0;
+    }
     WriteLog(program, line);
     if (!g_setupCommand.quiet && g_setupReport.outcomeLength != 0) {
         SetupShow(g_setupReport.outcome,

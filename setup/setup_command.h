@@ -32,25 +32,31 @@ struct SetupCommand {
     bool quiet;
     bool untrusted;  // install a Penwick.dll the device may not load at boot
     char16_t logFolder[kSetupPathUnits];  // /log's folder; empty: the system's folder
+    // /log's folder when it could not be written, and why.
+    char16_t logUnwritten[kSetupPathUnits];
+    int32_t logError;
     // The log's text for the file, as UTF-8.
-    char logBytes[kSetupLogUnits * 3 + 256];
+    char logBytes[kSetupLogUnits * 3 + 1024];
 };
 
 extern SetupCommand g_setupCommand;
 
 // The program's name in the log.
 const char kSetupProgram[] = "PenwickSetup";
+// Where the log goes without /log, as the outcome names it.
+const char kSetupLogDefaultFolder[] = "the system's folder (\\Windows)";
 
 // Runs the command line (without the program's name) and returns the exit
 // code: an InstallationResult.
 int32_t SetupRun(const char16_t* commandLine);
 
 // The same, as `program` (for the log) and with Penwick.dll and the
-// settings in `folder` rather than beside the program (when not null); or,
-// given a `refusal`, only its switches are taken and the command is
+// settings in `folder` rather than beside the program (when not null), with
+// the /quiet and /log FOLDER of `switches` (when not null) taken too; or,
+// given a `refusal`, only the switches are taken and the command is
 // refused, nothing changed, for that reason.
 int32_t SetupRunFrom(const char* program, const char16_t* folder, const char16_t* commandLine,
-                     const char16_t* refusal);
+                     const char16_t* switches, const char16_t* refusal);
 
 // Logs the run of `line` and shows its outcome, unless quiet.
 void SetupFinish(const char* program, const char16_t* line, int32_t result);

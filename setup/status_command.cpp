@@ -90,7 +90,7 @@ InstallationResult InstallationStatus(void) {
         DeviceTrustModuleLine(penwick, finding, kSetupOutcomeUnits, &length);
         SetupOutcome("%s.", finding);
         length = 0;
-        DeviceTrustFinding(kPenwickFile, finding, kSetupOutcomeUnits, &length);
+        DeviceTrustFinding(s.touchDriver.name, finding, kSetupOutcomeUnits, &length);
         SetupOutcome("%s.", finding);
         uint32_t type = 0;
         uint32_t recorded = 0;
@@ -135,7 +135,7 @@ InstallationResult InstallationStatus(void) {
         SetupOutcome("At the next boot Penwick does not filter: %s%a.", text,
                      verdict.errors > 1 ? " (and more: see the log)" : "");
         // Penwick loaded, but with no driver to forward to.
-        noTouchInput = installed && verdict.noOriginalDriver;
+        noTouchInput = noTouchInput || (installed && verdict.noOriginalDriver);
     }
 
     // The capture, by the driver's own rules for its two values, when the

@@ -33,7 +33,8 @@ InstallationResult InstallationUninstall(bool purge) {
         if (purge && SetupOpenKey(kConfigurationKey, &s.penwickKey) == 0) {
             UninstallDeletePenwickKey();
         }
-        InstallationRemoveRetiredFiles(s.touchDriver.name);
+        char16_t stays[kSetupPathUnits];
+        InstallationRemoveRetiredFiles(s.touchDriver.name, stays);
         InstallationCloseKeys();
         return InstallationDone;
     }
@@ -55,7 +56,12 @@ InstallationResult InstallationUninstall(bool purge) {
             "deletes them).",
             kConfigurationKey);
     }
-    InstallationRemoveRetiredFiles(s.originalDriver.name);
+    // The module the host loaded at boot is in use until the next one.
+    char16_t stays[kSetupPathUnits];
+    InstallationRemoveRetiredFiles(s.originalDriver.name, stays);
+    if (stays[0] != 0) {
+        SetupOutcome("After the soft reset, %s is not used and may be deleted.", stays);
+    }
     InstallationCloseKeys();
     return InstallationDone;
 }

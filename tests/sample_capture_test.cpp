@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "driver_fixture.h"
+#include "penwick_version.h"
 #include "proxy/forwarders.h"
 #include "proxy/sample_capture.h"
 #include "worked_stroke.h"
@@ -17,6 +19,15 @@ int32_t KeepInterceptor(SampleCallback callback) {
     return 1;
 }
 ArgWord Disable(ArgWord, ArgWord, ArgWord) { return 5; }
+// The original driver's TouchPanelDisable, which hands on a last pen-up
+// while it is being disabled when g_upWhileDisabling is set.
+bool g_upWhileDisabling;
+ArgWord DisableHandingOnAnUp(ArgWord, ArgWord, ArgWord) {
+    if (g_upWhileDisabling) {
+        g_interceptor(0x05, 150, 105);
+    }
+    return 5;
+}
 
 // The worked stroke, with an uncalibrated and an invalid sample among it:
 // every one of them is recorded, judged or not.
@@ -28,6 +39,7 @@ const HostSample kStroke[] = {{0x07, 100, 100}, {0x0F, 101, 101}, {0x0B, 900, 90
 class CaptureTest : public DriverTest {
 protected:
     void Load(const std::u16string& file, uint32_t limit = 0) {
+        g_upWhileDisabling = false;
         for (int i = 0; i < kConfigurationSettingCount; i++) {
             HostSetRegistryDword(kKey, kConfigurationSettings[i].name, kWorkedStroke[i].value);
         }
@@ -37,11 +49,18 @@ protected:
         if (limit != 0) {
             HostSetRegistryDword(kKey, u"CaptureLimit", limit);
         }
+        g_hostSystem.deviceName = u"Pocket_PC";
+        g_hostSystem.deviceOem = u"Penwick test device";
+        g_hostSystem.devicePlatform = u"PocketPC";
+        g_hostSystem.deviceMajor = 5;
+        g_hostSystem.deviceMinor = 1;
+        g_hostSystem.deviceBuild = 1702;
+        g_hostSystem.devicePlatformId = kDevicePlatformWindowsCe;
         HostAddLibrary(u"touch.dll", {{u"TouchPanelGetDeviceCaps", Proc(Disable)},
                                       {u"TouchPanelSetMode", Proc(Disable)},
                                       {u"TouchPanelPowerHandler", Proc(Disable)},
                                       {u"TouchPanelEnable", Proc(KeepInterceptor)},
-                                      {u"TouchPanelDisable", Proc(Disable)},
+                                      {u"TouchPanelDisable", Proc(DisableHandingOnAnUp)},
                                       {u"TouchPanelReadCalibrationPoint", Proc(Disable)},
                                       {u"TouchPanelReadCalibrationAbort", Proc(Disable)},
                                       {u"TouchPanelSetCalibration", Proc(Disable)},
@@ -74,15 +93,22 @@ protected:
     SystemModule const kSelf = reinterpret_cast<SystemModule>(0x5E1F);
 };
 
-const char kHeader[] =
-    "# penwick boot 2026-12-08 09:30:05\n"
+// A new file's first line names the columns; each boot's lines follow.
+const char kColumns[] = "flags,x,y,tick\n";
+const std::string kHeader =
+    std::string("# penwick boot 2026-12-08 09:30:05\n# penwick version ") + kPenwickVersion +
+    "\n# penwick device \"Pocket_PC\", OEM \"Penwick test device\", platform PocketPC, "
+    "Windows CE 5.1.1702\n"
     "# penwick settings LowSpeed 3, MinDirSpeed 5, HighSpeed 20, MaxSpeedDiff 4, MaxSpeedDiff2 10, "
     "MaxDirDiff 60, ErrorDelay 2, MaxErrorDelay 3; filtering on\n"
     "# penwick enable-screen 240x320\n";
 
+// Each sample with the tick when it arrived: 8 ms apart, the count wrapping
+// at 32 bits in the middle of the stroke.
+const uint32_t kStrokeStartTick = 4294967280u;
 const char kStrokeLines[] =
-    "0x07,100,100\n0x0F,101,101\n0x0B,900,900\n0x0E,5,5\n0x0F,109,100\n0x0F,117,101\n"
-    "0x0F,160,140\n0x0D,150,105\n";
+    "0x07,100,100,4294967280\n0x0F,101,101,4294967288\n0x0B,900,900,0\n0x0E,5,5,8\n"
+    "0x0F,109,100,16\n0x0F,117,101,24\n0x0F,160,140,32\n0x0D,150,105,40\n";
 
 TEST_F(CaptureTest, without_a_capture_file_nothing_is_opened_nor_started) {
     Load(u"");
@@ -104,15 +130,25 @@ TEST_F(CaptureTest, without_a_capture_file_nothing_is_opened_nor_started) {
 TEST_F(CaptureTest, records_every_sample_as_it_arrived_and_the_host_sees_no_difference) {
     std::vector<HostSample> withoutCapture = ReceivedWithoutCapture();
     Load(kFile);
+    g_hostSystem.tickCount = kStrokeStartTick;
     for (const HostSample& s : kStroke) {
         Emit(s.flags, s.x, s.y);
+        g_hostSystem.tickCount += 8;
     }
     EXPECT_EQ(g_hostReceived, withoutCapture);
     ASSERT_EQ(g_hostSystem.threads.size(), 1u);
     EXPECT_FALSE(g_hostSystem.threads[0].ran);  // the writer, not the sample path, writes
+    // What the original driver hands on while it is being disabled is
+    // captured too.
+    g_upWhileDisabling = true;
     EXPECT_EQ(TouchPanelDisable(0, 0, 0), 5u);
-    EXPECT_EQ(File(), std::string(kHeader) + kStrokeLines);
+    EXPECT_EQ(File(), kColumns + kHeader + kStrokeLines + "0x05,150,105,48\n");
     EXPECT_FALSE(g_capture.active);
+    // The writer, at the lowest priority until then, was put at normal
+    // priority before it wrote out what was left.
+    const std::vector<std::string>& calls = g_hostSystem.calls;
+    EXPECT_LT(std::find(calls.begin(), calls.end(), "SystemRaiseThreadPriority"),
+              std::find(calls.begin(), calls.end(), "SystemOpenFileForAppend"));
 }
 
 TEST_F(CaptureTest, captures_append_and_a_new_enable_and_a_turned_screen_are_lines) {
@@ -127,8 +163,8 @@ TEST_F(CaptureTest, captures_append_and_a_new_enable_and_a_turned_screen_are_lin
     Emit(0x0D, 5, 6);
     LibraryEntry(kSelf, kLibraryProcessDetach);
     EXPECT_EQ(File(), std::string("# an earlier boot\n") + kHeader +
-                          "0x07,1,2\n# penwick screen 320x240\n0x0F,3,4\n"
-                          "# penwick enable-screen 320x240\n0x0D,5,6\n");
+                          "0x07,1,2,0\n# penwick screen 320x240\n0x0F,3,4,0\n"
+                          "# penwick enable-screen 320x240\n0x0D,5,6,0\n");
     EXPECT_EQ(g_hostSystem.threads.size(), 2u);
 }
 
@@ -153,9 +189,9 @@ TEST_F(CaptureTest, a_full_buffer_counts_what_it_cannot_take_and_says_so_when_th
     HostRunThread(g_capture.thread);
     TouchPanelDisable(0, 0, 0);
     std::string file = File();
-    EXPECT_NE(file.find("0x0F,4093,0\n# penwick dropped 6\n0x0F,7000,0\n0x0D,7001,0\n"),
+    EXPECT_NE(file.find("0x0F,4093,0,0\n# penwick dropped 6\n0x0F,7000,0,200\n0x0D,7001,0,200\n"),
               std::string::npos);
-    EXPECT_EQ(file.find("0x0F,4094,0"), std::string::npos);
+    EXPECT_EQ(file.find("0x0F,4094,0,"), std::string::npos);
 }
 
 TEST_F(CaptureTest, the_limit_holds_for_the_whole_file_and_capture_stops_after_saying_so) {
@@ -173,7 +209,7 @@ TEST_F(CaptureTest, the_limit_holds_for_the_whole_file_and_capture_stops_after_s
     const std::string stop = "# penwick stopped: the file reached its limit of 600 bytes\n";
     ASSERT_GE(file.size(), stop.size());
     EXPECT_EQ(file.substr(file.size() - stop.size()), stop);
-    EXPECT_NE(file.find("0x0F,100,200\n"), std::string::npos);
+    EXPECT_NE(file.find("0x0F,100,200,0\n"), std::string::npos);
     EXPECT_FALSE(g_capture.active);
     // Capture is over for this boot: another enable does not start it again.
     TouchPanelEnable(RecordingHostCallback);
@@ -237,7 +273,7 @@ TEST_F(CaptureTest, detach_in_the_middle_of_a_stroke_writes_out_what_is_left) {
     Emit(0x07, 100, 100);
     Emit(0x0F, 101, 101);
     LibraryEntry(kSelf, kLibraryProcessDetach);
-    EXPECT_EQ(File(), std::string(kHeader) + "0x07,100,100\n0x0F,101,101\n");
+    EXPECT_EQ(File(), kColumns + kHeader + "0x07,100,100,0\n0x0F,101,101,0\n");
     EXPECT_EQ(g_hostSystem.libraries[0].releases, 1);
 }
 

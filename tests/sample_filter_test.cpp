@@ -108,6 +108,20 @@ TEST_F(FilterTest, direction_change_folds_across_180_degrees) {
     EXPECT_NEAR(state.lastDirectionChange, 21.3, 0.05);
 }
 
+TEST_F(FilterTest, a_direction_change_equal_to_max_dir_diff_does_not_pass_rule_g) {
+    // A straight stroke: the third step's change of direction is exactly 0,
+    // which is not below MaxDirDiff 0 (rule h); with MaxDirDiff 1 it is.
+    UseSettings({3, 0, 0, 0, 20, 0, 0, 0});
+    ExpectStroke({{0, 0, FilterRuleStrokeStart, false, 0},
+                  {20, 0, FilterRuleB, false, 0},
+                  {40, 0, FilterRuleH, false, 0}});
+    SetUp();
+    UseSettings({3, 0, 0, 0, 20, 1, 0, 0});
+    ExpectStroke({{0, 0, FilterRuleStrokeStart, false, 0},
+                  {20, 0, FilterRuleB, false, 0},
+                  {40, 0, FilterRuleG, true, 0}});
+}
+
 TEST_F(FilterTest, reversal_along_x_has_directions_of_90_00266_and_is_accepted) {
     UseSettings({8, 4, 40, 0, 20, 180, 0, 0});
     ExpectStroke({{0, 0, FilterRuleStrokeStart, false, 0},
@@ -185,6 +199,13 @@ TEST_F(FilterTest, a_setting_whose_square_wraps_is_compared_wrapped) {
     SetUp();
     UseSettings({46340, 0, 0, 0, 0, 0, 0, 0});
     ExpectStroke({{0, 0, FilterRuleStrokeStart, false, 0}, {1, 0, FilterRuleA, true, 0}});
+    // HighSpeed too: a steady step of 20 is not shorter than it (rule c
+    // fails) and goes on to rule g.
+    SetUp();
+    UseSettings({3, 0, 46341, 10, 20, 1, 0, 0});
+    ExpectStroke({{0, 0, FilterRuleStrokeStart, false, 0},
+                  {20, 0, FilterRuleB, false, 0},
+                  {40, 0, FilterRuleG, true, 0}});
 }
 
 TEST_F(FilterTest, squared_step_that_wrapped_negative_has_the_largest_speed_change) {

@@ -41,6 +41,9 @@ const DWORD kOpenAlways = 4;
 const DWORD kFileAttributeNormal = 0x00000080;
 const DWORD kFileEnd = 2;
 const DWORD kInvalidSetFilePointer = 0xFFFFFFFF;
+// SystemParametersInfo's questions of a Windows CE device.
+const unsigned kSpiGetPlatformType = 257;  // SPI_GETPLATFORMTYPE
+const unsigned kSpiGetOemInfo = 258;       // SPI_GETOEMINFO
 
 extern "C" {
 extern LONG (*const coredllRegOpenKeyExW)(HKEY key, LPCWSTR subKey, DWORD options, DWORD access,
@@ -59,6 +62,8 @@ extern BOOL (*const coredllWriteFile)(HANDLE file, const void* data, DWORD size,
 extern BOOL (*const coredllFlushFileBuffers)(HANDLE file) __asm__("__imp_FlushFileBuffers");
 extern BOOL (*const coredllCloseHandle)(HANDLE handle) __asm__("__imp_CloseHandle");
 extern void (*const coredllGetLocalTime)(SYSTEMTIME* time) __asm__("__imp_GetLocalTime");
+extern BOOL (*const coredllSystemParametersInfoW)(unsigned action, unsigned parameter, void* data,
+                                                  unsigned update) __asm__("__imp_SystemParametersInfoW");
 }
 
 #endif

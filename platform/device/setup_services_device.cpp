@@ -73,8 +73,7 @@ extern BOOL (*const coredllFindNextFileW)(HANDLE find, FindData* found) __asm__(
 extern BOOL (*const coredllFindClose)(HANDLE find) __asm__("__imp_FindClose");
 extern HANDLE (*const coredllCreateMutexW)(void* security, BOOL owned,
                                            LPCWSTR name) __asm__("__imp_CreateMutexW");
-extern BOOL (*const coredllSystemParametersInfoW)(unsigned action, unsigned parameter, void* data,
-                                                  unsigned update) __asm__("__imp_SystemParametersInfoW");
+extern void (*const coredllSetLastError)(DWORD error) __asm__("__imp_SetLastError");
 extern int (*const coredllMessageBoxW)(HANDLE window, LPCWSTR text, LPCWSTR caption,
                                        unsigned type) __asm__("__imp_MessageBoxW");
 }
@@ -134,9 +133,8 @@ int32_t SetupDeleteValue(SystemKey key, const char16_t* name) {
 
 bool SetupPlatformChecksTrust(char16_t* platform, uint32_t units) {
     // The size is given in units, which is also no more than its bytes.
-    const unsigned kGetPlatformType = 257;  // SPI_GETPLATFORMTYPE
     platform[0] = 0;
-    if (units < 2 || !coredllSystemParametersInfoW(kGetPlatformType, units, platform, 0)) {
+    if (units < 2 || !coredllSystemParametersInfoW(kSpiGetPlatformType, units, platform, 0)) {
         platform[0] = 0;
         return true;
     }
@@ -186,7 +184,7 @@ bool SetupIsRomModule(const char16_t* path) {
 }
 
 int32_t SetupCopyFile(const char16_t* from, const char16_t* to) {
-    return coredllCopyFileW(from, to, 0) ? 0 : LastError();
+    return coredllCopyFileW(from, to, 1) ? 0 : LastError();
 }
 
 int32_t SetupMoveFile(const char16_t* from, const char16_t* to) {
@@ -289,6 +287,8 @@ void SetupLocalTime(SystemDateTime* time) {
 }
 
 bool SetupClaimSingleRun(void) {
+    // Whether the mutex was there is told only by the last error.
+    coredllSetLastError(0);
     g_singleRun = coredllCreateMutexW(nullptr, 0, u"PenwickSetup");
     if (g_singleRun != nullptr && coredllGetLastError() == kErrorAlreadyExists) {
         coredllCloseHandle(g_singleRun);

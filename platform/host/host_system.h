@@ -68,6 +68,11 @@ struct HostSystem {
     std::function<void()> onSleep;  // called by every sleep, when set
     bool bootTimeKnown = true;
     SystemDateTime bootTime = {2026, 12, 8, 9, 30, 5};
+    // What DeviceIdentityRead gives (platform/device_identity.h): empty
+    // texts and a version of 0 are not known; texts longer than the
+    // record's room are cut.
+    std::u16string deviceName, deviceOem, devicePlatform;
+    uint32_t deviceMajor = 0, deviceMinor = 0, deviceBuild = 0, devicePlatformId = 0;
 };
 
 extern HostSystem g_hostSystem;

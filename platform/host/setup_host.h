@@ -27,11 +27,18 @@ struct HostSetup {
     // Files (full paths, any case) in use: they can be read, not replaced,
     // moved or deleted.
     std::set<std::u16string> filesInUse;
+    // Files (full paths, any case) that are there but cannot be opened at
+    // all, as a module the loader holds may be.
+    std::set<std::u16string> lockedFiles;
     // Modules in ROM (full paths, any case): there, but not files that can
     // be read; they are not in g_hostSystem.files.
     std::set<std::u16string> romModules;
     // Every write to the store (a registry value, a file) takes its bytes
     // from g_hostSystem.storeRoom; more than is left fails: the store is full.
+    // A value (its name, any case) whose next write the store takes, says it
+    // took, and keeps with its first byte changed: a store that does not
+    // keep what it is given.
+    std::u16string garbledOnce;
     int openFiles = 0;  // opened and not yet closed
     // Another PenwickSetup runs: the one run cannot be claimed.
     bool anotherRun = false;

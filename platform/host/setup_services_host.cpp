@@ -152,7 +152,13 @@ int32_t SetupSetValue(SystemKey key, const char16_t* name, uint32_t type, const 
         return kSetupErrorDiskFull;
     }
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    HostSetRegistryValue(path, name, type, std::vector<uint8_t>(bytes, bytes + size));
+    std::vector<uint8_t> kept(bytes, bytes + size);
+    if (!kept.empty() && !g_hostSetup.garbledOnce.empty() &&
+        HostFolded(g_hostSetup.garbledOnce) == HostFolded(name)) {
+        kept[0] ^= 0xFF;
+        g_hostSetup.garbledOnce.clear();
+    }
+    HostSetRegistryValue(path, name, type, std::move(kept));
     return 0;
 }
 
@@ -187,6 +193,9 @@ int32_t SetupFileSize(const char16_t* path, uint32_t* size) {
     if (file == nullptr) {
         return kSetupErrorNotFound;
     }
+    if (IsIn(g_hostSetup.lockedFiles, path)) {
+        return kSetupErrorSharing;
+    }
     *size = static_cast<uint32_t>(file->size());
     return 0;
 }
@@ -198,11 +207,10 @@ int32_t SetupCopyFile(const char16_t* from, const char16_t* to) {
     if (source == nullptr) {
         return kSetupErrorNotFound;
     }
-    if (IsInUse(to)) {
-        return kSetupErrorSharing;
+    if (HostFindFile(to) != nullptr) {
+        return kSetupErrorFileExists;
     }
     std::string bytes = *source;
-    Erase(to);
     if (!TakeStore(bytes.size())) {
         return kSetupErrorDiskFull;
     }

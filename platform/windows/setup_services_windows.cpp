@@ -128,7 +128,7 @@ int32_t SetupFileSize(const char16_t* path, uint32_t* size) {
 bool SetupIsRomModule(const char16_t*) { return false; }
 
 int32_t SetupCopyFile(const char16_t* from, const char16_t* to) {
-    return CopyFileW(Wide(from), Wide(to), FALSE) ? 0 : LastError();
+    return CopyFileW(Wide(from), Wide(to), TRUE) ? 0 : LastError();
 }
 
 int32_t SetupMoveFile(const char16_t* from, const char16_t* to) {
@@ -235,6 +235,8 @@ HANDLE g_singleRun;
 }
 
 bool SetupClaimSingleRun(void) {
+    // Whether the mutex was there is told only by the last error.
+    SetLastError(0);
     g_singleRun = CreateMutexW(nullptr, FALSE, L"PenwickSetup");
     if (g_singleRun != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(g_singleRun);

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "device_loader.h"
+#include "penwick_version.h"
 #include "../worked_stroke.h"
 
 namespace {
@@ -31,6 +32,7 @@ namespace {
 
 const uintptr_t kLocalMachine = 0x80000002;
 void* const kPenwickKey = reinterpret_cast<void*>(0x4B4559);
+void* const kIdentKey = reinterpret_cast<void*>(0x4944454E);
 void* const kTouchModule = reinterpret_cast<void*>(0x70756368);
 
 struct Value {
@@ -49,8 +51,17 @@ int GetSystemMetrics(int index) {
     return index == 0 ? g_screenWidth : index == 1 ? g_screenHeight : 0;
 }
 
+// The device's name, which the capture's writer reads on its own thread
+// (so not among g_calls, which only the thread that drives the DLL keeps).
+const char16_t kDeviceName[] = u"Pocket_PC";
+
 long RegOpenKeyExW(void* root, const char16_t* subKey, uint32_t options, uint32_t access,
                    void** key) {
+    if (reinterpret_cast<uintptr_t>(root) == kLocalMachine && Narrow(subKey) == "Ident" &&
+        options == 0 && access == 0) {
+        *key = kIdentKey;
+        return 0;
+    }
     g_calls.push_back("RegOpenKeyExW " + Narrow(subKey) + " " + std::to_string(options) + " " +
                       std::to_string(access));
     if (reinterpret_cast<uintptr_t>(root) != kLocalMachine ||
@@ -63,6 +74,12 @@ long RegOpenKeyExW(void* root, const char16_t* subKey, uint32_t options, uint32_
 
 long RegQueryValueExW(void* key, const char16_t* name, uint32_t*, uint32_t* type, uint8_t* data,
                       uint32_t* size) {
+    if (key == kIdentKey && Narrow(name) == "Name" && *size >= sizeof kDeviceName) {
+        memcpy(data, kDeviceName, sizeof kDeviceName);
+        *size = sizeof kDeviceName;
+        *type = 1;  // REG_SZ
+        return 0;
+    }
     auto value = g_registry.find(Narrow(name));
     if (key != kPenwickKey || value == g_registry.end()) {
         return 2;
@@ -78,6 +95,9 @@ long RegQueryValueExW(void* key, const char16_t* name, uint32_t*, uint32_t* type
 }
 
 long RegCloseKey(void* key) {
+    if (key == kIdentKey) {
+        return 0;
+    }
     g_calls.push_back(key == kPenwickKey ? "RegCloseKey" : "RegCloseKey of another key");
     return 0;
 }
@@ -203,6 +223,27 @@ int FileTimeToSystemTime(const uint32_t* file, SystemTime* time) {
     return 1;
 }
 
+// The device says what it is: a Pocket PC by its maker, Windows CE 5.1.
+int SystemParametersInfoW(unsigned action, unsigned size, char16_t* data, unsigned update) {
+    const char16_t* text = action == 257 ? u"PocketPC" : action == 258 ? u"ARM926 test" : nullptr;
+    if (text == nullptr || update != 0 || size < 12) {
+        return 0;
+    }
+    memcpy(data, text, (std::char_traits<char16_t>::length(text) + 1) * 2);
+    return 1;
+}
+struct VersionInfo {
+    uint32_t size, major, minor, build, platformId;
+    char16_t servicePack[128];
+};
+int GetVersionExW(VersionInfo* version) {
+    if (version->size != sizeof *version) {
+        return 0;
+    }
+    *version = {sizeof *version, 5, 1, 1702, 3, {}};
+    return 1;
+}
+
 // --- the original driver: the nine required entry points --------------------
 
 typedef int (*SampleCallback)(uint32_t, int32_t, int32_t);
@@ -259,6 +300,8 @@ const std::map<std::string, void*> kCoredll = {
     {"GetLocalTime", reinterpret_cast<void*>(GetLocalTime)},
     {"SystemTimeToFileTime", reinterpret_cast<void*>(SystemTimeToFileTime)},
     {"FileTimeToSystemTime", reinterpret_cast<void*>(FileTimeToSystemTime)},
+    {"SystemParametersInfoW", reinterpret_cast<void*>(SystemParametersInfoW)},
+    {"GetVersionExW", reinterpret_cast<void*>(GetVersionExW)},
     {"atan2", reinterpret_cast<void*>(static_cast<double (*)(double, double)>(atan2))},
     {"sqrt", reinterpret_cast<void*>(static_cast<double (*)(double)>(sqrt))},
 };
@@ -392,22 +435,28 @@ int main(int argc, char** argv) {
     Expect(g_calls == std::vector<std::string>{"FreeLibrary touch.dll"},
            "detach releases touch.dll once");
 
-    // The capture: every sample above, as it arrived, after the boot (the
-    // clock less the time since the start), the settings and the screen at
+    // The capture: the columns, then every sample above, as it arrived and
+    // with the tick then, after the boot (the clock less the time since the
+    // start), the version, the device, the settings and the screen at
     // enable; the turn of the screen where it came. The writer ran at the
     // lowest priority once it had started, and wrote it all out at detach at
     // normal priority.
     std::string expected =
+        "flags,x,y,tick\n"
         "# penwick boot 2026-12-08 09:00:00\n"
+        "# penwick version " + std::string(kPenwickVersion) + "\n"
+        "# penwick device \"Pocket_PC\", OEM \"ARM926 test\", platform PocketPC, "
+        "Windows CE 5.1.1702\n"
         "# penwick settings LowSpeed 3, MinDirSpeed 5, HighSpeed 20, MaxSpeedDiff 4, "
         "MaxSpeedDiff2 10, MaxDirDiff 60, ErrorDelay 2, MaxErrorDelay 3; filtering on\n"
         "# penwick enable-screen 240x320\n";
     for (const Step& step : stroke) {
         char line[48];
-        snprintf(line, sizeof line, "0x%02X,%d,%d\n", step.in.flags, step.in.x, step.in.y);
+        snprintf(line, sizeof line, "0x%02X,%d,%d,%u\n", step.in.flags, step.in.x, step.in.y,
+                 g_ticks);
         expected += line;
     }
-    expected += "# penwick screen 480x640\n0x07,0,0\n0x0F,4,0\n0x0F,24,0\n";
+    expected += "# penwick screen 480x640\n0x07,0,0,3600000\n0x0F,4,0,3600000\n0x0F,24,0,3600000\n";
     pthread_join(g_writer.thread, nullptr);
     Expect(g_capturePath == "\\capture.csv" && g_writer.priorities == "7 running; 3 running; ",
            "the writer wrote " + g_capturePath + " at priorities " + g_writer.priorities);

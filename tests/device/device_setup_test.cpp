@@ -294,8 +294,8 @@ void* CreateMutexW(void*, int owned, const char16_t* name) {
     if (owned || Narrow(name) != "PenwickSetup" || g_mutexOpen) {
         g_misuse.push_back("CreateMutexW");
     }
+    // As the kernel does, the last error is left as it was for a new mutex.
     g_mutexOpen = true;
-    g_lastError = 0;
     return reinterpret_cast<void*>(kMutexHandle);
 }
 
@@ -361,15 +361,32 @@ struct SystemTime {
 void GetLocalTime(SystemTime* time) { *time = {2026, 12, 3, 9, 10, 30, 5, 0}; }
 
 // A Pocket PC: SPI_GETPLATFORMTYPE, with the size in bytes or units.
+// A Pocket PC: SPI_GETPLATFORMTYPE and SPI_GETOEMINFO, with the size in
+// bytes or units; and the system's version.
 int SystemParametersInfoW(unsigned action, unsigned size, char16_t* data, unsigned update) {
-    const char16_t type[] = u"PocketPC";
-    if (action != 257 || size < sizeof type / sizeof type[0] || update != 0) {
+    const std::u16string text = action == 257 ? u"PocketPC" : u"ARM926 test";
+    if ((action != 257 && action != 258) || size <= text.size() || update != 0) {
         g_misuse.push_back("SystemParametersInfoW " + std::to_string(action));
         return 0;
     }
-    memcpy(data, type, sizeof type);
+    memcpy(data, text.c_str(), (text.size() + 1) * 2);
     return 1;
 }
+
+struct VersionInfo {
+    uint32_t size, major, minor, build, platformId;
+    char16_t servicePack[128];
+};
+int GetVersionExW(VersionInfo* version) {
+    if (version->size != sizeof *version) {
+        g_misuse.push_back("GetVersionExW without its size");
+        return 0;
+    }
+    *version = {sizeof *version, 5, 1, 1702, 3, {}};
+    return 1;
+}
+
+void SetLastError(uint32_t error) { g_lastError = error; }
 
 int MessageBoxW(void*, const char16_t* text, const char16_t* caption, unsigned type) {
     g_boxes.push_back(Narrow(caption) + " " + std::to_string(type) + ": " + Narrow(text));
@@ -406,6 +423,8 @@ const std::map<std::string, void*> kCoredll = {
     {"GetModuleFileNameW", reinterpret_cast<void*>(GetModuleFileNameW)},
     {"GetLocalTime", reinterpret_cast<void*>(GetLocalTime)},
     {"SystemParametersInfoW", reinterpret_cast<void*>(SystemParametersInfoW)},
+    {"GetVersionExW", reinterpret_cast<void*>(GetVersionExW)},
+    {"SetLastError", reinterpret_cast<void*>(SetLastError)},
     {"MessageBoxW", reinterpret_cast<void*>(MessageBoxW)},
 };
 
@@ -473,6 +492,7 @@ int main(int argc, char** argv) {
     // found by its subject, as the issuer of the certificate that signed.
     const std::string penwick = ReadFileBytes((variants + "/sha1/Penwick.dll").c_str());
     g_registry[kTouch]["DRIVERNAME"] = {1, Utf16("touch.dll")};
+    g_registry["IDENT"]["NAME"] = {1, Utf16("Pocket_PC")};
     g_files["\\WINDOWS\\TOUCH.DLL"] = "the device's own touch driver";
     const std::string root = ReadFileBytes(argv[4]);
     std::vector<uint8_t> blob = {32, 0, 0, 0, 1, 0, 0, 0, uint8_t(root.size()),
@@ -546,8 +566,8 @@ int main(int argc, char** argv) {
         "It forwards to touch.dll (\\Windows\\touch.dll).\n"
         "\\Windows\\" + installed + ": version " + kPenwickVersion + ", " +
         std::to_string(penwick.size()) +
-        " bytes.\n"
-        "Penwick.dll is signed (SHA-1 digest " + digest + ") by CN=Penwick test developer, "
+        " bytes.\n" +
+        installed + " is signed (SHA-1 digest " + digest + ") by CN=Penwick test developer, "
         "OU=Testing, O=Penwick, C=GB, whose issuer CN=Penwick test privileged root, O=Penwick, "
         "C=GB the device's privileged store holds.\n"
         "At the next boot Penwick filters (the check finds no error, 0 warnings).\n"
@@ -580,8 +600,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     typedef int (*DllMain)(void*, uint32_t, void*);
-    typedef int (*InstallExit)(void*, const char16_t*, uint16_t, uint16_t, uint16_t, uint16_t,
-                               uint16_t);
+    // The five counts are WORDs in 32-bit slots whose upper halves the
+    // caller need not clear.
+    typedef int (*InstallExit)(void*, const char16_t*, uint32_t, uint32_t, uint32_t, uint32_t,
+                               uint32_t);
     typedef int (*UninstallInit)(void*, const char16_t*);
     typedef int (*UninstallExit)(void*);
     Expect(reinterpret_cast<DllMain>(cab.entry)(cab.base, 1, nullptr) == 1, "DllMain attaches");
@@ -590,7 +612,7 @@ int main(int argc, char** argv) {
     g_files["\\PROGRAM FILES\\PENWICK\\PENWICK.DLL"] = penwick;
     const char16_t* folder = u"\\Program Files\\Penwick";
     auto installExit = reinterpret_cast<InstallExit>(cab.exports["Install_Exit"]);
-    Expect(installExit(nullptr, folder, 0, 0, 0, 0, 0) == 0 &&
+    Expect(installExit(nullptr, folder, 0xFFFF0000, 0x10000, 0, 0, 0xABCD0000) == 0 &&
                g_registry[kTouch]["DRIVERNAME"].data == Utf16(installed),
            "the CAB's setup installs Penwick from its folder");
     const std::string shortcut = "\\WINDOWS\\START MENU\\PROGRAMS\\PENWICK STATUS.LNK";
@@ -610,10 +632,12 @@ int main(int argc, char** argv) {
     Expect(g_boxes.size() == 1, "the silent setup shows no message box");
 
     const std::string& log = g_files["\\WINDOWS\\PENWICKSETUP.LOG"];
+    const std::string device =
+        "device \"Pocket_PC\", OEM \"ARM926 test\", platform PocketPC, Windows CE 5.1.1702\n";
     Expect(log.find("PenwickSetup " + std::string(kPenwickVersion) +
-                    ", 2026-12-09 10:30:05: \"install /quiet\"\ninstall\n") !=
+                    ", 2026-12-09 10:30:05: \"install /quiet\"\n" + device + "install\n") !=
                std::string::npos,
-           "the log dates each run");
+           "the log dates each run and says which device:\n" + log.substr(0, 200));
     for (const std::string& key : g_openKeys) {
         Expect(key.empty(), "key " + key + " is closed");
     }

@@ -112,6 +112,10 @@ INSTANTIATE_TEST_SUITE_P(
         // 46341 squared is 2,147,488,281, past 2^31: it wraps to -2,147,479,015.
         CheckCase{"length_whose_square_wraps", kDriver + Setting("MinDirSpeed", "dword:b505"),
                   kPenwickDriver, FindingLengthSquareWraps, false, -2147479015},
+        // And so does -46341's, to the same number; it is not just negative.
+        CheckCase{"negative_length_whose_square_wraps",
+                  kDriver + Setting("MinDirSpeed", "dword:ffff4afb"), kPenwickDriver,
+                  FindingLengthSquareWraps, false, -2147479015},
         CheckCase{"high_speed_not_above_low", kDriver + Setting("HighSpeed", "dword:c"),
                   kPenwickDriver, FindingHighSpeedNotAboveLow, false, 12},
         CheckCase{"speed_diff_zero", kDriver + Setting("MaxSpeedDiff", "dword:0"), kPenwickDriver,
@@ -123,6 +127,9 @@ INSTANTIATE_TEST_SUITE_P(
         // An error that withholds a second or more of samples, or ten.
         CheckCase{"delay_long", kDriver + Setting("MaxErrorDelay", "dword:c8"), kPenwickDriver,
                   FindingDelayLong, false, 200},
+        // 1000 is long, but not yet deadly: that is above it.
+        CheckCase{"delay_long_at_the_deadly_bound", kDriver + Setting("MaxErrorDelay", "dword:3e8"),
+                  kPenwickDriver, FindingDelayLong, false, 1000},
         CheckCase{"delay_deadly", kDriver + Setting("MaxErrorDelay", "dword:100000"), kPenwickDriver,
                   FindingDelayDeadlyLong, true, 0x100000}),
     [](const ::testing::TestParamInfo<CheckCase>& info) { return info.param.name; });

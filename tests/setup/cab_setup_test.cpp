@@ -20,7 +20,9 @@ protected:
 };
 
 TEST_F(CabSetupTest, installs_from_its_folder_with_shortcuts_and_remove_programs_uninstalls) {
-    ASSERT_EQ(CabSetupInstallExit(false, kCabFolder.c_str(), 0), kCabSetupDone) << Outcome();
+    // The folder as the system's installer may give it, with a backslash.
+    ASSERT_EQ(CabSetupInstallExit(false, (kCabFolder + u"\\").c_str(), 0), kCabSetupDone)
+        << Outcome();
     EXPECT_EQ(StoredString(kTouch, u"DriverName"), Narrow(kInstalledName));
     EXPECT_EQ(*HostFindFile(kStatusShortcut), "48#\"\\Program Files\\Penwick\\PenwickSetup.exe\" status");
     EXPECT_EQ(*HostFindFile(kUninstallShortcut),
@@ -83,10 +85,14 @@ TEST_F(CabSetupTest, a_refusal_rolls_back_or_cancels_and_says_why) {
     }
 }
 
-// A fleet's switches, from \Windows\PenwickSetup.options: quiet, though the
-// system's installer gave a window, and the log on the card.
+// A fleet's switches, from \Windows\PenwickSetup.options (written by an
+// editor that puts a byte-order mark first): quiet, though the system's
+// installer gave a window, and the log on the card; of the rest, nothing.
+// Remove Programs, later, takes none of them: a card taken out, or a word
+// that uninstall does not know, never stands in its way.
 TEST_F(CabSetupTest, a_fleet_gives_its_switches_in_an_options_file) {
-    g_hostSystem.files[u"\\Windows\\PenwickSetup.options"] = "/quiet /log \"\\Storage Card\\fleet\"\r\n";
+    g_hostSystem.files[u"\\Windows\\PenwickSetup.options"] =
+        "\xEF\xBB\xBF/quiet /untrusted /log \"\\Storage Card\\fleet\" fleet.reg\r\n";
     ASSERT_EQ(CabSetupInstallExit(false, kCabFolder.c_str(), 0), kCabSetupDone) << Outcome();
     EXPECT_TRUE(g_hostSetup.shown.empty());
     const std::string* log = HostFindFile(u"\\Storage Card\\fleet\\PenwickSetup.log");
@@ -94,7 +100,14 @@ TEST_F(CabSetupTest, a_fleet_gives_its_switches_in_an_options_file) {
     EXPECT_NE(log->find("outcome: Penwick is installed"), std::string::npos);
     EXPECT_NE(log->find("shortcut \\Windows\\Start Menu\\Programs\\Penwick status.lnk"),
               std::string::npos);
+    EXPECT_NE(log->find("only /quiet and /log FOLDER are used"), std::string::npos);
+    EXPECT_EQ(HostFindRegistryValue(kPenwick, u"InstalledUntrusted"), nullptr);
     EXPECT_EQ(HostFindFile(kLog), nullptr);
+
+    g_hostSetup.filesInUse.insert(u"\\Storage Card\\fleet\\PenwickSetup.log");
+    ASSERT_EQ(CabSetupUninstallInit(false, kCabFolder.c_str()), kCabSetupContinue) << Outcome();
+    EXPECT_EQ(StoredString(kTouch, u"DriverName"), "touch.dll");
+    EXPECT_EQ(g_hostSetup.shown.size(), 1u);
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ TEST_F(SetupTest, an_upgrade_takes_a_name_of_its_own_and_a_later_run_deletes_the
     g_hostSystem.files[u"\\Windows\\Penwick.dll"] = "an older Penwick.dll";
     g_hostSetup.filesInUse.insert(u"\\Windows\\Penwick.dll");  // the host has loaded it
     g_hostSystem.files[u"\\Windows\\Penwick.dll.old"] = "an even older one";
-    g_hostSystem.files[u"\\Windows\\PenwickTouch.dll"] = "not Penwick's";
+    g_hostSystem.files[u"\\Windows\\Penwick-ts.dll"] = "not Penwick's";
     // A rebuild of this version, differing in the last byte of the third
     // block compared.
     std::string built = kPenwickBytes + std::string(1500 - kPenwickBytes.size(), 'p');
@@ -124,7 +124,7 @@ TEST_F(SetupTest, an_upgrade_takes_a_name_of_its_own_and_a_later_run_deletes_the
     EXPECT_EQ(*HostFindFile(u"\\Windows\\Penwick.dll"), "an older Penwick.dll");
     EXPECT_EQ(HostFindFile(u"\\Windows\\Penwick.dll.old"), nullptr);
     EXPECT_EQ(HostFindFile(kInstalled), nullptr);
-    EXPECT_EQ(*HostFindFile(u"\\Windows\\PenwickTouch.dll"), "not Penwick's");
+    EXPECT_EQ(*HostFindFile(u"\\Windows\\Penwick-ts.dll"), "not Penwick's");
     EXPECT_EQ(CheckErrors(), 0);
     // After the next boot, the next run deletes the module loaded before.
     g_hostSetup.filesInUse.clear();
@@ -233,14 +233,28 @@ const Refusal kInstallRefusals[] = {
      u"install",
      "\\Storage Card\\Penwick\\Penwick.dll is not a whole module (511 bytes): copy it from the "
      "package again."},
+    // The module DriverName names, there but not to be opened: never
+    // copied over, nor deleted by the undo of a later step that fails.
+    {"a_module_that_cannot_be_opened_then_a_key_that_cannot_be_written",
+     [] {
+         PreviouslyInstalled(u"touch.dll");
+         g_hostSetup.lockedFiles.insert(kInstalled);
+         g_hostSetup.readOnlyKeys.insert(kPenwick);
+     },
+     u"install",
+     "LowSpeed cannot be written under HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\TOUCH\\Penwick "
+     "(access is denied)."},
     {"every_name_of_the_version_taken_by_other_files",
      [] {
+         // Rebuilds of the version, each loaded by the host (as none can
+         // be but one): none is deleted to make room.
          PreviouslyInstalled(u"touch.dll");
          const std::u16string stem = kInstalled.substr(0, kInstalled.size() - 4);
          g_hostSystem.files[kInstalled] = "a rebuild in use";
          g_hostSetup.filesInUse.insert(kInstalled);
          for (char16_t n = u'2'; n <= u'9'; n++) {
              g_hostSystem.files[stem + u"-" + n + u".dll"] = "another rebuild";
+             g_hostSetup.filesInUse.insert(stem + u"-" + n + u".dll");
          }
      },
      u"install",
@@ -309,6 +323,11 @@ const Refusal kInstallRefusals[] = {
          g_hostSystem.storeRoom = kPenwickBytes.size() - 1;
      },
      u"install", "Penwick.dll cannot be copied to \\Windows\\{penwick} (the store is full)."},
+    // The store says it took HighSpeed, and keeps something else: the read
+    // back compares what is kept, not only that it is there.
+    {"a_setting_that_does_not_read_back_as_written",
+     [] { g_hostSetup.garbledOnce = u"HighSpeed"; }, u"install",
+     "HighSpeed does not read back as it was written."},
     {"a_full_store_for_the_settings",
      // Penwick.dll, OrigDriverName (20 bytes), LowSpeed and MinDirSpeed fit.
      [] { g_hostSystem.storeRoom = kPenwickBytes.size() + 28; }, u"install",
@@ -427,6 +446,8 @@ TEST_F(SetupTest, uninstall_switches_back_and_keeps_the_settings) {
     g_hostSetup.filesInUse.insert(kInstalled);
     ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone) << Outcome();
     EXPECT_NE(HostFindFile(kInstalled), nullptr);
+    EXPECT_EQ(Outcome().substr(Outcome().rfind('\n') + 1),
+              Installed("After the soft reset, \\Windows\\{penwick} is not used and may be deleted."));
     g_hostSetup.filesInUse.clear();
     ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone) << Outcome();
     EXPECT_EQ(HostFindFile(kInstalled), nullptr);
@@ -484,7 +505,7 @@ TEST_F(SetupTest, status_says_what_is_installed_what_it_forwards_to_the_verdict_
               Installed("Penwick is installed: DriverName names {penwick}.\n"
               "It forwards to touch.dll (\\Windows\\touch.dll).\n"
               "\\Windows\\{penwick}: it is not a module: its headers cannot be read, 512 bytes.\n"
-              "Penwick.dll: it is not a module the device could load: its headers cannot be "
+              "{penwick}: it is not a module the device could load: its headers cannot be "
               "read.\n"
               "At the next boot Penwick filters (the check finds no error, 0 warnings).\n"
               "Capture is on, into \\My Documents\\penwick-capture.csv: 1234 bytes of at most "
@@ -493,6 +514,9 @@ TEST_F(SetupTest, status_says_what_is_installed_what_it_forwards_to_the_verdict_
     // A setting stored as a string: Penwick forwards every sample unfiltered.
     HostSetRegistryString(kPenwick, u"LowSpeed", u"3");
     EXPECT_EQ(Run(u"status /quiet"), InstallationNotFiltering);
+    // No driver name: the host loads no touch driver at all.
+    HostSetRegistryString(kTouch, u"DriverName", u"");
+    EXPECT_EQ(Run(u"status /quiet"), InstallationNoTouchInput);
 }
 
 TEST_F(SetupTest, status_says_there_is_no_touch_input_when_a_driver_file_is_missing) {

@@ -284,7 +284,8 @@ TEST_F(TrustTest, untrusted_installs_all_the_same_and_status_remembers_until_a_t
     EXPECT_EQ(*HostFindRegistryValue(kPenwick, u"InstalledUntrusted"),
               (std::vector<uint8_t>{1, 0, 0, 0}));
     ASSERT_EQ(Run(u"status /quiet"), InstallationDone) << Outcome();
-    EXPECT_NE(Outcome().find("\nPenwick.dll: it is not signed.\nIt was installed with /untrusted: "
+    EXPECT_NE(Outcome().find("\n" + Narrow(kInstalledName) +
+                             ": it is not signed.\nIt was installed with /untrusted: "
                              "the device has touch input at the next boot only if it loads "
                              "unsigned boot drivers.\nAt the next boot Penwick filters"),
               std::string::npos)
@@ -306,7 +307,8 @@ TEST_F(TrustTest, status_exits_non_zero_when_the_host_would_not_load_penwick) {
     // Changed in \Windows after the install: the device would not load it.
     g_hostSystem.files[kInstalled] = TheModules().tampered;
     EXPECT_EQ(Run(u"status /quiet"), InstallationNoTouchInput);
-    EXPECT_NE(Outcome().find("\nPenwick.dll: it was changed after it was signed: its digest is "
+    EXPECT_NE(Outcome().find("\n" + Narrow(kInstalledName) +
+                             ": it was changed after it was signed: its digest is "
                              "not the one signed.\nAt the next boot the host does not load "
                              "Penwick and there is no touch input: uninstall, or sign "
                              "Penwick.dll"),
