@@ -223,26 +223,6 @@ int FileTimeToSystemTime(const uint32_t* file, SystemTime* time) {
     return 1;
 }
 
-// The device says what it is: a Pocket PC by its maker, Windows CE 5.1.
-int SystemParametersInfoW(unsigned action, unsigned size, char16_t* data, unsigned update) {
-    const char16_t* text = action == 257 ? u"PocketPC" : action == 258 ? u"ARM926 test" : nullptr;
-    if (text == nullptr || update != 0 || size < 12) {
-        return 0;
-    }
-    memcpy(data, text, (std::char_traits<char16_t>::length(text) + 1) * 2);
-    return 1;
-}
-struct VersionInfo {
-    uint32_t size, major, minor, build, platformId;
-    char16_t servicePack[128];
-};
-int GetVersionExW(VersionInfo* version) {
-    if (version->size != sizeof *version) {
-        return 0;
-    }
-    *version = {sizeof *version, 5, 1, 1702, 3, {}};
-    return 1;
-}
 
 // --- the original driver: the nine required entry points --------------------
 

@@ -109,6 +109,33 @@ bool Load(const std::vector<uint8_t>& file, const std::map<std::string, void*>& 
     return true;
 }
 
+// --- what coredll.dll says of the device, for both modules ----------------------
+
+// A Pocket PC by its maker, Windows CE 5.1: SPI_GETPLATFORMTYPE and
+// SPI_GETOEMINFO, the size in bytes or units, and GetVersionExW.
+int SystemParametersInfoW(unsigned action, unsigned size, char16_t* data, unsigned update) {
+    const std::u16string text = action == 257 ? u"PocketPC" : u"ARM926 test";
+    if ((action != 257 && action != 258) || size <= text.size() || update != 0) {
+        Expect(false, "SystemParametersInfoW " + std::to_string(action) + " as the device refuses it");
+        return 0;
+    }
+    memcpy(data, text.c_str(), (text.size() + 1) * 2);
+    return 1;
+}
+
+struct VersionInfo {
+    uint32_t size, major, minor, build, platformId;
+    char16_t servicePack[128];
+};
+int GetVersionExW(VersionInfo* version) {
+    if (version->size != sizeof *version) {
+        Expect(false, "GetVersionExW without its size");
+        return 0;
+    }
+    *version = {sizeof *version, 5, 1, 1702, 3, {}};
+    return 1;
+}
+
 }  // namespace
 
 #endif

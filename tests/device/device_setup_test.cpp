@@ -361,31 +361,6 @@ struct SystemTime {
 void GetLocalTime(SystemTime* time) { *time = {2026, 12, 3, 9, 10, 30, 5, 0}; }
 
 // A Pocket PC: SPI_GETPLATFORMTYPE, with the size in bytes or units.
-// A Pocket PC: SPI_GETPLATFORMTYPE and SPI_GETOEMINFO, with the size in
-// bytes or units; and the system's version.
-int SystemParametersInfoW(unsigned action, unsigned size, char16_t* data, unsigned update) {
-    const std::u16string text = action == 257 ? u"PocketPC" : u"ARM926 test";
-    if ((action != 257 && action != 258) || size <= text.size() || update != 0) {
-        g_misuse.push_back("SystemParametersInfoW " + std::to_string(action));
-        return 0;
-    }
-    memcpy(data, text.c_str(), (text.size() + 1) * 2);
-    return 1;
-}
-
-struct VersionInfo {
-    uint32_t size, major, minor, build, platformId;
-    char16_t servicePack[128];
-};
-int GetVersionExW(VersionInfo* version) {
-    if (version->size != sizeof *version) {
-        g_misuse.push_back("GetVersionExW without its size");
-        return 0;
-    }
-    *version = {sizeof *version, 5, 1, 1702, 3, {}};
-    return 1;
-}
-
 void SetLastError(uint32_t error) { g_lastError = error; }
 
 int MessageBoxW(void*, const char16_t* text, const char16_t* caption, unsigned type) {
