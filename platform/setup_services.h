@@ -78,9 +78,6 @@ bool SetupIsRomModule(const char16_t* path);
 // Copies a file; nothing may be at `to`.
 int32_t SetupCopyFile(const char16_t* from, const char16_t* to);
 
-// Renames a file; nothing may be at `to`.
-int32_t SetupMoveFile(const char16_t* from, const char16_t* to);
-
 int32_t SetupDeleteFile(const char16_t* path);
 
 // The name (without the folder) of file number `index`, counting from 0, of

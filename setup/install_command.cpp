@@ -166,8 +166,7 @@ bool InstallCopyPenwickFile(bool retried) {
     }
     if (free == 0 && !retried) {
         // Files of earlier installs that nothing names free their names.
-        char16_t stays[kSetupPathUnits];
-        InstallationRemoveRetiredFiles(s.touchDriver.name, stays);
+        InstallationRemoveRetiredFiles(s.touchDriver.name);
         return InstallCopyPenwickFile(true);
     }
     if (free == 0) {
@@ -280,8 +279,7 @@ InstallationResult InstallationInstall(const char16_t* settingsPath, bool untrus
         (!JournalSwitchDriverName(s.penwickName) || !InstallationCheckWritten(&switched))) {
         return JournalUndoAfterFailure();
     }
-    char16_t stays[kSetupPathUnits];
-    InstallationRemoveRetiredFiles(s.penwickName, stays);
+    InstallationRemoveRetiredFiles(s.penwickName);
     InstallationCloseKeys();
     SetupOutcome("Penwick is installed: soft-reset the device to start it.");
     SetupOutcome("It forwards to %s, with %s.", s.forwardsTo,

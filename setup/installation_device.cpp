@@ -247,9 +247,11 @@ bool InstallationFindPenwickSource(void) {
     return true;
 }
 
-void InstallationRemoveRetiredFiles(const char16_t* keep, char16_t stays[kSetupPathUnits]) {
+void InstallationRemoveRetiredFiles(const char16_t* keep, char16_t* stays) {
     Installation& s = g_installation;
-    stays[0] = 0;
+    if (stays != nullptr) {
+        stays[0] = 0;
+    }
     char16_t kept[kSetupPathUnits];
     if (!InstallationDriverFilePath(keep, kept)) {
         return;
@@ -296,7 +298,7 @@ void InstallationRemoveRetiredFiles(const char16_t* keep, char16_t stays[kSetupP
         } else {
             SetupLog("%s stays (%a): a later run after the next boot deletes it", path,
                      SetupErrorWords(error));
-            if (stays[0] == 0) {
+            if (stays != nullptr && stays[0] == 0) {
                 SetupMakePath(stays, "%s", path);
             }
         }

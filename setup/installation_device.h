@@ -63,8 +63,8 @@ bool InstallationFindPenwickSource(void);
 // driver name): earlier versions' modules, and Penwick.dll.old left by an
 // earlier installer. One in use (the module the host loaded) stays, for a
 // later run after the next boot; each is logged. The path of the first
-// that stays goes to `stays` (empty when none does).
-void InstallationRemoveRetiredFiles(const char16_t* keep, char16_t stays[kSetupPathUnits]);
+// that stays goes to `stays`, when given (empty when none does).
+void InstallationRemoveRetiredFiles(const char16_t* keep, char16_t* stays = nullptr);
 
 // What the check found, counted; its findings go to the log.
 struct InstallationVerdict {

@@ -222,27 +222,26 @@ int32_t SetupRunFrom(const char* program, const char16_t* folder, const char16_t
     SetupReportReset();
     InstallationUseProgramFolder(folder);
     InstallationResult result = InstallationNothingChanged;
-    bool understood = SplitWords(commandLine);
-    if (understood && switches != nullptr) {
-        TakeSwitches(commandLine, switches);
-    }
-    if (understood) {
-        CheckLogFolder();
-    }
-    if (!understood) {
+    if (!SplitWords(commandLine)) {
         g_setupCommand.logFolder[0] = 0;
         result = Usage(commandLine);
-    } else if (!SetupClaimSingleRun()) {
-        SetupOutcome(
-            "Nothing was changed: another PenwickSetup (or a Penwick CAB's installation) is "
-            "running. Try again when it has finished.");
     } else {
-        if (refusal != nullptr) {
-            SetupOutcome("Nothing was changed: %s", refusal);
-        } else {
-            result = RunWords(commandLine);
+        if (switches != nullptr) {
+            TakeSwitches(commandLine, switches);
         }
-        SetupReleaseSingleRun();
+        CheckLogFolder();
+        if (!SetupClaimSingleRun()) {
+            SetupOutcome(
+                "Nothing was changed: another PenwickSetup (or a Penwick CAB's installation) is "
+                "running. Try again when it has finished.");
+        } else {
+            if (refusal != nullptr) {
+                SetupOutcome("Nothing was changed: %s", refusal);
+            } else {
+                result = RunWords(commandLine);
+            }
+            SetupReleaseSingleRun();
+        }
     }
     InstallationUseProgramFolder(nullptr);
     SetupFinish(program, commandLine, result);
@@ -257,7 +256,7 @@ void SetupFinish(const char* program, const char16_t* line, int32_t result) {
         c.logError = 0;
     }
     WriteLog(program, line);
-    if (!g_setupCommand.quiet && g_setupReport.outcomeLength != 0) {
+    if (!c.quiet && g_setupReport.outcomeLength != 0) {
         SetupShow(g_setupReport.outcome,
                   result != InstallationDone && result != InstallationNotInstalled);
     }

@@ -33,8 +33,7 @@ InstallationResult InstallationUninstall(bool purge) {
         if (purge && SetupOpenKey(kConfigurationKey, &s.penwickKey) == 0) {
             UninstallDeletePenwickKey();
         }
-        char16_t stays[kSetupPathUnits];
-        InstallationRemoveRetiredFiles(s.touchDriver.name, stays);
+        InstallationRemoveRetiredFiles(s.touchDriver.name);
         InstallationCloseKeys();
         return InstallationDone;
     }

@@ -62,7 +62,6 @@ extern DWORD (*const coredllGetFileSize)(HANDLE file, DWORD* high) __asm__("__im
 extern DWORD (*const coredllGetFileAttributesW)(LPCWSTR name) __asm__("__imp_GetFileAttributesW");
 extern BOOL (*const coredllCopyFileW)(LPCWSTR from, LPCWSTR to,
                                       BOOL failIfExists) __asm__("__imp_CopyFileW");
-extern BOOL (*const coredllMoveFileW)(LPCWSTR from, LPCWSTR to) __asm__("__imp_MoveFileW");
 extern BOOL (*const coredllDeleteFileW)(LPCWSTR name) __asm__("__imp_DeleteFileW");
 extern DWORD (*const coredllGetLastError)(void) __asm__("__imp_GetLastError");
 extern DWORD (*const coredllGetModuleFileNameW)(HANDLE module, char16_t* name,
@@ -185,10 +184,6 @@ bool SetupIsRomModule(const char16_t* path) {
 
 int32_t SetupCopyFile(const char16_t* from, const char16_t* to) {
     return coredllCopyFileW(from, to, 1) ? 0 : LastError();
-}
-
-int32_t SetupMoveFile(const char16_t* from, const char16_t* to) {
-    return coredllMoveFileW(from, to) ? 0 : LastError();
 }
 
 int32_t SetupDeleteFile(const char16_t* path) { return coredllDeleteFileW(path) ? 0 : LastError(); }

@@ -218,23 +218,6 @@ int32_t SetupCopyFile(const char16_t* from, const char16_t* to) {
     return 0;
 }
 
-int32_t SetupMoveFile(const char16_t* from, const char16_t* to) {
-    std::string* source = HostFindFile(from);
-    if (source == nullptr) {
-        return kSetupErrorNotFound;
-    }
-    if (IsInUse(from)) {
-        return kSetupErrorSharing;
-    }
-    if (HostFindFile(to) != nullptr) {
-        return kSetupErrorAccessDenied;  // ERROR_ALREADY_EXISTS on the device
-    }
-    std::string bytes = *source;
-    Erase(from);
-    g_hostSystem.files[to] = bytes;
-    return 0;
-}
-
 int32_t SetupDeleteFile(const char16_t* path) {
     if (HostFindFile(path) == nullptr) {
         return kSetupErrorNotFound;

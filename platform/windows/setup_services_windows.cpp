@@ -131,10 +131,6 @@ int32_t SetupCopyFile(const char16_t* from, const char16_t* to) {
     return CopyFileW(Wide(from), Wide(to), TRUE) ? 0 : LastError();
 }
 
-int32_t SetupMoveFile(const char16_t* from, const char16_t* to) {
-    return MoveFileW(Wide(from), Wide(to)) ? 0 : LastError();
-}
-
 int32_t SetupDeleteFile(const char16_t* path) { return DeleteFileW(Wide(path)) ? 0 : LastError(); }
 
 int32_t SetupFileInFolder(const char16_t* folder, const char16_t* prefix, uint32_t index,

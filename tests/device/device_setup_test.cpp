@@ -328,16 +328,6 @@ int CopyFileW(const char16_t* from, const char16_t* to, int) {
     return 1;
 }
 
-int MoveFileW(const char16_t* from, const char16_t* to) {
-    auto file = g_files.find(Upper(Narrow(from)));
-    if (file == g_files.end() || g_files.count(Upper(Narrow(to))) != 0) {
-        return Fail(file == g_files.end() ? 2 : 183), 0;
-    }
-    g_files[Upper(Narrow(to))] = file->second;
-    g_files.erase(file);
-    return 1;
-}
-
 int DeleteFileW(const char16_t* name) {
     return g_files.erase(Upper(Narrow(name))) == 1 || (Fail(2), 0);
 }
@@ -392,7 +382,6 @@ const std::map<std::string, void*> kCoredll = {
     {"CreateMutexW", reinterpret_cast<void*>(CreateMutexW)},
     {"GetFileAttributesW", reinterpret_cast<void*>(GetFileAttributesW)},
     {"CopyFileW", reinterpret_cast<void*>(CopyFileW)},
-    {"MoveFileW", reinterpret_cast<void*>(MoveFileW)},
     {"DeleteFileW", reinterpret_cast<void*>(DeleteFileW)},
     {"GetLastError", reinterpret_cast<void*>(GetLastError)},
     {"GetModuleFileNameW", reinterpret_cast<void*>(GetModuleFileNameW)},
