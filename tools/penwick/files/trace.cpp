@@ -407,8 +407,10 @@ bool TraceReader::ParseLine(const char* begin, const char* end, TraceEvent& even
     if (line_ == 1 && line.substr(0, 3) == "\xEF\xBB\xBF") {
         line.remove_prefix(3);  // a UTF-8 byte-order mark, as some editors write
     }
-    // A file system that lost power may leave the end of a file zeros.
-    while (!line.empty() && line.back() == '\0') {
+    // A file system that lost power may leave the end of a file zeros, among
+    // the blanks at a line's end.
+    while (!line.empty() && (line.back() == '\0' || line.back() == ' ' || line.back() == '\t' ||
+                             line.back() == '\r')) {
         line.remove_suffix(1);
     }
     line = Trim(line);
