@@ -201,9 +201,11 @@ function(penwick_device_module name)
     get_filename_component(module_name ${module} NAME)
     penwick_version_resource(version_rc ${module_name} "${arg_DESCRIPTION}" ${type} WINDOWS_CE)
     set(version_res ${dir}/version.res)
+    # llvm-rc reads any word starting with a slash as an option, so a source
+    # under /check/... would be taken for /C (the code page): "--" ends them.
     add_custom_command(
         OUTPUT ${version_res}
-        COMMAND ${PENWICK_DEVICE_RC} /no-preprocess /FO ${version_res} ${version_rc}
+        COMMAND ${PENWICK_DEVICE_RC} /no-preprocess /FO ${version_res} -- ${version_rc}
         DEPENDS ${version_rc}
         COMMENT "Compiling the version resource of ${module_name}"
         VERBATIM)
