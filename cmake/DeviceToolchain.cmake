@@ -224,13 +224,17 @@ function(penwick_device_module name)
         set(sign_step "")
         set(certificate "")
     endif()
+    # The linked image keeps the module's own name, which lld-link writes
+    # into the export directory.
+    set(linked ${dir}/linked/${module_name})
+    file(MAKE_DIRECTORY ${dir}/linked)
     add_custom_command(
         OUTPUT ${module}
         COMMAND ${PENWICK_DEVICE_LLD_LINK} ${kind} /machine:arm /nodefaultlib /Brepro
-                /out:${dir}/${name}.linked /implib:${dir}/${name}.lib
+                /out:${linked} /implib:${dir}/${name}.lib
                 ${objects} ${freestanding} ${import_library} ${PENWICK_DEVICE_BUILTINS_LIBRARY}
                 ${version_res}
-        COMMAND pe_header ${dir}/${name}.linked ${patched}
+        COMMAND pe_header ${linked} ${patched}
         ${sign_step}
         DEPENDS ${objects} ${freestanding} ${import_library} ${PENWICK_DEVICE_BUILTINS_LIBRARY}
                 ${version_res} ${exports} pe_header ${certificate}

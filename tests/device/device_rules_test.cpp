@@ -162,6 +162,9 @@ TEST(DeviceRulesTest, each_difference_from_what_the_device_needs_is_named) {
              c.exports.push_back({"Beta", 2, 0x1005});
          },
          {{"exports", "3 export names but 2 functions"}}},
+        {"the export directory named after the linker's output file",
+         [](TestImageContents& c) { c.exportedModule = "Test.linked"; },
+         {{"exports", "names the module Test.linked, not Test.dll"}}},
         {"an export by ordinal only",
          [](TestImageContents& c) {
              c.exports.push_back({"", 3, 0x1001});

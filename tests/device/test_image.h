@@ -40,6 +40,7 @@ struct TestImageContents {
     uint32_t entryPoint = 0x1001;
     std::vector<uint16_t> code = {0xB580, 0xBD80};  // push {r7, lr}; pop {r7, pc}
     uint32_t exportBase = 1;
+    std::string exportedModule = "Test.dll";  // the export directory's Name
     std::vector<TestExport> exports;
     std::vector<TestImport> imports;
     std::vector<TestRelocation> relocations;
@@ -123,6 +124,7 @@ inline std::vector<uint8_t> TestImage(const TestImageContents& contents) {
         uint32_t functions = 0x2028, nameTable = functions + 4 * count;
         uint32_t ordinals = nameTable + 4 * uint32_t(contents.exports.size());
         uint32_t named = 0;
+        put32(file(0x2000) + 12, string(contents.exportedModule));
         put32(file(0x2000) + 16, contents.exportBase);
         put32(file(0x2000) + 20, count);
         put32(file(0x2000) + 28, functions);

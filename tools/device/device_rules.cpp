@@ -155,6 +155,13 @@ std::vector<DeviceFinding> DeviceCheckExports(const PeImage& image,
                                            " functions: the loader finds names only among as "
                                            "many as there are functions"});
     }
+    // The linker names the module after the file it writes, not after the
+    // .def's LIBRARY line.
+    if (!expected.library.empty() && !counts.module.empty() &&
+        strcasecmp(counts.module.c_str(), expected.library.c_str()) != 0) {
+        findings.push_back({"exports", "the export directory names the module " + counts.module +
+                                           ", not " + expected.library});
+    }
     std::set<std::string> seen;
     for (const PeExport& e : exports) {
         if (e.name.empty()) {

@@ -12,7 +12,7 @@
 //   exports       exactly the names of the module's .def, each under its
 //                 ordinal there (1 to N), each address odd (Thumb) and in code;
 //                 no more names than functions (the loader's name lookup
-//                 counts functions)
+//                 counts functions); the module named as the .def's LIBRARY
 //   imports       only from the library of the imports .def, only its names
 //   relocations   base relocations of type HIGHLOW (and padding) only
 //   instructions  every instruction of every code section runs on ARMv5TE

@@ -156,11 +156,14 @@ const uint8_t* PeAt(const PeImage& image, uint32_t rva, uint32_t size) {
 }
 
 bool PeReadExportCounts(const PeImage& image, PeExportCounts* counts, std::string* error) {
-    *counts = PeExportCounts{0, 0};
+    *counts = PeExportCounts{0, 0, ""};
     error->clear();
     const uint8_t* d = ExportDirectory(image, error);
     if (d != nullptr) {
-        *counts = PeExportCounts{PeRead32(d + 20), PeRead32(d + 24)};
+        *counts = PeExportCounts{PeRead32(d + 20), PeRead32(d + 24), ""};
+        if (!StringAt(image, PeRead32(d + 12), &counts->module)) {
+            counts->module = "?";
+        }
     }
     return error->empty();
 }

@@ -84,10 +84,12 @@ struct PeExport {
     uint32_t rva;
 };
 
-// The export directory's NumberOfFunctions and NumberOfNames.
+// The export directory's NumberOfFunctions and NumberOfNames, and the file
+// name it gives the module ("?" when its Name points outside the image).
 struct PeExportCounts {
     uint32_t functions;
     uint32_t names;
+    std::string module;
 };
 
 struct PeImport {
