@@ -20,32 +20,25 @@ std::string Formatted() {
 }
 
 struct IdentityRow {
-    std::u16string name, oem, platform;
-    uint32_t major, minor, build, platformId;
+    HostDevice device;
     std::string line;
 };
 
 TEST(DeviceIdentityTest, says_what_the_system_gives_on_one_line_and_what_it_does_not_as_unknown) {
     const IdentityRow rows[] = {
-        {u"Pocket_PC", u"HTC Wizard", u"PocketPC", 5, 1, 1702, kDevicePlatformWindowsCe,
+        {{u"Pocket_PC", u"HTC Wizard", u"PocketPC", 5, 1, 1702, kDevicePlatformWindowsCe},
          "device \"Pocket_PC\", OEM \"HTC Wizard\", platform PocketPC, Windows CE 5.1.1702"},
-        {u"", u"", u"", 0, 0, 0, 0,
+        {{u"", u"", u"", 0, 0, 0, 0},
          "device (unknown), OEM (unknown), platform (unknown), version (unknown)"},
         // A line break and quotes would break the line and its quoting;
         // UTF-16 becomes UTF-8, a surrogate without its pair '?'.
-        {u"Bob's \"PDA\"\r\n", u"M\u00fcller \U0001F600 \xD800", u"SmartPhone", 6, 1, 7601, 2,
+        {{u"Bob's \"PDA\"\r\n", u"M\u00fcller \U0001F600 \xD800", u"SmartPhone", 6, 1, 7601, 2},
          "device \"Bob's 'PDA'??\", OEM \"M\xc3\xbcller \xf0\x9f\x98\x80 ?\", platform SmartPhone, "
          "Windows 6.1.7601"},
     };
     for (const IdentityRow& row : rows) {
         HostSystemReset();
-        g_hostSystem.deviceName = row.name;
-        g_hostSystem.deviceOem = row.oem;
-        g_hostSystem.devicePlatform = row.platform;
-        g_hostSystem.deviceMajor = row.major;
-        g_hostSystem.deviceMinor = row.minor;
-        g_hostSystem.deviceBuild = row.build;
-        g_hostSystem.devicePlatformId = row.platformId;
+        g_hostSystem.device = row.device;
         EXPECT_EQ(Formatted(), row.line);
     }
     HostSystemReset();

@@ -49,13 +49,8 @@ protected:
         if (limit != 0) {
             HostSetRegistryDword(kKey, u"CaptureLimit", limit);
         }
-        g_hostSystem.deviceName = u"Pocket_PC";
-        g_hostSystem.deviceOem = u"Penwick test device";
-        g_hostSystem.devicePlatform = u"PocketPC";
-        g_hostSystem.deviceMajor = 5;
-        g_hostSystem.deviceMinor = 1;
-        g_hostSystem.deviceBuild = 1702;
-        g_hostSystem.devicePlatformId = kDevicePlatformWindowsCe;
+        g_hostSystem.device = {u"Pocket_PC", u"Penwick test device", u"PocketPC", 5, 1, 1702,
+                               kDevicePlatformWindowsCe};
         HostAddLibrary(u"touch.dll", {{u"TouchPanelGetDeviceCaps", Proc(Disable)},
                                       {u"TouchPanelSetMode", Proc(Disable)},
                                       {u"TouchPanelPowerHandler", Proc(Disable)},

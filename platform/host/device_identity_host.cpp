@@ -18,11 +18,12 @@ void CopyText(const std::u16string& from, char16_t* to, uint32_t units) {
 
 void DeviceIdentityRead(DeviceIdentity* identity) {
     *identity = DeviceIdentity();
-    CopyText(g_hostSystem.deviceName, identity->name, kDeviceNameUnits);
-    CopyText(g_hostSystem.deviceOem, identity->oem, kDeviceOemUnits);
-    CopyText(g_hostSystem.devicePlatform, identity->platform, kDevicePlatformUnits);
-    identity->major = g_hostSystem.deviceMajor;
-    identity->minor = g_hostSystem.deviceMinor;
-    identity->build = g_hostSystem.deviceBuild;
-    identity->platformId = g_hostSystem.devicePlatformId;
+    const HostDevice& device = g_hostSystem.device;
+    CopyText(device.name, identity->name, kDeviceNameUnits);
+    CopyText(device.oem, identity->oem, kDeviceOemUnits);
+    CopyText(device.platform, identity->platform, kDevicePlatformUnits);
+    identity->major = device.major;
+    identity->minor = device.minor;
+    identity->build = device.build;
+    identity->platformId = device.platformId;
 }

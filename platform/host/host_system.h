@@ -36,6 +36,12 @@ struct HostThread {
     bool ran = false;
 };
 
+// What the fake device says of itself, field for field DeviceIdentity's.
+struct HostDevice {
+    std::u16string name, oem, platform;
+    uint32_t major = 0, minor = 0, build = 0, platformId = 0;
+};
+
 struct HostSystem {
     // Every call of the seam, by name, in order, while recordCalls is set
     // (the replay tool leaves it off: it makes millions of calls).
@@ -71,8 +77,7 @@ struct HostSystem {
     // What DeviceIdentityRead gives (platform/device_identity.h): empty
     // texts and a version of 0 are not known; texts longer than the
     // record's room are cut.
-    std::u16string deviceName, deviceOem, devicePlatform;
-    uint32_t deviceMajor = 0, deviceMinor = 0, deviceBuild = 0, devicePlatformId = 0;
+    HostDevice device;
 };
 
 extern HostSystem g_hostSystem;

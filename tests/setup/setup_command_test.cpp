@@ -83,13 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SetupTest, every_run_appends_what_it_did_to_its_log) {
     // Which device, so that a fleet's logs can be told apart.
-    g_hostSystem.deviceName = u"Pocket_PC";
-    g_hostSystem.deviceOem = u"HTC Wizard";
-    g_hostSystem.devicePlatform = u"PocketPC";
-    g_hostSystem.deviceMajor = 5;
-    g_hostSystem.deviceMinor = 1;
-    g_hostSystem.deviceBuild = 1702;
-    g_hostSystem.devicePlatformId = 3;
+    g_hostSystem.device = {u"Pocket_PC", u"HTC Wizard", u"PocketPC", 5, 1, 1702, 3};
     ASSERT_EQ(Run(u"install /quiet"), InstallationDone);
     ASSERT_EQ(Run(u"uninstall /quiet"), InstallationDone);
     const std::string* log = HostFindFile(kLog);
