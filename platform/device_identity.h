@@ -45,9 +45,6 @@ void DeviceIdentityRead(DeviceIdentity* identity);
 const uint32_t kDeviceIdentityTextBytes =
     3 * (kDeviceNameUnits + kDeviceOemUnits + kDevicePlatformUnits) + 80;
 
-// The first word of the line.
-const char kDeviceIdentityWord[] = "device";
-
 // The identity as one line of UTF-8 text, terminated and without a line
 // break:
 //

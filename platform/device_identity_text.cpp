@@ -77,8 +77,7 @@ void AppendNumber(Line* line, uint32_t value) {
 
 void DeviceIdentityFormat(const DeviceIdentity& identity, char text[kDeviceIdentityTextBytes]) {
     Line line = {text, 0};
-    Append(&line, kDeviceIdentityWord);
-    Append(&line, " ");
+    Append(&line, "device ");
     AppendText(&line, identity.name, kDeviceNameUnits, true);
     Append(&line, ", OEM ");
     AppendText(&line, identity.oem, kDeviceOemUnits, true);

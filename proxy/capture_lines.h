@@ -10,8 +10,6 @@
 #ifndef PENWICK_PROXY_CAPTURE_LINES_H
 #define PENWICK_PROXY_CAPTURE_LINES_H
 
-#include "platform/device_identity.h"
-
 // The header line of a new capture file, naming its columns.
 const char kCaptureHeader[] = "flags,x,y,tick";
 
@@ -23,10 +21,8 @@ const char kCaptureLineMark[] = "penwick ";
 const char kCaptureLineBoot[] = "boot";
 // The version of Penwick that wrote what follows.
 const char kCaptureLineVersion[] = "version";
-// Which device it is: the line is the device's identity as
-// DeviceIdentityFormat words it (platform/device_identity.h), which begins
-// with this word.
-constexpr const char* kCaptureLineDevice = kDeviceIdentityWord;
+// Which device it is ("device ..."): the line is the device's identity as
+// DeviceIdentityFormat words it (platform/device_identity.h).
 // The settings as the driver read them, and whether it filters.
 const char kCaptureLineSettings[] = "settings";
 // The host enabled the driver: the screen's WIDTHxHEIGHT in pixels.
