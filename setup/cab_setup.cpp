@@ -87,23 +87,11 @@ int32_t CabRun(bool quiet, const char16_t* folder, const char* command, bool fle
     return SetupRunFrom(kCabSetupProgram, folder, line, given ? switches : nullptr, refusal);
 }
 
-// The CAB's folder as given, without a closing backslash.
-void CabFolder(const char16_t* given, char16_t folder[kSetupPathUnits]) {
-    uint32_t length = 0;
-    if (!SetupFormat(folder, kSetupPathUnits, &length, "%s", given)) {
-        folder[0] = 0;
-        length = 0;
-    }
-    while (length > 1 && folder[length - 1] == u'\\') {
-        folder[--length] = 0;
-    }
-}
-
 }  // namespace
 
 int32_t CabSetupInstallExit(bool quiet, const char16_t* given, uint32_t failed) {
     char16_t folder[kSetupPathUnits];
-    CabFolder(given, folder);
+    SetupMakeFolder(folder, given);
     char16_t incomplete[kSetupPathUnits + 160];
     uint32_t length = 0;
     SetupFormat(incomplete, kSetupPathUnits + 160, &length,
@@ -125,7 +113,7 @@ int32_t CabSetupInstallExit(bool quiet, const char16_t* given, uint32_t failed) 
 
 int32_t CabSetupUninstallInit(bool quiet, const char16_t* given) {
     char16_t folder[kSetupPathUnits];
-    CabFolder(given, folder);
+    SetupMakeFolder(folder, given);
     if (CabRun(quiet, folder, "uninstall", false, nullptr) != InstallationDone) {
         return kCabSetupCancel;
     }

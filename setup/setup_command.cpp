@@ -55,11 +55,7 @@ bool SplitWords(const char16_t* line) {
             if (i + 1 == c.count || c.words[i + 1][0] == 0) {
                 return false;
             }
-            uint32_t length = 0;
-            SetupFormat(c.logFolder, kSetupPathUnits, &length, "%s", c.words[i + 1]);
-            while (length > 1 && c.logFolder[length - 1] == u'\\') {
-                c.logFolder[--length] = 0;
-            }
+            SetupMakeFolder(c.logFolder, c.words[i + 1]);
             for (int k = i; k + 2 < c.count; k++) {
                 memcpy(c.words[k], c.words[k + 2], sizeof c.words[k]);
             }

@@ -90,6 +90,20 @@ bool SetupMakePath(char16_t path[kSetupPathUnits], const char* format, ...) {
     return fits;
 }
 
+bool SetupMakeFolder(char16_t folder[kSetupPathUnits], const char16_t* given) {
+    if (!SetupMakePath(folder, "%s", given)) {
+        return false;
+    }
+    uint32_t length = 0;
+    while (folder[length] != 0) {
+        length++;
+    }
+    while (length > 1 && folder[length - 1] == u'\\') {
+        folder[--length] = 0;
+    }
+    return true;
+}
+
 void SetupReportReset(void) {
     SetupReport& r = g_setupReport;
     r.logLength = 0;

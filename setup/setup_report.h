@@ -27,6 +27,10 @@ bool SetupFormatList(char16_t* buffer, uint32_t units, uint32_t* length, const c
 // it is longer than kSetupPathUnits allows.
 bool SetupMakePath(char16_t path[kSetupPathUnits], const char* format, ...);
 
+// A folder as given, without a closing backslash (the root, "\", stays); false
+// (and an empty path) when it is too long.
+bool SetupMakeFolder(char16_t folder[kSetupPathUnits], const char16_t* given);
+
 const uint32_t kSetupLogUnits = 6144;
 const uint32_t kSetupOutcomeUnits = 2048;
 
