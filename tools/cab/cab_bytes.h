@@ -1,6 +1,7 @@
 // Little-endian integers in the byte buffers of a cabinet and its control
-// file: appended by the writers, read by the readers only where the caller
-// has already checked that the bytes are there.
+// file: appended by the writers, and read (trust/module_image.h's
+// ModuleRead16 and ModuleRead32) only where the caller has already checked
+// that the bytes are there; and the readers' refusal.
 #ifndef PENWICK_TOOLS_CAB_CAB_BYTES_H
 #define PENWICK_TOOLS_CAB_CAB_BYTES_H
 
@@ -9,6 +10,8 @@
 
 #include <string>
 #include <vector>
+
+#include "trust/module_image.h"
 
 inline void CabPut16(std::vector<uint8_t>* bytes, uint32_t value) {
     bytes->push_back(static_cast<uint8_t>(value));
@@ -32,12 +35,10 @@ inline void CabSet32(std::vector<uint8_t>* bytes, size_t at, uint32_t value) {
     }
 }
 
-inline uint32_t CabGet16(const uint8_t* at) {
-    return static_cast<uint32_t>(at[0] | at[1] << 8);
-}
-
-inline uint32_t CabGet32(const uint8_t* at) {
-    return CabGet16(at) | CabGet16(at + 2) << 16;
+// Gives the reason a cabinet or its control file is refused: false.
+inline bool CabRefuse(std::string* problem, const std::string& reason) {
+    *problem = reason;
+    return false;
 }
 
 #endif

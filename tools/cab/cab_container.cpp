@@ -26,7 +26,7 @@ uint32_t Checksum(const uint8_t* data, size_t size, uint32_t seed) {
     uint32_t sum = seed;
     size_t i = 0;
     for (; i + 4 <= size; i += 4) {
-        sum ^= CabGet32(data + i);
+        sum ^= ModuleRead32(data + i);
     }
     uint32_t tail = 0;
     for (; i < size; i++) {
@@ -40,45 +40,37 @@ uint32_t DataChecksum(const uint8_t* data, size_t size, const uint8_t* sizes) {
     return Checksum(sizes, 4, Checksum(data, size, 0));
 }
 
-bool Refuse(std::string* problem, const std::string& reason) {
-    *problem = reason;
-    return false;
-}
-
-std::string Number(uint64_t value) {
-    return std::to_string(value);
-}
-
 // Reads the uncompressed data of folder `index` into `stream`.
 bool ReadFolder(const uint8_t* bytes, uint32_t cabinetSize, const uint8_t* folder, uint32_t index,
                 uint32_t dataReserve, std::vector<uint8_t>* stream, std::string* problem) {
-    const std::string name = "folder " + Number(index);
-    const uint32_t compression = CabGet16(folder + 6) & 0x000F;
+    const std::string name = "folder " + std::to_string(index);
+    const uint32_t compression = ModuleRead16(folder + 6) & 0x000F;
     if (compression != 0) {
         static const char* const kMethods[] = {"NONE", "MSZIP", "Quantum", "LZX"};
-        return Refuse(problem, name + " is compressed (" +
-                                   (compression < 4 ? kMethods[compression] : "method " + Number(compression)) +
-                                   "); only uncompressed cabinets are read");
+        return CabRefuse(problem,
+                         name + " is compressed (" +
+                             (compression < 4 ? kMethods[compression] : "method " + std::to_string(compression)) +
+                             "); only uncompressed cabinets are read");
     }
-    uint64_t at = CabGet32(folder);
-    for (uint32_t block = 0, blocks = CabGet16(folder + 4); block < blocks; block++) {
-        const std::string where = "data block " + Number(block) + " of " + name;
+    uint64_t at = ModuleRead32(folder);
+    for (uint32_t block = 0, blocks = ModuleRead16(folder + 4); block < blocks; block++) {
+        const std::string where = "data block " + std::to_string(block) + " of " + name;
         if (at + kDataSize + dataReserve > cabinetSize) {
-            return Refuse(problem, where + " runs past the cabinet's end");
+            return CabRefuse(problem, where + " runs past the cabinet's end");
         }
         const uint8_t* header = bytes + at;
-        const uint32_t size = CabGet16(header + 4);
-        if (size != CabGet16(header + 6) || size > kBlockSize) {
-            return Refuse(problem, where + " has sizes " + Number(size) + " and " + Number(CabGet16(header + 6)) +
-                                       ", not one size of at most 32768");
+        const uint32_t size = ModuleRead16(header + 4);
+        if (size != ModuleRead16(header + 6) || size > kBlockSize) {
+            return CabRefuse(problem, where + " has sizes " + std::to_string(size) + " and " +
+                                          std::to_string(ModuleRead16(header + 6)) + ", not one size of at most 32768");
         }
         at += kDataSize + dataReserve;
         if (at + size > cabinetSize) {
-            return Refuse(problem, where + " runs past the cabinet's end");
+            return CabRefuse(problem, where + " runs past the cabinet's end");
         }
-        const uint32_t checksum = CabGet32(header);
+        const uint32_t checksum = ModuleRead32(header);
         if (checksum != 0 && checksum != DataChecksum(bytes + at, size, header + 4)) {
-            return Refuse(problem, where + " fails its checksum: the cabinet is damaged");
+            return CabRefuse(problem, where + " fails its checksum: the cabinet is damaged");
         }
         stream->insert(stream->end(), bytes + at, bytes + at + size);
         at += size;
@@ -106,14 +98,14 @@ bool CabDosTimeParse(const std::string& text, CabDosTime* time) {
 bool CabContainerWrite(const std::vector<CabMember>& members, CabDosTime time, std::vector<uint8_t>* cabinet,
                        std::string* problem) {
     if (members.empty() || members.size() > 0xFFFF) {
-        return Refuse(problem, "a cabinet holds 1 to 65535 members, not " + Number(members.size()));
+        return CabRefuse(problem, "a cabinet holds 1 to 65535 members, not " + std::to_string(members.size()));
     }
     uint64_t streamSize = 0;
     uint64_t filesSize = 0;
     for (const CabMember& member : members) {
         if (member.name.empty() || member.name.size() > 255 ||
             !std::all_of(member.name.begin(), member.name.end(), [](char c) { return c > ' ' && c < 0x7F; })) {
-            return Refuse(problem, "member name \"" + member.name + "\" is not 1 to 255 printable ASCII characters");
+            return CabRefuse(problem, "member name \"" + member.name + "\" is not 1 to 255 printable ASCII characters");
         }
         streamSize += member.bytes.size();
         filesSize += kFileSize + member.name.size() + 1;
@@ -122,7 +114,8 @@ bool CabContainerWrite(const std::vector<CabMember>& members, CabDosTime time, s
     const uint64_t dataStart = kHeaderSize + kFolderSize + filesSize;
     const uint64_t total = dataStart + blocks * kDataSize + streamSize;
     if (blocks > 0xFFFF || total > 0xFFFFFFFF) {
-        return Refuse(problem, "the members, " + Number(streamSize) + " bytes, do not fit one cabinet folder");
+        return CabRefuse(problem,
+                         "the members, " + std::to_string(streamSize) + " bytes, do not fit one cabinet folder");
     }
 
     std::vector<uint8_t>& out = *cabinet;
@@ -174,46 +167,49 @@ bool CabContainerWrite(const std::vector<CabMember>& members, CabDosTime time, s
 bool CabContainerRead(const uint8_t* bytes, size_t size, std::vector<CabMember>* members, std::string* problem) {
     members->clear();
     if (size < kHeaderSize) {
-        return Refuse(problem, "the file is " + Number(size) + " bytes, too short for a cabinet");
+        return CabRefuse(problem, "the file is " + std::to_string(size) + " bytes, too short for a cabinet");
     }
     if (memcmp(bytes, "MSCF", 4) != 0) {
-        return Refuse(problem, "not a cabinet: it does not begin with MSCF");
+        return CabRefuse(problem, "not a cabinet: it does not begin with MSCF");
     }
-    const uint32_t cabinetSize = CabGet32(bytes + 8);
+    const uint32_t cabinetSize = ModuleRead32(bytes + 8);
     if (cabinetSize > size) {
-        return Refuse(problem, "the cabinet says it is " + Number(cabinetSize) + " bytes long, but the file has only " +
-                                   Number(size) + ": it was copied incompletely");
+        return CabRefuse(problem, "the cabinet says it is " + std::to_string(cabinetSize) +
+                                      " bytes long, but the file has only " + std::to_string(size) +
+                                      ": it was copied incompletely");
     }
     if (cabinetSize < kHeaderSize) {
-        return Refuse(problem, "the cabinet says it is " + Number(cabinetSize) + " bytes long, less than its header");
+        return CabRefuse(problem,
+                         "the cabinet says it is " + std::to_string(cabinetSize) + " bytes long, less than its header");
     }
     if (bytes[25] != 1) {
-        return Refuse(problem, "cabinet format version " + Number(bytes[25]) + "." + Number(bytes[24]) + ", not 1.3");
+        return CabRefuse(problem, "cabinet format version " + std::to_string(bytes[25]) + "." +
+                                      std::to_string(bytes[24]) + ", not 1.3");
     }
-    const uint32_t flags = CabGet16(bytes + 30);
+    const uint32_t flags = ModuleRead16(bytes + 30);
     if (flags & (kFlagPreviousCabinet | kFlagNextCabinet)) {
-        return Refuse(problem, "the cabinet is one part of a multi-volume set");
+        return CabRefuse(problem, "the cabinet is one part of a multi-volume set");
     }
     uint64_t at = kHeaderSize;
     uint32_t folderReserve = 0;
     uint32_t dataReserve = 0;
     if (flags & kFlagReservePresent) {
         if (at + 4 > cabinetSize) {
-            return Refuse(problem, "the cabinet's reserve sizes run past its end");
+            return CabRefuse(problem, "the cabinet's reserve sizes run past its end");
         }
         folderReserve = bytes[38];
         dataReserve = bytes[39];
-        at += 4 + CabGet16(bytes + 36);
+        at += 4 + ModuleRead16(bytes + 36);
     }
-    const uint32_t folderCount = CabGet16(bytes + 26);
+    const uint32_t folderCount = ModuleRead16(bytes + 26);
     if (folderCount == 0) {
-        return Refuse(problem, "the cabinet has no folder");
+        return CabRefuse(problem, "the cabinet has no folder");
     }
     std::vector<std::vector<uint8_t>> folders(folderCount);
     uint64_t folderBytes = 0;
     for (uint32_t folder = 0; folder < folderCount; folder++, at += kFolderSize + folderReserve) {
         if (at + kFolderSize + folderReserve > cabinetSize) {
-            return Refuse(problem, "the cabinet's folder entries run past its end");
+            return CabRefuse(problem, "the cabinet's folder entries run past its end");
         }
         if (!ReadFolder(bytes, cabinetSize, bytes + at, folder, dataReserve, &folders[folder], problem)) {
             return false;
@@ -222,41 +218,41 @@ bool CabContainerRead(const uint8_t* bytes, size_t size, std::vector<CabMember>*
         // larger than the cabinet.
         folderBytes += folders[folder].size();
         if (folderBytes > cabinetSize) {
-            return Refuse(problem, "the cabinet's folders share their data blocks");
+            return CabRefuse(problem, "the cabinet's folders share their data blocks");
         }
     }
 
-    at = CabGet32(bytes + 16);
+    at = ModuleRead32(bytes + 16);
     uint64_t memberBytes = 0;
-    for (uint32_t file = 0, files = CabGet16(bytes + 28); file < files; file++) {
+    for (uint32_t file = 0, files = ModuleRead16(bytes + 28); file < files; file++) {
         if (at + kFileSize >= cabinetSize) {
-            return Refuse(problem, "the cabinet's file entries run past its end");
+            return CabRefuse(problem, "the cabinet's file entries run past its end");
         }
         const uint8_t* entry = bytes + at;
         const uint8_t* nameEnd = std::find(entry + kFileSize, bytes + cabinetSize, 0);
         if (nameEnd == bytes + cabinetSize) {
-            return Refuse(problem, "the cabinet's file entries run past its end");
+            return CabRefuse(problem, "the cabinet's file entries run past its end");
         }
         CabMember member;
         member.name.assign(entry + kFileSize, nameEnd);
         at = static_cast<uint64_t>(nameEnd + 1 - bytes);
-        const uint32_t memberSize = CabGet32(entry);
-        const uint32_t offset = CabGet32(entry + 4);
-        const uint32_t folder = CabGet16(entry + 8);
+        const uint32_t memberSize = ModuleRead32(entry);
+        const uint32_t offset = ModuleRead32(entry + 4);
+        const uint32_t folder = ModuleRead16(entry + 8);
         if (folder >= folderCount) {
-            return Refuse(problem, "member " + member.name + " is in folder " + Number(folder) +
-                                       ", which the cabinet lacks");
+            return CabRefuse(problem, "member " + member.name + " is in folder " + std::to_string(folder) +
+                                          ", which the cabinet lacks");
         }
         const std::vector<uint8_t>& data = folders[folder];
         if (static_cast<uint64_t>(offset) + memberSize > data.size()) {
-            return Refuse(problem, "member " + member.name + " is cut short: it needs " +
-                                       Number(static_cast<uint64_t>(offset) + memberSize) + " bytes of its folder, " +
-                                       "which has " + Number(data.size()));
+            return CabRefuse(problem, "member " + member.name + " is cut short: it needs " +
+                                          std::to_string(static_cast<uint64_t>(offset) + memberSize) +
+                                          " bytes of its folder, " + "which has " + std::to_string(data.size()));
         }
         // Members of a sound cabinet do not overlap either.
         memberBytes += memberSize;
         if (memberBytes > folderBytes) {
-            return Refuse(problem, "the cabinet's members overlap");
+            return CabRefuse(problem, "the cabinet's members overlap");
         }
         member.bytes.assign(data.begin() + offset, data.begin() + offset + memberSize);
         members->push_back(std::move(member));

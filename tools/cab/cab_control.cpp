@@ -46,7 +46,7 @@ std::string Text(const uint8_t* at, size_t size) {
 std::vector<uint16_t> Ids(const uint8_t* at, size_t size) {
     std::vector<uint16_t> ids;
     for (size_t i = 0; i + 1 < size; i += 2) {
-        ids.push_back(static_cast<uint16_t>(CabGet16(at + i)));
+        ids.push_back(ModuleRead16(at + i));
     }
     return ids;
 }
@@ -63,13 +63,12 @@ struct SectionReader {
     // The next record's fixed part and variable part, or false at the end
     // of the file.
     bool Next(size_t fixed, const uint8_t** record, const uint8_t** rest, size_t* restSize) {
-        if (at > size || size - at < fixed || size - at - fixed < CabGet16(bytes + at + fixed - 2)) {
-            *problem = std::string("the control file's ") + name + " run past its end";
-            return false;
+        if (at > size || size - at < fixed || size - at - fixed < ModuleRead16(bytes + at + fixed - 2)) {
+            return CabRefuse(problem, std::string("the control file's ") + name + " run past its end");
         }
         *record = bytes + at;
         *rest = bytes + at + fixed;
-        *restSize = CabGet16(bytes + at + fixed - 2);
+        *restSize = ModuleRead16(bytes + at + fixed - 2);
         at += fixed + *restSize;
         return true;
     }
@@ -80,8 +79,7 @@ bool UniqueIds(const std::vector<Record>& records, const char* section, std::str
     std::set<uint16_t> seen;
     for (const Record& record : records) {
         if (!seen.insert(record.id).second) {
-            *problem = std::string("two ") + section + " records have id " + std::to_string(record.id);
-            return false;
+            return CabRefuse(problem, std::string("two ") + section + " records have id " + std::to_string(record.id));
         }
     }
     return true;
@@ -93,9 +91,8 @@ bool Has(const std::vector<Record>& records, uint16_t id) {
 }
 
 bool Missing(const char* section, uint16_t id, const char* what, uint16_t missing, std::string* problem) {
-    *problem = std::string(section) + " record " + std::to_string(id) + " names " + what + " " +
-               std::to_string(missing) + ", which is not there";
-    return false;
+    return CabRefuse(problem, std::string(section) + " record " + std::to_string(id) + " names " + what + " " +
+                                  std::to_string(missing) + ", which is not there");
 }
 
 bool StringsThere(const CabControl& control, const char* section, uint16_t id, const std::vector<uint16_t>& strings,
@@ -118,8 +115,8 @@ bool Terminated(std::vector<uint16_t>* ids) {
 }
 
 bool Unterminated(const char* section, uint16_t id, std::string* problem) {
-    *problem = std::string(section) + " record " + std::to_string(id) + "'s string list does not end in 0";
-    return false;
+    return CabRefuse(problem,
+                     std::string(section) + " record " + std::to_string(id) + "'s string list does not end in 0");
 }
 
 // Every id a record names is there, and no two records of a section share
@@ -251,97 +248,91 @@ std::vector<uint8_t> CabControlWrite(const CabControl& control) {
 bool CabControlRead(const uint8_t* bytes, size_t size, CabControl* control, std::string* problem) {
     *control = CabControl();
     if (size < kHeaderSize) {
-        *problem = "the control file is " + std::to_string(size) + " bytes, shorter than its header";
-        return false;
+        return CabRefuse(problem, "the control file is " + std::to_string(size) + " bytes, shorter than its header");
     }
     if (!std::equal(kSignature, kSignature + 4, bytes)) {
-        *problem = "the control file does not begin with MSCE";
-        return false;
+        return CabRefuse(problem, "the control file does not begin with MSCE");
     }
-    if (CabGet32(bytes + 8) != size) {
-        *problem = "the control file says it is " + std::to_string(CabGet32(bytes + 8)) + " bytes long but is " +
-                   std::to_string(size);
-        return false;
+    if (ModuleRead32(bytes + 8) != size) {
+        return CabRefuse(problem, "the control file says it is " + std::to_string(ModuleRead32(bytes + 8)) +
+                                      " bytes long but is " + std::to_string(size));
     }
     uint32_t* fields[] = {&control->architecture, &control->minMajor, &control->minMinor, &control->maxMajor,
                           &control->maxMinor,     &control->minBuild, &control->maxBuild};
     for (size_t i = 0; i < 7; i++) {
-        *fields[i] = CabGet32(bytes + 20 + 4 * i);
+        *fields[i] = ModuleRead32(bytes + 20 + 4 * i);
     }
     for (size_t name = 0; name < 2; name++) {
-        uint32_t at = CabGet16(bytes + 84 + 4 * name);
-        uint32_t length = CabGet16(bytes + 86 + 4 * name);
+        uint32_t at = ModuleRead16(bytes + 84 + 4 * name);
+        uint32_t length = ModuleRead16(bytes + 86 + 4 * name);
         if (at + length > size) {
-            *problem = std::string("the control file's ") + (name == 0 ? "application" : "provider") +
-                       " name runs past its end";
-            return false;
+            return CabRefuse(problem, std::string("the control file's ") + (name == 0 ? "application" : "provider") +
+                                          " name runs past its end");
         }
         (name == 0 ? control->appName : control->provider) = Text(bytes + at, length);
     }
 
     SectionReader sections[kSections];
     for (size_t i = 0; i < kSections; i++) {
-        sections[i] = SectionReader{bytes, size, CabGet32(bytes + 60 + 4 * i), kSectionNames[i], problem};
+        sections[i] = SectionReader{bytes, size, ModuleRead32(bytes + 60 + 4 * i), kSectionNames[i], problem};
     }
     const uint8_t* record;
     const uint8_t* rest;
     size_t restSize;
-    for (uint32_t i = 0, count = CabGet16(bytes + 48); i < count; i++) {
+    for (uint32_t i = 0, count = ModuleRead16(bytes + 48); i < count; i++) {
         if (!sections[0].Next(4, &record, &rest, &restSize)) {
             return false;
         }
-        control->strings.push_back({static_cast<uint16_t>(CabGet16(record)), Text(rest, restSize)});
+        control->strings.push_back({ModuleRead16(record), Text(rest, restSize)});
     }
-    for (uint32_t i = 0, count = CabGet16(bytes + 50); i < count; i++) {
+    for (uint32_t i = 0, count = ModuleRead16(bytes + 50); i < count; i++) {
         if (!sections[1].Next(4, &record, &rest, &restSize)) {
             return false;
         }
-        CabDir dir{static_cast<uint16_t>(CabGet16(record)), Ids(rest, restSize)};
+        CabDir dir{ModuleRead16(record), Ids(rest, restSize)};
         if (!Terminated(&dir.strings)) {
             return Unterminated("DIRS", dir.id, problem);
         }
         control->dirs.push_back(dir);
     }
-    for (uint32_t i = 0, count = CabGet16(bytes + 52); i < count; i++) {
+    for (uint32_t i = 0, count = ModuleRead16(bytes + 52); i < count; i++) {
         if (!sections[2].Next(12, &record, &rest, &restSize)) {
             return false;
         }
-        control->files.push_back({static_cast<uint16_t>(CabGet16(record)), static_cast<uint16_t>(CabGet16(record + 2)),
-                                  CabGet32(record + 6), Text(rest, restSize)});
+        control->files.push_back(
+            {ModuleRead16(record), ModuleRead16(record + 2), ModuleRead32(record + 6), Text(rest, restSize)});
     }
-    for (uint32_t i = 0, count = CabGet16(bytes + 54); i < count; i++) {
+    for (uint32_t i = 0, count = ModuleRead16(bytes + 54); i < count; i++) {
         if (!sections[3].Next(8, &record, &rest, &restSize)) {
             return false;
         }
-        CabHive hive{static_cast<uint16_t>(CabGet16(record)), static_cast<uint16_t>(CabGet16(record + 2)),
-                     Ids(rest, restSize)};
+        CabHive hive{ModuleRead16(record), ModuleRead16(record + 2), Ids(rest, restSize)};
         if (!Terminated(&hive.strings)) {
             return Unterminated("REGHIVES", hive.id, problem);
         }
         control->hives.push_back(hive);
     }
-    for (uint32_t i = 0, count = CabGet16(bytes + 56); i < count; i++) {
+    for (uint32_t i = 0, count = ModuleRead16(bytes + 56); i < count; i++) {
         if (!sections[4].Next(12, &record, &rest, &restSize)) {
             return false;
         }
-        CabValue value{static_cast<uint16_t>(CabGet16(record)), static_cast<uint16_t>(CabGet16(record + 2)),
-                       static_cast<uint16_t>(CabGet16(record + 4)), CabGet32(record + 6), "", {}};
+        CabValue value{
+            ModuleRead16(record), ModuleRead16(record + 2), ModuleRead16(record + 4), ModuleRead32(record + 6), "", {}};
         const uint8_t* nameEnd = std::find(rest, rest + restSize, 0);
         if (nameEnd == rest + restSize) {
-            *problem = "REGKEYS record " + std::to_string(value.id) + " has no NUL after its value's name";
-            return false;
+            return CabRefuse(problem,
+                             "REGKEYS record " + std::to_string(value.id) + " has no NUL after its value's name");
         }
         value.name.assign(rest, nameEnd);
         value.data.assign(nameEnd + 1, rest + restSize);
         control->values.push_back(value);
     }
-    for (uint32_t i = 0, count = CabGet16(bytes + 58); i < count; i++) {
+    for (uint32_t i = 0, count = ModuleRead16(bytes + 58); i < count; i++) {
         if (!sections[5].Next(12, &record, &rest, &restSize)) {
             return false;
         }
-        CabLink link{static_cast<uint16_t>(CabGet16(record)),     static_cast<uint16_t>(CabGet16(record + 2)),
-                     static_cast<uint16_t>(CabGet16(record + 4)), static_cast<uint16_t>(CabGet16(record + 6)),
-                     static_cast<uint16_t>(CabGet16(record + 8)), Ids(rest, restSize)};
+        CabLink link{ModuleRead16(record),     ModuleRead16(record + 2), ModuleRead16(record + 4),
+                     ModuleRead16(record + 6), ModuleRead16(record + 8), Ids(rest, restSize)};
         // CabWiz ends the list without a 0; other writers with one.
         Terminated(&link.strings);
         control->links.push_back(link);

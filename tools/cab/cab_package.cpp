@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <map>
 
+#include "cab_bytes.h"
+
 namespace {
 
 const char kAppName[] = "Penwick";
@@ -27,11 +29,6 @@ const uint32_t kMinMinor = 1;
 const uint32_t kMaxMajor = 99;
 const uint32_t kMaxMinor = 99;
 const uint32_t kMaxBuild = 0xE0000000;
-
-bool Refuse(std::string* problem, const std::string& reason) {
-    *problem = reason;
-    return false;
-}
 
 // The number of a member named XXXXXXXX.NNN; -1 for any other name.
 int MemberNumber(const std::string& name) {
@@ -98,7 +95,7 @@ std::string ValueText(const CabValue& value) {
         text += type == kCabValueString ? " (string" : " (multi-string";
     } else if (type == kCabValueDword && data.size() == 4) {
         char number[16];
-        snprintf(number, sizeof number, "0x%08X", data[0] | data[1] << 8 | data[2] << 16 | data[3] << 24);
+        snprintf(number, sizeof number, "0x%08X", ModuleRead32(data.data()));
         text = number + std::string(" (dword");
     } else {
         for (uint8_t byte : data) {
@@ -198,16 +195,16 @@ std::string CabSetupXml(const CabControl& control, bool setupDll) {
 bool CabPackageMembers(const std::vector<CabPayload>& files, const CabPayload* setupDll,
                        std::vector<CabMember>* members, std::string* problem) {
     if (files.empty() || files.size() >= kSetupDllNumber) {
-        return Refuse(problem, "a cabinet installs 1 to 998 files, not " + std::to_string(files.size()));
+        return CabRefuse(problem, "a cabinet installs 1 to 998 files, not " + std::to_string(files.size()));
     }
     for (const CabPayload& file : files) {
         if (!DeviceName(file.name)) {
-            return Refuse(problem, "\"" + file.name + "\" is not a file name the device takes (printable ASCII)");
+            return CabRefuse(problem, "\"" + file.name + "\" is not a file name the device takes (printable ASCII)");
         }
         for (const CabPayload& other : files) {
             // The device's file names are not case-sensitive.
             if (&other != &file && strcasecmp(other.name.c_str(), file.name.c_str()) == 0) {
-                return Refuse(problem, "two files are named " + file.name);
+                return CabRefuse(problem, "two files are named " + file.name);
             }
         }
     }
@@ -230,29 +227,28 @@ bool CabRead(const uint8_t* bytes, size_t size, CabContents* contents, std::stri
     if (!CabContainerRead(bytes, size, &contents->members, problem)) {
         return false;
     }
-    std::map<int, const CabMember*> numbered;
-    for (const CabMember& member : contents->members) {
+    std::map<int, size_t>& numbered = contents->numbered;
+    for (size_t i = 0; i < contents->members.size(); i++) {
+        const CabMember& member = contents->members[i];
         int number = MemberNumber(member.name);
-        if (number >= 0 && !numbered.emplace(number, &member).second) {
-            return Refuse(problem, "two members are numbered " + member.name.substr(member.name.size() - 3));
+        if (number >= 0 && !numbered.emplace(number, i).second) {
+            return CabRefuse(problem, "two members are numbered " + member.name.substr(member.name.size() - 3));
         }
     }
     auto control = numbered.find(0);
     if (control == numbered.end()) {
-        return Refuse(problem, "the cabinet has no control file (a member named .000)");
+        return CabRefuse(problem, "the cabinet has no control file (a member named .000)");
     }
-    const std::vector<uint8_t>& controlBytes = control->second->bytes;
+    const std::vector<uint8_t>& controlBytes = contents->members[control->second].bytes;
     if (!CabControlRead(controlBytes.data(), controlBytes.size(), &contents->control, problem)) {
         return false;
     }
     for (const CabFile& file : contents->control.files) {
         if (file.id == 0 || !numbered.count(file.id)) {
-            return Refuse(problem, "FILES record " + std::to_string(file.id) + " installs " + file.name +
-                                       " from a member the cabinet lacks");
+            return CabRefuse(problem, "FILES record " + std::to_string(file.id) + " installs " + file.name +
+                                          " from a member the cabinet lacks");
         }
     }
-    auto setupDll = numbered.find(kSetupDllNumber);
-    contents->setupDll = setupDll == numbered.end() ? nullptr : setupDll->second;
     return true;
 }
 
@@ -265,20 +261,16 @@ std::vector<std::string> CabListing(const CabContents& contents) {
                     Version(control.maxMajor, control.maxMinor));
     std::map<uint16_t, std::string> installed;
     for (const CabFile& file : control.files) {
-        const CabMember* member = nullptr;
-        for (const CabMember& candidate : contents.members) {
-            if (MemberNumber(candidate.name) == file.id) {
-                member = &candidate;
-            }
-        }
+        const CabMember* member = &contents.members[contents.numbered.at(file.id)];
         std::string path = CabExpandFolder(CabControlPath(control, CabControlDir(control, file.dir)->strings));
         installed[file.id] = path + "\\" + file.name;
         lines.push_back("file " + installed[file.id] + " from " + member->name + ", " +
                         std::to_string(member->bytes.size()) + " bytes");
     }
-    if (contents.setupDll) {
-        lines.push_back("setup DLL " + contents.setupDll->name + ", " + std::to_string(contents.setupDll->bytes.size()) +
-                        " bytes");
+    auto setupDll = contents.numbered.find(kSetupDllNumber);
+    if (setupDll != contents.numbered.end()) {
+        const CabMember& member = contents.members[setupDll->second];
+        lines.push_back("setup DLL " + member.name + ", " + std::to_string(member.bytes.size()) + " bytes");
     }
     static const char* const kRoots[] = {"", "HKCR", "HKCU", "HKLM", "HKU"};
     for (const CabValue& value : control.values) {

@@ -19,6 +19,7 @@
 
 #include <stdint.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,7 @@
 #include "cab_control.h"
 
 // A file to install: its name on the device and its bytes.
-struct CabPayload {
-    std::string name;
-    std::vector<uint8_t> bytes;
-};
+using CabPayload = CabMember;
 
 // The control file of Penwick's cabinet holding `files`: Penwick by Penwick
 // Project, for ARM devices (processor type 2577) with Windows CE 5.01
@@ -52,7 +50,9 @@ bool CabPackageMembers(const std::vector<CabPayload>& files, const CabPayload* s
 struct CabContents {
     std::vector<CabMember> members;
     CabControl control;
-    const CabMember* setupDll = nullptr;
+    // The index in `members` of each member named XXXXXXXX.NNN, by NNN: 0
+    // the control file, the FILES records' ids, 999 the setup DLL.
+    std::map<int, size_t> numbered;
 };
 
 // Reads any Windows CE installation cabinet; false, with the reason in one
