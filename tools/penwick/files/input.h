@@ -43,6 +43,9 @@ bool ParseInteger(std::string_view text, long long low, long long high, long lon
 // the text is not one.
 bool ParseScreenSize(std::string_view text, int32_t* width, int32_t* height);
 
+// Appends one character (a code point below 0x110000) as UTF-8.
+void AppendUtf8(std::string& out, uint32_t c);
+
 // The text without leading and trailing blanks (spaces, tabs, CR).
 std::string Trim(const std::string& text);
 std::string_view Trim(std::string_view text);

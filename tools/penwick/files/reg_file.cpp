@@ -57,16 +57,7 @@ RegValue FromSettings(const SettingsValue& value) {
 std::string Utf8FromUtf16(const std::u16string& text) {
     std::string out;
     for (char16_t unit : text) {
-        if (unit < 0x80) {
-            out += static_cast<char>(unit);
-        } else if (unit < 0x800) {
-            out += static_cast<char>(0xC0 | (unit >> 6));
-            out += static_cast<char>(0x80 | (unit & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (unit >> 12));
-            out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (unit & 0x3F));
-        }
+        AppendUtf8(out, unit);
     }
     return out;
 }

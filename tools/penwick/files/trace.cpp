@@ -89,28 +89,6 @@ bool ParseDirective(std::string_view comment, TraceEvent& event, const std::stri
 TraceReader::TraceReader(std::istream& in, std::string fileName)
     : in_(in), fileName_(std::move(fileName)), buffer_(kFirstBlockBytes) {}
 
-namespace {
-
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-}  // namespace
-
 // Reads at most `room` bytes of the trace as UTF-8: as they stand, or
 // converted from UTF-16 after its byte-order mark.
 size_t TraceReader::Fill(char* to, size_t room) {
@@ -423,7 +401,7 @@ bool TraceReader::ParseLine(const char* begin, const char* end, TraceEvent& even
     std::string_view comment = hash == std::string_view::npos ? std::string_view() : line.substr(hash);
     line = Trim(line.substr(0, hash));
     if (line.empty()) {
-        return bootFollows && ParseDirective(comment, event, fileName_, line_);
+        return false;  // blank, or a comment
     }
     bool firstContent = !seenContent_;
     seenContent_ = true;
