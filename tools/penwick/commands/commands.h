@@ -35,12 +35,17 @@ inline const CLI::Validator kNotEmpty(
     [](std::string& text) { return text.empty() ? std::string("an empty path") : std::string(); },
     "PATH");
 
-// A warning on standard error for each line of the trace cut short.
+// A warning on standard error when the event is a line of the trace cut
+// short; for each such line among `events`.
+inline void WarnOfCutLine(const std::string& path, const TraceEvent& event) {
+    if (event.kind == TraceEvent::Torn) {
+        std::cerr << "penwick: " << CutLineWarning(path, event) << "\n";
+    }
+}
+
 inline void WarnOfCutLines(const std::string& path, const std::vector<TraceEvent>& events) {
     for (const TraceEvent& event : events) {
-        if (event.kind == TraceEvent::Torn) {
-            std::cerr << "penwick: " << CutLineWarning(path, event) << "\n";
-        }
+        WarnOfCutLine(path, event);
     }
 }
 

@@ -167,9 +167,7 @@ void RunReplay(const ReplayArguments& a) {
 
     std::pair<int32_t, int32_t> screen = {screens.width, screens.height};  // the samples' screen now
     for (TraceEvent event; reader.Next(event);) {
-        if (event.kind == TraceEvent::Torn) {
-            std::cerr << "penwick: " << CutLineWarning(a.trace, event) << "\n";
-        }
+        WarnOfCutLine(a.trace, event);
         if (event.kind == TraceEvent::Sample && tableFile && !tableStarted) {
             // A tick column when the trace has ticks: its header names them,
             // or its first sample has one.
@@ -192,7 +190,9 @@ void RunReplay(const ReplayArguments& a) {
                 }
                 if (drawn) {
                     run.panel.summary.Add(event);
-                    run.overview.Add(event);
+                    if (whole) {
+                        run.overview.Add(event);
+                    }
                 }
                 continue;
             }
