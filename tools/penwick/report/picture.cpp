@@ -178,6 +178,14 @@ Area Bounds(const std::vector<PicturePanel>& panels, double screenX, double scre
     return area;
 }
 
+// A picture of width by height around `body`, on white.
+std::string SvgDocument(double width, double height, const std::string& body) {
+    return Format("<svg xmlns='http://www.w3.org/2000/svg' width='%.0f' height='%.0f' "
+                  "viewBox='0 0 %.0f %.0f' font-family='sans-serif' font-size='12'>\n",
+                  width, height, width, height) +
+           "<rect width='100%' height='100%' fill='white'/>\n" + body + "</svg>\n";
+}
+
 class SvgText {
 public:
     explicit SvgText(std::string& svg) : svg_(svg) {}
@@ -192,6 +200,14 @@ public:
                  const char* weight = "normal") {
         for (const std::string& line : WrapPhrases(text, static_cast<size_t>(width / kCharWidth))) {
             Line(x, y, line, weight);
+        }
+    }
+    // Each line of `text` wrapped.
+    void Paragraphs(double x, double& y, double width, const std::string& text) {
+        for (size_t begin = 0; begin < text.size();) {
+            size_t end = text.find('\n', begin);
+            Wrapped(x, y, width, text.substr(begin, end - begin));
+            begin = end == std::string::npos ? text.size() : end + 1;
         }
     }
 
@@ -387,19 +403,9 @@ std::string FormatReplaySvg(const std::string& title, const std::vector<PictureP
         double textY = top + plotHeight + 40;
         double textWidth = panelWidth - kMargin;
         text.Wrapped(view.left, textY, textWidth, panel.caption, "bold");
-        std::string settings = FormatSettings(panel.start);
-        for (size_t begin = 0; begin < settings.size();) {
-            size_t end = settings.find('\n', begin);
-            text.Wrapped(view.left, textY, textWidth, settings.substr(begin, end - begin));
-            begin = end == std::string::npos ? settings.size() : end + 1;
-        }
+        text.Paragraphs(view.left, textY, textWidth, FormatSettings(panel.start));
         textY += 6;
-        std::string summary = FormatReplaySummary(panel.summary, panel.start);
-        for (size_t begin = 0; begin < summary.size();) {
-            size_t end = summary.find('\n', begin);
-            text.Wrapped(view.left, textY, textWidth, summary.substr(begin, end - begin));
-            begin = end == std::string::npos ? summary.size() : end + 1;
-        }
+        text.Paragraphs(view.left, textY, textWidth, FormatReplaySummary(panel.summary, panel.start));
         bottom = std::max(bottom, textY);
     }
 
@@ -450,10 +456,7 @@ std::string FormatReplaySvg(const std::string& title, const std::vector<PictureP
 
     double width = legendX + kLegendWidth;
     double height = bottom + kMargin;
-    return Format("<svg xmlns='http://www.w3.org/2000/svg' width='%.0f' height='%.0f' "
-                  "viewBox='0 0 %.0f %.0f' font-family='sans-serif' font-size='12'>\n",
-                  width, height, width, height) +
-           "<rect width='100%' height='100%' fill='white'/>\n" + body + "</svg>\n";
+    return SvgDocument(width, height, body);
 }
 
 // The overview of a long trace.
@@ -781,12 +784,7 @@ std::string FormatOverviewSvg(const std::string& title, const std::vector<Pictur
             y = plotTop + plot + 30;
         }
         y += 8;
-        std::string summary = FormatReplaySummary(panel.summary, panel.start);
-        for (size_t begin = 0; begin < summary.size();) {
-            size_t end = summary.find('\n', begin);
-            text.Wrapped(kMargin, y, width - 2 * kMargin, summary.substr(begin, end - begin));
-            begin = end == std::string::npos ? summary.size() : end + 1;
-        }
+        text.Paragraphs(kMargin, y, width - 2 * kMargin, FormatReplaySummary(panel.summary, panel.start));
     }
     y += 6;
     for (const char* line : {"In the close-ups: dashed, each stroke as the original driver delivered it; solid, "
@@ -797,8 +795,5 @@ std::string FormatOverviewSvg(const std::string& title, const std::vector<Pictur
         text.Wrapped(kMargin, y, width - 2 * kMargin, line);
     }
     double height = y + kMargin;
-    return Format("<svg xmlns='http://www.w3.org/2000/svg' width='%.0f' height='%.0f' "
-                  "viewBox='0 0 %.0f %.0f' font-family='sans-serif' font-size='12'>\n",
-                  width, height, width, height) +
-           "<rect width='100%' height='100%' fill='white'/>\n" + body + "</svg>\n";
+    return SvgDocument(width, height, body);
 }
