@@ -85,11 +85,6 @@ bool UniqueIds(const std::vector<Record>& records, const char* section, std::str
     return true;
 }
 
-template <typename Record>
-bool Has(const std::vector<Record>& records, uint16_t id) {
-    return std::any_of(records.begin(), records.end(), [id](const Record& record) { return record.id == id; });
-}
-
 bool Missing(const char* section, uint16_t id, const char* what, uint16_t missing, std::string* problem) {
     return CabRefuse(problem, std::string(section) + " record " + std::to_string(id) + " names " + what + " " +
                                   std::to_string(missing) + ", which is not there");
@@ -98,7 +93,7 @@ bool Missing(const char* section, uint16_t id, const char* what, uint16_t missin
 bool StringsThere(const CabControl& control, const char* section, uint16_t id, const std::vector<uint16_t>& strings,
                   std::string* problem) {
     for (uint16_t string : strings) {
-        if (!Has(control.strings, string)) {
+        if (!CabFind(control.strings, string)) {
             return Missing(section, id, "string", string, problem);
         }
     }
@@ -133,7 +128,7 @@ bool Consistent(const CabControl& control, std::string* problem) {
         }
     }
     for (const CabFile& file : control.files) {
-        if (!Has(control.dirs, file.dir)) {
+        if (!CabFind(control.dirs, file.dir)) {
             return Missing("FILES", file.id, "folder", file.dir, problem);
         }
     }
@@ -143,16 +138,16 @@ bool Consistent(const CabControl& control, std::string* problem) {
         }
     }
     for (const CabValue& value : control.values) {
-        if (!Has(control.hives, value.hive)) {
+        if (!CabFind(control.hives, value.hive)) {
             return Missing("REGKEYS", value.id, "key", value.hive, problem);
         }
     }
     for (const CabLink& link : control.links) {
-        if (!Has(control.dirs, link.dir)) {
+        if (!CabFind(control.dirs, link.dir)) {
             return Missing("LINKS", link.id, "folder", link.dir, problem);
         }
         bool toFile = link.type == kCabLinkToFile;
-        if (toFile ? !Has(control.files, link.target) : !Has(control.dirs, link.target)) {
+        if (toFile ? !CabFind(control.files, link.target) : !CabFind(control.dirs, link.target)) {
             return Missing("LINKS", link.id, toFile ? "file" : "folder", link.target, problem);
         }
         if (!StringsThere(control, "LINKS", link.id, link.strings, problem)) {
@@ -340,21 +335,11 @@ bool CabControlRead(const uint8_t* bytes, size_t size, CabControl* control, std:
     return Consistent(*control, problem);
 }
 
-const CabDir* CabControlDir(const CabControl& control, uint16_t id) {
-    for (const CabDir& dir : control.dirs) {
-        if (dir.id == id) {
-            return &dir;
-        }
-    }
-    return nullptr;
-}
-
 std::string CabControlPath(const CabControl& control, const std::vector<uint16_t>& strings) {
     std::string path;
     for (uint16_t id : strings) {
-        auto string = std::find_if(control.strings.begin(), control.strings.end(),
-                                   [id](const CabString& candidate) { return candidate.id == id; });
-        if (string == control.strings.end()) {
+        const CabString* string = CabFind(control.strings, id);
+        if (string == nullptr) {
             return "";
         }
         path += (path.empty() ? "" : "\\") + string->text;

@@ -124,7 +124,17 @@ bool CabControlRead(const uint8_t* bytes, size_t size, CabControl* control, std:
 // The folder of DIRS record `dir` (its strings joined by backslashes), or
 // of a REGHIVES record's strings; "" when an id is unknown.
 std::string CabControlPath(const CabControl& control, const std::vector<uint16_t>& strings);
-const CabDir* CabControlDir(const CabControl& control, uint16_t id);
+
+// The record of `records` with that id, or null.
+template <typename Record>
+const Record* CabFind(const std::vector<Record>& records, uint16_t id) {
+    for (const Record& record : records) {
+        if (record.id == id) {
+            return &record;
+        }
+    }
+    return nullptr;
+}
 
 // A path with its leading %CEn% macro replaced by the Pocket PC folder it
 // stands for (%CE1% is \Program Files); unknown macros are left as they are.

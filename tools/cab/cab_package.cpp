@@ -262,7 +262,7 @@ std::vector<std::string> CabListing(const CabContents& contents) {
     std::map<uint16_t, std::string> installed;
     for (const CabFile& file : control.files) {
         const CabMember* member = &contents.members[contents.numbered.at(file.id)];
-        std::string path = CabExpandFolder(CabControlPath(control, CabControlDir(control, file.dir)->strings));
+        std::string path = CabExpandFolder(CabControlPath(control, CabFind(control.dirs, file.dir)->strings));
         installed[file.id] = path + "\\" + file.name;
         lines.push_back("file " + installed[file.id] + " from " + member->name + ", " +
                         std::to_string(member->bytes.size()) + " bytes");
@@ -274,19 +274,17 @@ std::vector<std::string> CabListing(const CabContents& contents) {
     }
     static const char* const kRoots[] = {"", "HKCR", "HKCU", "HKLM", "HKU"};
     for (const CabValue& value : control.values) {
-        for (const CabHive& hive : control.hives) {
-            if (hive.id == value.hive) {
-                const std::string root = hive.root < 5 && hive.root > 0 ? kRoots[hive.root] : std::to_string(hive.root);
-                lines.push_back("registry " + root + "\\" + CabControlPath(control, hive.strings) + ": " +
-                                (value.name.empty() ? "(default)" : value.name) + " = " + ValueText(value));
-            }
+        if (const CabHive* hive = CabFind(control.hives, value.hive)) {
+            const std::string root = hive->root < 5 && hive->root > 0 ? kRoots[hive->root] : std::to_string(hive->root);
+            lines.push_back("registry " + root + "\\" + CabControlPath(control, hive->strings) + ": " +
+                            (value.name.empty() ? "(default)" : value.name) + " = " + ValueText(value));
         }
     }
     for (const CabLink& link : control.links) {
-        const std::string folder = CabExpandFolder(CabControlPath(control, CabControlDir(control, link.dir)->strings));
+        const std::string folder = CabExpandFolder(CabControlPath(control, CabFind(control.dirs, link.dir)->strings));
         const std::string target = link.type == kCabLinkToFile
                                        ? installed[link.target]
-                                       : CabExpandFolder(CabControlPath(control, CabControlDir(control, link.target)->strings));
+                                       : CabExpandFolder(CabControlPath(control, CabFind(control.dirs, link.target)->strings));
         lines.push_back("shortcut " + folder + "\\" + CabControlPath(control, link.strings) + " to " + target);
     }
     return lines;
